@@ -1,0 +1,27 @@
+// The process-wide record of the last job failure.
+//
+// The operation that meets a failure records its message here once and
+// returns 0; its callers pass the 0 up without a message of their own, and the
+// command that started the job shows the text with the style below.
+#pragma once
+
+#include <cstdint>
+
+namespace corvix {
+
+constexpr uint32_t kStyleError = 16;    // stop icon: every failure
+constexpr uint32_t kStyleWarning = 48;  // exclamation icon: a cancelled job
+constexpr int kPendingErrorBytes = 80;  // 79 characters and the terminator
+
+struct PendingErrorRecord {
+  char text[kPendingErrorBytes];
+  uint32_t style;
+};
+
+extern PendingErrorRecord PendingError;
+
+// Copies text (cut to 79 characters) and style into PendingError.
+void SetPendingError(const char* text, uint32_t style = kStyleError);
+void ClearPendingError();
+
+}  // namespace corvix
