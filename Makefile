@@ -1,0 +1,28 @@
+# Two entry points: `make demo` lists the bundled demo disc, `make test`
+# builds and runs every test. Both install missing Debian packages first.
+.PHONY: demo test deps fuzz-smoke
+
+FUZZ_SECONDS ?= 60
+
+deps:
+	@tools/install-deps.sh
+
+demo: deps
+	cmake --preset dev >/dev/null
+	cmake --build --preset dev --target corvix demo_disc
+	./build/dev/corvix list build/dev/demo/demo.iso
+
+test: deps
+	cmake --preset dev
+	cmake --build --preset dev
+	ctest --preset dev
+	cmake --preset asan
+	cmake --build --preset asan
+	ctest --preset asan
+	$(MAKE) --no-print-directory fuzz-smoke FUZZ_SECONDS=$(FUZZ_SECONDS)
+
+# Each fuzz target for FUZZ_SECONDS, seeded from the test-disc builder.
+fuzz-smoke: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	fuzz/run-all.sh build/fuzz $(FUZZ_SECONDS)

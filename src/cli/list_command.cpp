@@ -1,0 +1,99 @@
+#include "cli/list_command.h"
+
+#include <cstdio>
+#include <iostream>
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include "cli/disc_source.h"
+#include "media/akai_disk.h"
+#include "media/disc_listing.h"
+
+namespace corvix::cli {
+namespace {
+
+nlohmann::json ToJson(const DiscListing& listing) {
+  nlohmann::json partitions = nlohmann::json::array();
+  for (const ListedPartition& partition : listing.partitions) {
+    nlohmann::json volumes = nlohmann::json::array();
+    for (const ListedVolume& volume : partition.volumes) {
+      nlohmann::json programs = nlohmann::json::array();
+      for (const ListedProgram& p : volume.programs) {
+        programs.push_back({{"name", TrimmedName(p.name)},
+                            {"keygroups", p.keygroups},
+                            {"lowestKey", p.lowestKey},
+                            {"highestKey", p.highestKey},
+                            {"startBlock", p.startBlock}});
+      }
+      nlohmann::json samples = nlohmann::json::array();
+      for (const ListedSample& s : volume.samples) {
+        samples.push_back({{"name", TrimmedName(s.name)},
+                           {"lengthWords", s.lengthWords},
+                           {"sampleRate", s.sampleRate},
+                           {"lengthBytes", s.lengthBytes},
+                           {"startBlock", s.startBlock}});
+      }
+      volumes.push_back({{"name", TrimmedName(volume.name)},
+                         {"slot", volume.slot},
+                         {"type", volume.type},
+                         {"programs", std::move(programs)},
+                         {"samples", std::move(samples)}});
+    }
+    partitions.push_back({{"letter", std::string(1, partition.letter)},
+                          {"volumes", std::move(volumes)}});
+  }
+  return {{"partitionSize", listing.partitionSize}, {"partitions", std::move(partitions)}};
+}
+
+void PrintTree(const DiscListing& listing) {
+  std::printf("S1000 CDROM\n");
+  for (const ListedPartition& partition : listing.partitions) {
+    std::printf("PARTITION  %c\n", partition.letter);
+    for (const ListedVolume& volume : partition.volumes) {
+      std::printf("  %s  (type %u)\n", TrimmedName(volume.name).c_str(), volume.type);
+      for (const ListedProgram& p : volume.programs) {
+        std::printf("    Program  %-12s  %3u keygroups  %u-%u\n", TrimmedName(p.name).c_str(),
+                    p.keygroups, p.lowestKey, p.highestKey);
+      }
+      for (const ListedSample& s : volume.samples) {
+        std::printf("    Sample   %-12s  %8u words  %5u Hz\n", TrimmedName(s.name).c_str(),
+                    s.lengthWords, s.sampleRate);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+CLI::App* AddListCommand(CLI::App& app, ListOptions& options) {
+  CLI::App* list = app.add_subcommand("list", "Show the partitions, volumes, programs and samples of a disc");
+  list->add_option("SOURCE", options.source, "Disc image (.iso, .img, .bin or .cue)")->required();
+  list->add_flag("--json", options.json, "Print the listing as one JSON document");
+  return list;
+}
+
+int RunList(const ListOptions& options) {
+  std::string error;
+  auto source = OpenDiscSource(options.source, &error);
+  if (!source) {
+    std::fprintf(stderr, "corvix: %s\n", error.c_str());
+    return 1;
+  }
+  if (!AllocVolumeLists()) return 1;
+  const DiscListing listing = ListDisc();
+  FreeVolumeLists();
+  SetSectorSource(nullptr);
+  if (!listing.isAkaiDisc) {
+    std::fprintf(stderr, "corvix: %s: not an Akai S1000 disc\n", options.source.c_str());
+    return 1;
+  }
+  if (options.json) {
+    std::cout << ToJson(listing).dump(2) << '\n';
+  } else {
+    PrintTree(listing);
+  }
+  return 0;
+}
+
+}  // namespace corvix::cli

@@ -1,0 +1,34 @@
+// corvix: the command line. Reads Akai S1000 discs from disc images.
+//
+// Exit status: 0 on success, 1 when the work failed (the source can't be
+// opened, is not an Akai disc, a job failed), 2 on a usage error.
+#include <cstdio>
+
+#include <CLI/CLI.hpp>
+
+#include "cli/list_command.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Corvix: reads Akai S1000 sample CD-ROMs and disc images.", "corvix"};
+  app.require_subcommand(1);
+  app.set_version_flag("--version", "corvix 1.0");
+
+  corvix::cli::ListOptions listOptions;
+  CLI::App* list = corvix::cli::AddListCommand(app, listOptions);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return 2;
+  }
+
+  if (list->parsed()) return corvix::cli::RunList(listOptions);
+  return 2;
+}

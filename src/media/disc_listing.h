@@ -1,0 +1,60 @@
+// The whole disc as plain values: partitions, volumes, programs, samples.
+//
+// Built the way the browser reads the disc (partition information, each
+// partition's volume table, each volume's directory and program summaries),
+// for the command line, the fuzz targets and anything else that wants the
+// disc in one piece. The names keep their trailing spaces.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace corvix {
+
+struct ListedProgram {
+  std::string name;
+  uint16_t index = 0;       // in the volume's program list
+  uint16_t startBlock = 0;
+  uint32_t keygroups = 0;   // keygroups read
+  uint8_t lowestKey = 127;
+  uint8_t highestKey = 0;
+};
+
+struct ListedSample {
+  std::string name;
+  uint16_t startBlock = 0;
+  uint32_t lengthBytes = 0;  // from the directory
+  uint32_t lengthWords = 0;  // from the sample header
+  uint32_t sampleRate = 0;
+};
+
+struct ListedVolume {
+  std::string name;
+  uint16_t slot = 0;  // volume number within the partition
+  uint8_t type = 0;
+  std::vector<ListedProgram> programs;
+  std::vector<ListedSample> samples;
+};
+
+struct ListedPartition {
+  char letter = 'A';  // 'A' + partition number, as the browser shows it
+  uint16_t number = 0;
+  std::vector<ListedVolume> volumes;
+};
+
+struct DiscListing {
+  bool isAkaiDisc = false;
+  uint32_t partitionSize = 0;
+  std::vector<ListedPartition> partitions;
+};
+
+// Reads the whole disc from the current sector source into the disk model
+// and returns it as values. The volume lists must be allocated.
+DiscListing ListDisc();
+
+// A name without its trailing spaces, as the browser shows it; the first
+// character stays even when it is a space.
+std::string TrimmedName(const std::string& name);
+
+}  // namespace corvix

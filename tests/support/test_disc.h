@@ -1,0 +1,114 @@
+// Test fixtures for the disk reader: an in-memory sector source, a recorder
+// for message boxes, and a fixture that resets the process-wide records.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "akai_disc_builder.h"
+#include "common/pending_error.h"
+#include "common/user_messages.h"
+#include "media/akai_disk.h"
+#include "media/sector_source.h"
+
+namespace corvix::testing {
+
+// Serves 2048-byte sectors from bytes in memory; sectors past the end fail
+// and are left alone, as an unreadable disc's would be.
+class MemorySource : public SectorSource {
+ public:
+  explicit MemorySource(std::vector<uint8_t> image) : image_(std::move(image)) {}
+  bool ReadSectors(uint32_t lba, uint16_t count, uint8_t* buffer, uint32_t size) override {
+    ++reads;
+    bool complete = true;
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint64_t from = (static_cast<uint64_t>(lba) + i) * kSectorBytes;
+      if ((i + 1) * kSectorBytes > size || from + kSectorBytes > image_.size() || failAll) {
+        complete = false;
+        continue;
+      }
+      std::memcpy(buffer + i * kSectorBytes, image_.data() + from, kSectorBytes);
+    }
+    return complete;
+  }
+  std::string Describe() const override { return "memory"; }
+  std::vector<uint8_t>& image() { return image_; }
+
+  int reads = 0;
+  bool failAll = false;
+
+ private:
+  std::vector<uint8_t> image_;
+};
+
+class MessageRecorder : public UserMessages {
+ public:
+  struct Message {
+    std::string text, caption;
+    uint32_t style;
+  };
+  int ShowMessage(const char* text, const char* caption, uint32_t style) override {
+    messages.push_back({text, caption, style});
+    return answer;
+  }
+  std::vector<Message> messages;
+  int answer = kIdOk;
+};
+
+// Resets the disk model and PendingError, allocates the volume lists and
+// captures message boxes; Use() makes an image the current source.
+class DiscTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetAkaiDisk();
+    ClearPendingError();
+    ASSERT_TRUE(AllocVolumeLists());
+    SetUserMessages(&recorder_);
+  }
+  void TearDown() override {
+    SetSectorSource(nullptr);
+    SetUserMessages(nullptr);
+    FreeVolumeLists();
+    ResetAkaiDisk();
+  }
+  MemorySource& Use(std::vector<uint8_t> image) {
+    source_ = std::make_unique<MemorySource>(std::move(image));
+    SetSectorSource(source_.get());
+    return *source_;
+  }
+  // Builds spec and makes it current; fails the test when the builder refuses.
+  discbuilder::BuiltDisc UseDisc(const discbuilder::DiscSpec& spec) {
+    std::string error;
+    auto disc = discbuilder::BuildDisc(spec, &error);
+    EXPECT_TRUE(disc.has_value()) << error;
+    if (!disc) return {};
+    Use(disc->image);
+    return *disc;
+  }
+
+  std::unique_ptr<MemorySource> source_;
+  MessageRecorder recorder_;
+};
+
+// Small description helpers.
+inline discbuilder::SampleSpec Sample(const std::string& name, uint32_t words = 100) {
+  discbuilder::SampleSpec s;
+  s.name = name;
+  s.pcm.resize(words);
+  for (uint32_t i = 0; i < words; ++i) s.pcm[i] = static_cast<int16_t>(i * 37 - 1000);
+  return s;
+}
+
+inline discbuilder::KeygroupSpec Keygroup(uint8_t low, uint8_t high,
+                                          std::vector<std::string> samples = {}) {
+  discbuilder::KeygroupSpec k;
+  k.lowKey = low;
+  k.highKey = high;
+  for (size_t z = 0; z < samples.size() && z < 4; ++z) k.zones[z].sample = samples[z];
+  return k;
+}
+
+}  // namespace corvix::testing
