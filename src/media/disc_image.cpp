@@ -568,7 +568,7 @@ struct DiscImage::Impl {
   bool Readable(const uint8_t* raw) const {
     if (layout == ImageLayout::kUser2048) return true;
     if (!HasSync(raw) || raw[kModeByteOffset] != mode) return false;
-    return mode != 2 || (raw[kSubmodeOffset] & kSubmodeForm2) == 0;
+    return true;
   }
 };
 
