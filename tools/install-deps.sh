@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ make
   libgtest-dev libgmock-dev
   nlohmann-json3-dev libcli11-dev
+  pkg-config libsndfile1-dev
   clang libclang-rt-14-dev
 )
 

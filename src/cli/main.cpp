@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/import_command.h"
 #include "cli/list_command.h"
 
 int main(int argc, char** argv) {
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
 
   corvix::cli::ListOptions listOptions;
   CLI::App* list = corvix::cli::AddListCommand(app, listOptions);
+  corvix::cli::ImportOptions importOptions;
+  CLI::App* import = corvix::cli::AddImportCommand(app, importOptions);
 
   try {
     app.parse(argc, argv);
@@ -30,5 +33,6 @@ int main(int argc, char** argv) {
   }
 
   if (list->parsed()) return corvix::cli::RunList(listOptions);
+  if (import->parsed()) return corvix::cli::RunImport(importOptions);
   return 2;
 }

@@ -1,0 +1,39 @@
+// The command line's progress dialogs and Cancel.
+//
+// A dialog is one line on stderr, rewritten in place, with the texts its
+// items would show and the position of its progress bar; nothing is shown
+// when stderr is not a terminal. While a CancelOnInterrupt lives, Ctrl-C
+// does what the dialog's Cancel does: it sets CancelRequested, so the job
+// ends as a cancelled one ("Conversion cancelled by user", its partial file
+// deleted). A second Ctrl-C stops the program at once.
+#pragma once
+
+#include <csignal>
+#include <memory>
+
+#include "jobs/progress.h"
+
+namespace corvix::cli {
+
+class TerminalProgress : public ProgressUi {
+ public:
+  explicit TerminalProgress(bool visible) : visible_(visible) {}
+  std::unique_ptr<ProgressDialog> CreateDialog(const char* templateName) override;
+  void PumpMessages() override {}
+
+ private:
+  bool visible_;
+};
+
+class CancelOnInterrupt {
+ public:
+  CancelOnInterrupt();
+  ~CancelOnInterrupt();
+  CancelOnInterrupt(const CancelOnInterrupt&) = delete;
+  CancelOnInterrupt& operator=(const CancelOnInterrupt&) = delete;
+  // True once Ctrl-C was pressed while this guard lived, even when the job
+  // that saw it has cleared CancelRequested since.
+  static bool Interrupted();
+};
+
+}  // namespace corvix::cli

@@ -1,0 +1,35 @@
+// Stereo pairs: the name rules that recognise an L/R pair of mono samples
+// and name the merged file, the test that keeps a sample from being written
+// twice, and the merge of two mono WAV files into one two-channel file.
+#pragma once
+
+#include <cstddef>
+
+namespace corvix {
+
+// Replaces the later of the last 'L' and the last 'R' of name, and
+// everything after it, by "LR"; a name with neither letter is unchanged.
+// name must hold kWaveNameBytes (14) bytes; from a name of up to 12
+// characters the result has at most 13. Returns name.
+char* MakeStereoName(char* name);
+
+// 1 when b has, at the position of the later of a's last 'L' and last 'R',
+// the other letter; 0 otherwise and when a has neither letter.
+int IsStereoPair(const char* a, const char* b);
+
+// 1 when name, or its stereo name, is the name of a WaveTable row
+// 0 … count − 1. name is not changed.
+int IsAlreadyExported(const char* name);
+
+// Joins WaveFolder/left.wav and WaveFolder/right.wav into
+// WaveFolder/MakeStereoName(left).wav: the left file's format with two
+// channels, INAM the merged name, the sound interleaved frame by frame
+// (left, right), the left file's smpl (and 3gix in conversions).
+// The output follows the left file's length; a shorter right file is padded
+// with silence. The merged sound is written to a temporary file in
+// WaveFolder first; only when it is complete does it take the merged name,
+// and only then are the mono files deleted. On failure: PendingError set,
+// the mono files kept, no temporary file left, 0.
+int MergeStereoFiles(const char* left, const char* right);
+
+}  // namespace corvix

@@ -1,0 +1,155 @@
+#include "export/wave_import.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "common/pending_error.h"
+#include "export/stereo_merge.h"
+#include "export/wave_writer.h"
+#include "jobs/job_state.h"
+#include "jobs/progress.h"
+#include "media/akai_disk.h"
+#include "media/akai_records.h"
+#include "riff/file_system.h"
+
+namespace corvix {
+namespace {
+
+constexpr const char* kTableFull = "Too many samples for one job (1024 at most)";
+
+// The first entry of the volume's sample list named exactly `name`.
+const DirEntry* FindSample(const VolumeEntry& volume, const char* name) {
+  if (volume.samples == nullptr) return nullptr;
+  const int count = volume.sampleCount < kMaxSamples ? volume.sampleCount : kMaxSamples;
+  for (int s = 0; s < count; ++s) {
+    if (std::strcmp(volume.samples[s].name, name) == 0) return &volume.samples[s];
+  }
+  return nullptr;
+}
+
+void CopyName(char* destination, const char* name) {
+  std::memset(destination, 0, kWaveNameBytes);
+  std::memcpy(destination, name, kAkaiNameBytes);
+}
+
+}  // namespace
+
+int ImportProgramWaves(uint16_t partition, int32_t volumeIndex, uint16_t programIndex,
+                       uint32_t groupIndex) {
+  // 1, 2. The FAT and the program buffer.
+  if (!ReadFAT(partition)) return 0;
+  std::unique_ptr<ProgramBuffer> program(new (std::nothrow) ProgramBuffer);
+  if (!program) {
+    SetPendingError("Read Buffer Malloc", kStyleError);
+    return 0;
+  }
+  std::memset(program.get(), 0, sizeof *program);
+  char leftSlot[kWaveNameBytes] = {};
+  char rightSlot[kWaveNameBytes] = {};
+
+  // 3. The volume's lists.
+  if (volumeIndex < 0 || volumeIndex >= kVolumesPerPartition) {
+    SetPendingError("Program not found on the disc", kStyleError);
+    return 0;
+  }
+  const auto volumeSlot = static_cast<uint16_t>(volumeIndex);
+  ReadVolumeTable(partition);
+  ReadVolumeDirectory(partition, volumeSlot);
+  const VolumeEntry& volume = AkaiDisk.volumes[volumeSlot];
+  if (volume.programs == nullptr || programIndex >= volume.programCount) {
+    SetPendingError("Program not found on the disc", kStyleError);
+    return 0;
+  }
+
+  // 4. The transfer dialog.
+  CancelRequested = 0;
+  std::unique_ptr<ProgressDialog> dialog = CurrentProgressUi().CreateDialog(kTransferDialog);
+  if (!dialog) {
+    SetPendingError("Can't create progress dialog", kStyleError);
+    return 0;
+  }
+  ProgressBar* bar = dialog->CreateProgressBar();
+
+  // 5, 6. The whole program file and its name.
+  if (!ReadProgramFile(partition, volume.programs[programIndex].startBlock, program.get())) return 0;
+  const ProgramRecord header = DecodeProgramRecord(ProgramBytes(*program));
+
+  // 7. The program's own folder in "Import Waves" mode.
+  if (ImportWavesMode == 1) {
+    const std::string folder = JoinPath(ChosenFolder, header.name);
+    FileSystem& fs = CurrentFileSystem();
+    if (!SetWaveFolder(folder) || (!fs.FolderExists(folder) && !fs.MakeFolder(folder))) {
+      SetPendingError("Can't create directory", kStyleError);
+      return 0;
+    }
+  }
+
+  // 8, 9.
+  char line[128];
+  std::snprintf(line, sizeof line, "Importing from  %s", header.name);
+  dialog->SetItemText(kItemProgramLine, line);
+  const uint32_t stride = RecordLength(volume.type);
+  const uint32_t keygroups = ProgramKeygroupCount(*program, stride);
+
+  // 10. Keygroup by keygroup, zone by zone.
+  for (uint32_t k = 0; k < keygroups; ++k) {
+    const ByteView keygroup = KeygroupBytes(*program, stride, k);
+    // Whether zone 1 (3) of this keygroup has just exported the sample in
+    // the left slot, as the row at count − 1: only then may zone 2 (4) pair.
+    bool leftJustExported = false;
+    for (uint32_t z = 0; z < kZonesPerKeygroup; ++z) {
+      const bool isLeftZone = z % 2 == 0;
+      if (isLeftZone) leftJustExported = false;
+      const ByteView zone = ZoneBytes(keygroup, z);
+      const VelocityZone zoneRecord = DecodeVelocityZone(zone);
+      const char* name = zoneRecord.sampleName;
+      if (!IsZoneUsed(name)) continue;
+      const DirEntry* sample = FindSample(volume, name);
+      if (sample == nullptr || IsAlreadyExported(name)) continue;
+
+      if (WaveTable.count >= kWaveTableRows) {
+        SetPendingError(kTableFull, kStyleError);
+        return 0;
+      }
+      WaveEntry& row = WaveTable.rows[WaveTable.count];
+      std::memset(&row, 0, sizeof row);
+      CopyName(row.name, name);
+      CopyName(isLeftZone ? leftSlot : rightSlot, name);
+
+      std::snprintf(line, sizeof line, "%s      keygroup %ld of %ld", name,
+                    static_cast<long>(k + 1), static_cast<long>(keygroups));
+      dialog->SetItemText(kItemWaveLine, line);
+      if (!WriteWaveFile(name, bar, partition, sample->startBlock, stride, keygroup, zone,
+                         groupIndex)) {
+        return 0;
+      }
+      row.keyByte = keygroup.U8(kKeygroupZoneFlags + z);
+      row.stereo = 0;
+
+      const bool pairs = !isLeftZone && leftJustExported && MergeStereoPairs != 0 &&
+                         IsStereoPair(leftSlot, rightSlot) != 0;
+      leftJustExported = isLeftZone;
+      if (!pairs) {
+        ++WaveTable.count;
+        continue;
+      }
+      if (!MergeStereoFiles(leftSlot, rightSlot)) {
+        // Both mono files are still there: the table lists them, so that a
+        // conversion's clean-up finds them too.
+        ++WaveTable.count;
+        return 0;
+      }
+      WaveEntry& merged = WaveTable.rows[WaveTable.count - 1];
+      CopyName(merged.name, leftSlot);
+      MakeStereoName(merged.name);
+      merged.stereo = 1;
+    }
+  }
+
+  // 11.
+  return 1;
+}
+
+}  // namespace corvix

@@ -1,0 +1,27 @@
+// The wave import job: every sample one Akai program uses becomes a WAV
+// file, once; stereo pairs are merged when MergeStereoPairs is set; every
+// file written is recorded in WaveTable.
+#pragma once
+
+#include <cstdint>
+
+namespace corvix {
+
+// Exports the samples of program `program` (index in the volume's program
+// list) of `volume` in `partition`, keygroup by keygroup and zone by zone,
+// with the transfer dialog "XFERDIALOG" open. groupIndex goes into every
+// file's 3gix chunk (conversions only).
+//
+// In "Import Waves" mode (ImportWavesMode 1) the files go into a folder
+// named after the program below ChosenFolder (created when missing), which
+// becomes WaveFolder; otherwise into WaveFolder as the caller set it. The
+// caller resets WaveTable.count as it needs; rows are appended.
+//
+// A zone 2 (4) pairs only with the sample that zone 1 (3) of the same
+// keygroup has just exported. 1 on success (also for a program without
+// keygroups); 0 at the first failure or on Cancel, with PendingError set:
+// files completed earlier stay and are in WaveTable (a pair whose merge
+// failed as two mono rows), the failing file is gone.
+int ImportProgramWaves(uint16_t partition, int32_t volume, uint16_t program, uint32_t groupIndex);
+
+}  // namespace corvix

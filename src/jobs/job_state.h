@@ -1,0 +1,91 @@
+// The process-wide records through which the commands, the wave import, the
+// WAV writer, the stereo merge and the instrument writer hand work to one
+// another. One job at a time uses them; they live for the whole run.
+#pragma once
+
+#include <csignal>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "media/akai_disk.h"
+
+namespace corvix {
+
+// Longest folder path held in WaveFolder and ChosenFolder (characters,
+// without the terminator). A folder whose path doesn't fit is refused.
+constexpr size_t kMaxFolderChars = 259;
+
+constexpr uint32_t kWaveTableRows = 1024;
+constexpr size_t kWaveNameBytes = 14;  // 13 characters (a merged name) + terminator
+
+// One WAV file written by the current job.
+struct WaveEntry {
+  char name[kWaveNameBytes];  // the 12-character Akai name, or a merged "…LR" name
+  uint16_t unityNote;         // MIDI root note
+  int16_t fineTune;           // cents, -50 … 49
+  uint8_t zoneTuneFraction;   // zone byte 14, raw
+  int8_t zoneTuneSemitones;   // zone byte 15, raw
+  uint8_t keygroupTuneFraction;   // keygroup byte 5, raw
+  int8_t keygroupTuneSemitones;   // keygroup byte 6, raw
+  uint32_t loopMarker;  // loop cue point id (0), or kNoLoop when the file has no loop
+  uint32_t loopType;    // 0, forward
+  uint32_t loopStart;   // words from the first sound word of the file
+  uint32_t loopEnd;     // inclusive, counted likewise
+  uint32_t loopFraction;
+  uint32_t loopPlayCount;
+  uint8_t keyByte;  // keygroup byte 132 + z of the zone that named it (the left zone's for a pair)
+  uint32_t stereo;  // 1 for a merged two-channel file
+};
+
+constexpr uint32_t kNoLoop = 0xFFFFFFFF;
+
+// Rows 0 … count − 1 are the files written; the row at index count is the
+// one being built. count never exceeds kWaveTableRows.
+struct WaveTableRecord {
+  WaveEntry rows[kWaveTableRows];
+  uint32_t count;
+};
+
+extern WaveTableRecord WaveTable;
+// The folder of the current job's WAV files (and instrument files).
+extern char WaveFolder[kMaxFolderChars + 1];
+// The folder last picked by the user; parent of the per-program folders of
+// "Import Waves".
+extern char ChosenFolder[kMaxFolderChars + 1];
+// 1 while "Import Waves" runs (a folder per program, no 3gix chunk), 0 for a
+// conversion.
+extern int ImportWavesMode;
+// "Merge L/R": stereo pairs become one two-channel file. Starts at 1.
+extern int MergeStereoPairs;
+// Set by the progress dialog's Cancel (or Ctrl-C on the command line, from a
+// signal handler); cleared when a wave import starts.
+extern volatile std::sig_atomic_t CancelRequested;
+
+// The file of a WaveTable name: WaveFolder + separator + the name as the
+// file system stores it + ".wav". Every writer, reader and deleter of the
+// job's WAV files forms the path here.
+std::string WaveFilePath(const char* name);
+
+// Copies folder into WaveFolder or ChosenFolder; false (nothing changed)
+// when it is longer than kMaxFolderChars.
+bool SetWaveFolder(const std::string& folder);
+bool SetChosenFolder(const std::string& folder);
+
+// One program of a conversion. The list is built, owned and freed by the
+// convert command; the job and the instrument writer only read it.
+struct ConversionItem {
+  std::unique_ptr<ProgramBuffer> program;  // the whole program file, read along its chain
+  uint16_t partition = 0;
+  uint16_t volume = 0;        // within the partition
+  uint16_t programIndex = 0;  // in the volume's program list
+  uint32_t keygroupStride = 150;  // RecordLength of the volume's type (150 or 192)
+  std::unique_ptr<ConversionItem> next;  // none for the last item
+  ProgramSummary summary{};
+};
+
+// Back to the start values (count 0, empty folders, modes 0, merge on,
+// Cancel clear); for tests and a fresh start.
+void ResetJobState();
+
+}  // namespace corvix

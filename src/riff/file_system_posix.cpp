@@ -1,0 +1,131 @@
+// The file-system seam over POSIX calls (Linux and every other non-Windows
+// system).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "riff/file_system.h"
+
+namespace corvix {
+namespace {
+
+class PosixFile : public PlatformFile {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  int64_t Read(void* buffer, size_t bytes) override {
+    size_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < bytes) {
+      const ssize_t got = ::read(fd_, out + done, bytes - done);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return done > 0 ? static_cast<int64_t>(done) : -1;
+      if (got == 0) break;
+      done += static_cast<size_t>(got);
+    }
+    return static_cast<int64_t>(done);
+  }
+
+  int64_t Write(const void* buffer, size_t bytes) override {
+    size_t done = 0;
+    const auto* in = static_cast<const char*>(buffer);
+    while (done < bytes) {
+      const ssize_t put = ::write(fd_, in + done, bytes - done);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) break;
+      done += static_cast<size_t>(put);
+    }
+    return static_cast<int64_t>(done);
+  }
+
+  bool Seek(uint64_t position) override {
+    return ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) == static_cast<off_t>(position);
+  }
+
+  int64_t Size() override {
+    struct stat st {};
+    return ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+  }
+
+  bool Close() override {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd >= 0 && ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+class PosixFileSystem : public FileSystem {
+ public:
+  std::unique_ptr<PlatformFile> Open(const std::string& path, OpenMode mode) override {
+    int flags = O_RDONLY;
+    if (mode == OpenMode::kCreate) flags = O_RDWR | O_CREAT | O_TRUNC;
+    if (mode == OpenMode::kReadWrite) flags = O_RDWR;
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    return std::make_unique<PosixFile>(fd);
+  }
+
+  bool Delete(const std::string& path) override {
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+  }
+
+  bool FileExists(const std::string& path) override {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  }
+
+  bool FolderExists(const std::string& path) override {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+
+  bool MakeFolder(const std::string& path) override { return ::mkdir(path.c_str(), 0777) == 0; }
+
+  bool Move(const std::string& from, const std::string& to) override {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+  }
+
+  // Like the Windows service: PREFIX + four hex digits + ".tmp", created
+  // exclusively with the usual permissions (the file may become a result).
+  std::string CreateTempFile(const std::string& folder, const std::string& prefix) override {
+    std::string base = folder;
+    if (base.empty() || base.back() != '/') base += '/';
+    base += prefix;
+    const unsigned seed = static_cast<unsigned>(::getpid()) * 2654435761u + counter_++ * 40503u;
+    for (unsigned i = 0; i < 0x10000; ++i) {
+      char unique[8];
+      std::snprintf(unique, sizeof unique, "%04X", (seed + i) & 0xFFFFu);
+      const std::string path = base + unique + ".tmp";
+      const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0) {
+        ::close(fd);
+        return path;
+      }
+      if (errno != EEXIST) return {};
+    }
+    return {};
+  }
+
+  NameRules Rules() const override { return NameRules{'/', false, false}; }
+
+ private:
+  unsigned counter_ = 0;
+};
+
+}  // namespace
+
+FileSystem& PlatformFileSystem() {
+  static PosixFileSystem fileSystem;
+  return fileSystem;
+}
+
+}  // namespace corvix
