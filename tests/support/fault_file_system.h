@@ -1,0 +1,45 @@
+// A file system for tests: the platform's, with faults on demand.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "riff/file_system.h"
+
+namespace corvix::testing {
+
+class FaultyFileSystem : public FileSystem {
+ public:
+  // Bytes that may still be written, over all files, before the disk is
+  // "full" (writes then come back short); -1 for no limit.
+  int64_t writeBudget = -1;
+  bool failTempFile = false;
+  bool failMove = false;
+  bool failMakeFolder = false;
+  // Opening a path that contains this text fails (empty: never).
+  std::string failOpenContaining;
+  std::vector<std::string> deleted;
+  std::vector<std::string> created;  // paths opened with OpenMode::kCreate
+
+  std::unique_ptr<PlatformFile> Open(const std::string& path, OpenMode mode) override;
+  bool Delete(const std::string& path) override;
+  bool FileExists(const std::string& path) override { return base().FileExists(path); }
+  bool FolderExists(const std::string& path) override { return base().FolderExists(path); }
+  bool MakeFolder(const std::string& path) override {
+    return !failMakeFolder && base().MakeFolder(path);
+  }
+  bool Move(const std::string& from, const std::string& to) override {
+    return !failMove && base().Move(from, to);
+  }
+  std::string CreateTempFile(const std::string& folder, const std::string& prefix) override {
+    return failTempFile ? std::string() : base().CreateTempFile(folder, prefix);
+  }
+  NameRules Rules() const override { return PlatformFileSystem().Rules(); }
+
+ private:
+  static FileSystem& base() { return PlatformFileSystem(); }
+};
+
+}  // namespace corvix::testing
