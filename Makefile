@@ -16,13 +16,13 @@ test: deps
 	cmake --preset dev
 	cmake --build --preset dev
 	ctest --preset dev
+	$(MAKE) --no-print-directory fuzz-smoke FUZZ_SECONDS=$(FUZZ_SECONDS)
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
-	$(MAKE) --no-print-directory fuzz-smoke FUZZ_SECONDS=$(FUZZ_SECONDS)
 
 # Each fuzz target for FUZZ_SECONDS, seeded from the test-disc builder.
 fuzz-smoke: deps
-	cmake --preset fuzz
+	cmake --preset fuzz -DCORVIX_FUZZ_SECONDS=$(FUZZ_SECONDS)
 	cmake --build --preset fuzz
-	fuzz/run-all.sh build/fuzz $(FUZZ_SECONDS)
+	ctest --preset fuzz

@@ -453,9 +453,9 @@ bool HasCueExtension(const std::string& path) {
 }
 
 // Where the sheet's file name points: relative names from the sheet's folder.
-// A name that does not exist as written is also tried with '\' as the folder
-// separator and, last, as any file in its folder whose name differs only in
-// letter case (sheets written on one system, used on another).
+// A name that does not exist as written is looked up with '\' taken as the
+// folder separator and the letter case of its file name ignored (sheets
+// written on one system, used on another).
 std::string ResolveCueFile(const std::string& cuePath, const std::string& name) {
   const fs::path folder = PathFromUtf8(cuePath).parent_path();
   auto join = [&](const std::string& n) {
@@ -469,8 +469,6 @@ std::string ResolveCueFile(const std::string& cuePath, const std::string& name) 
   std::string slashed = name;
   std::replace(slashed.begin(), slashed.end(), '\\', '/');
   const fs::path withSlashes = join(slashed);
-  if (fs::exists(withSlashes, ec)) return Utf8FromPath(withSlashes);
-
   const std::string wanted = Upper(Utf8FromPath(withSlashes.filename()));
   fs::directory_iterator it(withSlashes.parent_path().empty() ? fs::path(".")
                                                                : withSlashes.parent_path(),
@@ -568,7 +566,7 @@ struct DiscImage::Impl {
   bool Readable(const uint8_t* raw) const {
     if (layout == ImageLayout::kUser2048) return true;
     if (!HasSync(raw) || raw[kModeByteOffset] != mode) return false;
-    return true;
+    return mode != 2 || (raw[kSubmodeOffset] & kSubmodeForm2) == 0;
   }
 };
 

@@ -33,7 +33,16 @@ VolumeSpec Volume(const std::string& name, uint8_t type = 1) {
   return v;
 }
 
-class AkaiDiskTest : public DiscTest {};
+class AkaiDiskTest : public DiscTest {
+ protected:
+  // Reads partition 0 and the directory of its volume 0, as the browser does
+  // when that volume is selected.
+  void OpenFirstVolume() {
+    ReadPartitionInfo();
+    ReadVolumeTable(0);
+    ASSERT_TRUE(ReadVolumeDirectory(0, 0));
+  }
+};
 
 TEST_F(AkaiDiskTest, RecognisesTheCheckWordsAndNothingElse) {
   auto disc = UseDisc(OneVolume(Volume("V")));
@@ -193,9 +202,7 @@ TEST_F(AkaiDiskTest, SummaryTakesKeyRangeAndPresentZones) {
   volume.programs = {program, empty};
   UseDisc(OneVolume(volume));
 
-  ReadPartitionInfo();
-  ReadVolumeTable(0);
-  ReadVolumeDirectory(0, 0);
+  OpenFirstVolume();
   ProgramSummary summary{};
   ASSERT_TRUE(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[0].startBlock, &summary));
   EXPECT_EQ(summary.keygroupCount, 2);
@@ -243,9 +250,7 @@ TEST_F(AkaiDiskTest, LargeProgramsAreReadWholeAtBothStrides) {
       ASSERT_GT(chain.size(), 1u);
       EXPECT_NE(chain[1], chain[0] + 1);
     }
-    ReadPartitionInfo();
-    ReadVolumeTable(0);
-    ReadVolumeDirectory(0, 0);
+    OpenFirstVolume();
     ProgramSummary summary{};
     ASSERT_TRUE(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[0].startBlock, &summary));
     EXPECT_EQ(summary.keygroupCount, c.keygroups);
@@ -265,9 +270,7 @@ TEST_F(AkaiDiskTest, KeygroupCountIsClippedToWhatTheChainHolds) {
   program.keygroupCount = 255;  // one block, one keygroup written
   volume.programs = {program};
   UseDisc(OneVolume(volume));
-  ReadPartitionInfo();
-  ReadVolumeTable(0);
-  ReadVolumeDirectory(0, 0);
+  OpenFirstVolume();
   ProgramSummary summary{};
   ASSERT_TRUE(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[0].startBlock, &summary));
   // The one block holds 53 whole keygroups at stride 150; the rest of the
@@ -304,9 +307,7 @@ TEST_F(AkaiDiskTest, ChainsEndAtBadOrLoopingFatEntries) {
     std::vector<uint8_t> image = disc.image;
     PutU16LE(image.data() + kFatOffset + 2 * chain[0], c.next);
     Use(image);
-    ReadPartitionInfo();
-    ReadVolumeTable(0);
-    ReadVolumeDirectory(0, 0);
+    OpenFirstVolume();
     auto buffer = std::make_unique<ProgramBuffer>();
     ASSERT_TRUE(ReadProgramFile(0, chain[0], buffer.get()));
     EXPECT_LE(buffer->bytesRead, kProgramBufferBytes);
@@ -333,6 +334,26 @@ TEST_F(AkaiDiskTest, UnreadableHeaderIsReportedOnceAndListingsStaySafe) {
   EXPECT_EQ(listing.partitions[0].volumes.size(), 1u);
   for (size_t p = 1; p < listing.partitions.size(); ++p) EXPECT_TRUE(listing.partitions[p].volumes.empty());
   EXPECT_TRUE(recorder_.messages.empty());
+}
+
+TEST_F(AkaiDiskTest, TruncatedImageListsWhatIsThere) {
+  VolumeSpec volume = Volume("V");
+  volume.samples = {Sample("EARLY", 10), Sample("LATE", 30000)};
+  ProgramSpec program;
+  program.name = "P";
+  program.keygroups = {Keygroup(40, 50, {"EARLY"}), Keygroup(51, 60, {"LATE"})};
+  volume.programs = {program};
+  auto disc = UseDisc(OneVolume(volume));
+  const auto* late = disc.FindFile("LATE");
+  std::vector<uint8_t> image = disc.image;
+  image.resize(disc.BlockOffset(0, late->blocks[0]) + 100);  // cut inside LATE's header
+  Use(image);
+  const DiscListing listing = ListDisc();
+  ASSERT_EQ(listing.partitions.size(), 1u);
+  const ListedVolume& v = listing.partitions[0].volumes.at(0);
+  EXPECT_EQ(v.programs.at(0).keygroups, 2u);
+  EXPECT_EQ(v.samples.at(0).lengthWords, 10u);
+  EXPECT_EQ(v.samples.at(1).lengthWords, 0u);  // its header is gone
 }
 
 }  // namespace

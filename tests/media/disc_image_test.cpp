@@ -171,15 +171,18 @@ std::vector<ImageCase> ImageCases() {
        }},
       {"cue: audio and data in separate files, quoted names with spaces", L::kRawMode2Form1,
        [](DiscImageTest* t) {
+         // The data file starts with 2 pregap sectors that have no INDEX 00.
+         auto pregap = WrapRawSectors(std::vector<uint8_t>(2 * kSectorBytes, 0x77),
+                                      RawMode::kMode2Form1);
          t->Write("track 01.bin", Audio(30));
-         t->Write("track 02.bin", Raw(RawMode::kMode2Form1));
+         t->Write("track 02.bin", Concat({pregap, Raw(RawMode::kMode2Form1)}));
          return t->WriteText("disc.cue",
                            "FILE \"track 01.bin\" BINARY\n"
                            "  TRACK 01 AUDIO\n"
                            "    INDEX 01 00:00:00\n"
                            "FILE \"track 02.bin\" BINARY\n"
                            "  TRACK 02 MODE2/2352\n"
-                           "    INDEX 01 00:00:00\n");
+                           "    INDEX 01 00:00:02\n");
        }},
       {"cue with BOM, CRLF, lower case, REM, tabs, unquoted spaced name, named .txt",
        L::kRawMode1,

@@ -1,0 +1,168 @@
+// The command line as a user runs it: `corvix list` on images the builder
+// writes in different layouts, and its answers to bad input.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "akai_disc_builder.h"
+#include "support/run_command.h"
+#include "support/test_disc.h"
+
+namespace corvix {
+namespace {
+
+namespace fs = std::filesystem;
+using discbuilder::DiscSpec;
+using discbuilder::ProgramSpec;
+using discbuilder::RawMode;
+using discbuilder::VolumeSpec;
+using testing::Keygroup;
+using testing::RunCommand;
+using testing::Sample;
+using testing::ShellQuote;
+
+class ListCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("corvix-list-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  testing::CommandResult List(const std::string& source, const std::string& flags = "") {
+    return RunCommand(std::string(CORVIX_CLI_PATH) + " list " + flags + " " + ShellQuote(source));
+  }
+
+  fs::path dir_;
+};
+
+// Two partitions, a type-3 volume, a drum kit past the first block, a
+// stereo pair; written fragmented and in every sector layout.
+DiscSpec LayoutDisc() {
+  DiscSpec spec;
+  spec.partitions.resize(2);
+  VolumeSpec strings;
+  strings.name = "STRINGS 1";
+  strings.samples = {Sample("VIOLIN L", 9000), Sample("VIOLIN R", 9000)};
+  ProgramSpec violins;
+  violins.name = "VIOLINS";
+  violins.keygroups = {Keygroup(36, 59, {"VIOLIN L", "VIOLIN R"}), Keygroup(60, 96, {"VIOLIN L"})};
+  strings.programs = {violins};
+  VolumeSpec drums;
+  drums.name = "DRUMS";
+  drums.type = 3;
+  drums.samples = {Sample("KICK", 5000)};
+  ProgramSpec kit;
+  kit.name = "BIG KIT";
+  for (int k = 0; k < 61; ++k) kit.keygroups.push_back(Keygroup(static_cast<uint8_t>(30 + k), static_cast<uint8_t>(30 + k), {"KICK"}));
+  drums.programs = {kit};
+  spec.partitions[0].volumes = {strings, drums};
+  VolumeSpec other;
+  other.name = "B SIDE";
+  other.slot = 7;
+  ProgramSpec solo;
+  solo.name = "SOLO";
+  solo.keygroups = {Keygroup(48, 72)};
+  other.programs = {solo};
+  spec.partitions[1].volumes = {other};
+  return spec;
+}
+
+TEST_F(ListCommandTest, ListsWhatTheBuilderWroteInEveryLayout) {
+  struct Layout {
+    const char* file;
+    uint32_t sectorBytes;
+    RawMode mode;
+    bool cue;
+  };
+  const Layout layouts[] = {{"disc.iso", 2048, RawMode::kMode1, false},
+                            {"disc.img", 2352, RawMode::kMode1, false},
+                            {"disc.bin", 2352, RawMode::kMode2Form1, true}};
+  for (const Layout& layout : layouts) {
+    SCOPED_TRACE(layout.file);
+    DiscSpec spec = LayoutDisc();
+    spec.fragmented = true;
+    spec.sectorBytes = layout.sectorBytes;
+    spec.rawMode = layout.mode;
+    spec.cueSheet = layout.cue;
+    const fs::path image = dir_ / layout.file;
+    std::string error;
+    ASSERT_TRUE(discbuilder::WriteDiscImage(spec, image.string(), &error)) << error;
+    const std::string source = layout.cue ? image.string() + ".cue" : image.string();
+
+    const auto result = List(source, "--json");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto json = nlohmann::json::parse(result.out);
+    const auto& a = json["partitions"][0];
+    EXPECT_EQ(a["letter"], "A");
+    ASSERT_EQ(a["volumes"].size(), 2u);
+    EXPECT_EQ(a["volumes"][0]["name"], "STRINGS 1");
+    EXPECT_EQ(a["volumes"][0]["type"], 1);
+    const auto& violins = a["volumes"][0]["programs"][0];
+    EXPECT_EQ(violins["name"], "VIOLINS");
+    EXPECT_EQ(violins["keygroups"], 2);
+    EXPECT_EQ(violins["lowestKey"], 36);
+    EXPECT_EQ(violins["highestKey"], 96);
+    const auto& violinL = a["volumes"][0]["samples"][0];
+    EXPECT_EQ(violinL["name"], "VIOLIN L");
+    EXPECT_EQ(violinL["lengthWords"], 9000);
+    EXPECT_EQ(violinL["sampleRate"], 44100);
+    const auto& drums = a["volumes"][1];
+    EXPECT_EQ(drums["type"], 3);
+    EXPECT_EQ(drums["programs"][0]["keygroups"], 61);
+    EXPECT_EQ(drums["programs"][0]["lowestKey"], 30);
+    EXPECT_EQ(drums["programs"][0]["highestKey"], 90);
+    const auto& b = json["partitions"][1];
+    EXPECT_EQ(b["letter"], "B");
+    EXPECT_EQ(b["volumes"][0]["slot"], 7);
+    EXPECT_EQ(b["volumes"][0]["programs"][0]["name"], "SOLO");
+  }
+}
+
+TEST_F(ListCommandTest, TreeShowsThePartitionsAsTheBrowserDoes) {
+  std::string error;
+  ASSERT_TRUE(discbuilder::WriteDiscImage(LayoutDisc(), (dir_ / "disc.iso").string(), &error));
+  const auto result = List((dir_ / "disc.iso").string());
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("PARTITION  A\n"), std::string::npos);
+  EXPECT_NE(result.out.find("PARTITION  B\n"), std::string::npos);
+  EXPECT_NE(result.out.find("VIOLINS"), std::string::npos);
+  EXPECT_NE(result.out.find("61 keygroups  30-90"), std::string::npos);
+}
+
+TEST_F(ListCommandTest, BadSourcesAndUsageGetClearAnswers) {
+  std::ofstream(dir_ / "empty.iso").close();
+  std::ofstream(dir_ / "zeros.iso", std::ios::binary) << std::string(40960, '\0');
+  struct Case {
+    std::string args;
+    int exitCode;
+    std::string says;
+  };
+  const std::string cli = CORVIX_CLI_PATH;
+  const Case cases[] = {
+      {"list " + ShellQuote((dir_ / "missing.iso").string()), 1, "cannot open"},
+      {"list " + ShellQuote((dir_ / "empty.iso").string()), 1, "not an Akai S1000 disc"},
+      {"list " + ShellQuote((dir_ / "zeros.iso").string()), 1, "not an Akai S1000 disc"},
+      {"", 2, "subcommand"},
+      {"list", 2, "SOURCE"},
+      {"list --colour x.iso", 2, "--colour"},
+      {"frobnicate", 2, "subcommand"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const auto result = RunCommand(cli + " " + c.args);
+    EXPECT_EQ(result.exitCode, c.exitCode);
+    EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n') <= 3, true) << result.err;
+  }
+  const auto help = RunCommand(cli + " list --help");
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("--json"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace corvix
