@@ -1,0 +1,301 @@
+#include "export/wave_import.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
+#include "common/pending_error.h"
+#include "support/export_fixture.h"
+
+namespace corvix {
+namespace {
+
+using discbuilder::DiscSpec;
+using discbuilder::KeygroupSpec;
+using discbuilder::ProgramSpec;
+using discbuilder::SampleSpec;
+using discbuilder::VolumeSpec;
+using testing::Chunk;
+using testing::ExportTest;
+using testing::Keygroup;
+using testing::ListFolder;
+using testing::ReadBytes;
+using testing::ReadWithSndfile;
+using testing::Sample;
+using testing::U32At;
+
+struct Row {
+  std::string name;
+  uint32_t stereo;
+  bool operator==(const Row&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Row& r) {
+  return out << '"' << r.name << '"' << (r.stereo ? " stereo" : "");
+}
+
+class WaveImportTest : public ExportTest {
+ protected:
+  void SetUp() override {
+    ExportTest::SetUp();
+    ImportWavesMode = 1;
+  }
+
+  // Partition 0, volume "STRINGS 1" (slot 0) with the samples and one program
+  // "PROG"; a second volume "OTHER" holds ELSEWHERE.
+  void UseProgram(std::vector<KeygroupSpec> keygroups, std::vector<SampleSpec> samples,
+                  uint8_t type = 1) {
+    DiscSpec spec;
+    spec.fragmented = true;
+    spec.partitions.resize(1);
+    VolumeSpec v;
+    v.name = "STRINGS 1";
+    v.type = type;
+    v.samples = std::move(samples);
+    ProgramSpec p;
+    p.name = "PROG";
+    p.keygroups = std::move(keygroups);
+    v.programs = {p};
+    VolumeSpec other;
+    other.name = "OTHER";
+    other.samples = {Sample("ELSEWHERE", 50)};
+    spec.partitions[0].volumes = {v, other};
+    UseDisc(spec);
+    ASSERT_TRUE(ReadPartitionInfo());
+  }
+
+  int Import(uint32_t groupIndex = 0) { return ImportProgramWaves(0, 0, 0, groupIndex); }
+
+  std::vector<Row> Rows() const {
+    std::vector<Row> rows;
+    for (uint32_t i = 0; i < WaveTable.count; ++i) rows.push_back({WaveTable.rows[i].name, WaveTable.rows[i].stereo});
+    return rows;
+  }
+  std::string ProgramFolder() const { return dir_ / "PROG        "; }
+};
+
+TEST_F(WaveImportTest, ExportsEachSampleOnceIntoTheProgramsFolderAndMergesPairs) {
+  UseProgram({Keygroup(24, 59, {"PIANO L", "PIANO R", "KICK"}), Keygroup(60, 90, {"PIANO L", "PIANO R"}),
+              Keygroup(91, 127, {"KICK"})},
+             {Sample("PIANO L", 5000), Sample("PIANO R", 5000), Sample("KICK", 300)});
+  ASSERT_EQ(Import(), 1);
+
+  EXPECT_EQ(std::string(WaveFolder), ProgramFolder());
+  EXPECT_EQ(Rows(), (std::vector<Row>{{"PIANO LR", 1}, {"KICK        ", 0}}));
+  EXPECT_EQ(ListFolder(ProgramFolder()), (std::vector<std::string>{"KICK        .wav", "PIANO LR.wav"}));
+  EXPECT_EQ(ReadWithSndfile(ProgramFolder() + "/PIANO LR.wav").channels, 2);
+  EXPECT_EQ(ReadWithSndfile(ProgramFolder() + "/KICK        .wav").frames, 300);
+
+  EXPECT_EQ(progress_.record.dialogs, std::vector<std::string>{"XFERDIALOG"});
+  EXPECT_EQ(progress_.record.destroyed, 1);
+  EXPECT_EQ(progress_.TextsOf(1010), std::vector<std::string>{"Importing from  PROG        "});
+  EXPECT_EQ(progress_.TextsOf(1002),
+            (std::vector<std::string>{"PIANO L           keygroup 1 of 3", "PIANO R           keygroup 1 of 3",
+                                      "KICK              keygroup 1 of 3"}));
+}
+
+TEST_F(WaveImportTest, WithoutMergeAPairStaysTwoMonoFiles) {
+  MergeStereoPairs = 0;
+  UseProgram({Keygroup(24, 127, {"PIANO L", "PIANO R"})}, {Sample("PIANO L"), Sample("PIANO R")});
+  ASSERT_EQ(Import(), 1);
+  EXPECT_EQ(Rows(), (std::vector<Row>{{"PIANO L     ", 0}, {"PIANO R     ", 0}}));
+  EXPECT_EQ(ListFolder(ProgramFolder()), (std::vector<std::string>{"PIANO L     .wav", "PIANO R     .wav"}));
+}
+
+// A zone 2 (4) pairs only with the sample zone 1 (3) of the same keygroup
+// has just exported; never with a left name left over from an earlier
+// keygroup (whose file may even be merged and gone).
+TEST_F(WaveImportTest, PairsFormOnlyWithinOneKeygroup) {
+  struct Case {
+    const char* what;
+    std::vector<KeygroupSpec> keygroups;
+    std::vector<Row> rows;
+    std::vector<std::string> files;
+  };
+  const std::vector<Case> cases = {
+      {"a later keygroup's right zone after a merged pair",
+       {Keygroup(24, 59, {"A L", "A R"}), Keygroup(60, 127, {"", "B R"})},
+       {{"A LR", 1}, {"B R         ", 0}},
+       {"A LR.wav", "B R         .wav"}},
+      {"left and right in different keygroups",
+       {Keygroup(24, 59, {"A L"}), Keygroup(60, 127, {"", "A R"})},
+       {{"A L         ", 0}, {"A R         ", 0}},
+       {"A L         .wav", "A R         .wav"}},
+      {"zone 1 already exported by an earlier keygroup",
+       {Keygroup(24, 59, {"A L", "A R"}), Keygroup(60, 127, {"A L", "B R"})},
+       {{"A LR", 1}, {"B R         ", 0}},
+       {"A LR.wav", "B R         .wav"}},
+      {"zones 3 and 4", {Keygroup(24, 127, {"", "", "C L", "C R"})}, {{"C LR", 1}}, {"C LR.wav"}},
+      {"zone 4 does not pair with zone 1",
+       {Keygroup(24, 127, {"A L", "", "", "D R"})},
+       {{"A L         ", 0}, {"D R         ", 0}},
+       {"A L         .wav", "D R         .wav"}},
+      {"zone 1 names the R sample", {Keygroup(24, 127, {"S R", "S L"})}, {{"S LR", 1}}, {"S LR.wav"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(ProgramFolder());
+    WaveTable.count = 0;
+    UseProgram(c.keygroups, {Sample("A L", 100), Sample("A R", 100), Sample("B R", 100), Sample("C L", 100),
+                             Sample("C R", 100), Sample("D R", 100), Sample("S L", 100), Sample("S R", 200)});
+    ASSERT_EQ(Import(), 1) << PendingError.text;
+    EXPECT_EQ(Rows(), c.rows);
+    EXPECT_EQ(ListFolder(ProgramFolder()), c.files);
+  }
+  // The first channel of S LR is the R sample's sound (the one of 200 words).
+  EXPECT_EQ(ReadWithSndfile(ProgramFolder() + "/S LR.wav").frames, 200);
+}
+
+TEST_F(WaveImportTest, RowsCarryTheirZonesKeyByteAndTuning) {
+  KeygroupSpec kg = Keygroup(24, 127, {"PIANO L", "PIANO R", "KICK"});
+  kg.tuneFraction = 0x80;
+  kg.zones[0].flag = 0x11;
+  kg.zones[0].tuneSemitones = 2;
+  kg.zones[1].flag = 0x22;
+  kg.zones[2].flag = 0x33;
+  UseProgram({kg}, {Sample("PIANO L"), Sample("PIANO R"), Sample("KICK")});
+  ASSERT_EQ(Import(), 1);
+  ASSERT_EQ(WaveTable.count, 2u);
+  const WaveEntry& pair = WaveTable.rows[0];
+  EXPECT_EQ(pair.keyByte, 0x11);  // the left zone's
+  EXPECT_EQ(pair.zoneTuneSemitones, 2);
+  EXPECT_EQ(pair.keygroupTuneFraction, 0x80);
+  EXPECT_EQ(pair.unityNote, 57);  // 60 − 2.5, the half going down
+  EXPECT_EQ(pair.fineTune, -50);
+  EXPECT_EQ(WaveTable.rows[1].keyByte, 0x33);
+}
+
+TEST_F(WaveImportTest, EmptyProgramsMissingSamplesAndOtherVolumes) {
+  UseProgram({}, {Sample("KICK")});
+  ASSERT_EQ(Import(), 1);
+  EXPECT_EQ(WaveTable.count, 0u);
+  EXPECT_EQ(progress_.record.destroyed, 1);
+
+  UseProgram({Keygroup(24, 127, {"NOWHERE", "ELSEWHERE", "KICK"})}, {Sample("KICK")});
+  ASSERT_EQ(Import(), 1);
+  EXPECT_EQ(Rows(), (std::vector<Row>{{"KICK        ", 0}}));
+  EXPECT_EQ(ListFolder(ProgramFolder()), std::vector<std::string>{"KICK        .wav"});
+}
+
+TEST_F(WaveImportTest, ConversionsWriteIntoTheWaveFolderWithTheGroupIndex) {
+  ImportWavesMode = 0;
+  UseProgram({Keygroup(24, 127, {"PIANO L", "PIANO R", "KICK"})}, {Sample("PIANO L"), Sample("PIANO R"), Sample("KICK")});
+  ASSERT_EQ(Import(2), 1);
+  EXPECT_EQ(std::string(WaveFolder), dir_.path());
+  EXPECT_EQ(ListFolder(dir_.path()), (std::vector<std::string>{"KICK        .wav", "PIANO LR.wav"}));
+  for (const char* file : {"KICK        .wav", "PIANO LR.wav"}) {
+    SCOPED_TRACE(file);
+    Chunk root;
+    ASSERT_EQ(testing::WalkRiff(ReadBytes(dir_ / file), &root), "");
+    ASSERT_NE(root.Find("3gix"), nullptr);
+    EXPECT_EQ(U32At(root.Find("3gix")->data, 0), 2u);
+  }
+  // A second program of a combined file continues the table.
+  ASSERT_EQ(Import(3), 1);
+  EXPECT_EQ(WaveTable.count, 2u);
+}
+
+TEST_F(WaveImportTest, LargeProgramsAreReadWholeAtBothStrides) {
+  for (uint8_t type : {uint8_t{1}, uint8_t{3}}) {
+    SCOPED_TRACE(int(type));
+    std::filesystem::remove_all(ProgramFolder());
+    WaveTable.count = 0;
+    std::vector<KeygroupSpec> keygroups;
+    std::vector<SampleSpec> samples;
+    for (int k = 0; k < 70; ++k) {
+      const std::string name = "S" + std::to_string(k);
+      keygroups.push_back(Keygroup(static_cast<uint8_t>(k), static_cast<uint8_t>(k), {name}));
+      samples.push_back(Sample(name, 10));
+    }
+    UseProgram(keygroups, samples, type);
+    ASSERT_EQ(Import(), 1);
+    EXPECT_EQ(WaveTable.count, 70u);
+    EXPECT_STREQ(WaveTable.rows[69].name, "S69         ");
+    EXPECT_EQ(progress_.TextsOf(1002).back(), std::string("S69         ") + "      keygroup 70 of 70");
+  }
+}
+
+TEST_F(WaveImportTest, ExistingFoldersAreUsedAndExistingFilesReplaced) {
+  UseProgram({Keygroup(24, 127, {"KICK"})}, {Sample("KICK", 100)});
+  std::filesystem::create_directories(ProgramFolder());
+  testing::WriteBytes(ProgramFolder() + "/KICK        .wav", std::vector<uint8_t>(5000, 1));
+  ASSERT_EQ(Import(), 1);
+  EXPECT_EQ(ReadWithSndfile(ProgramFolder() + "/KICK        .wav").frames, 100);
+}
+
+TEST_F(WaveImportTest, FailuresStopTheJobAndKeepWhatWasCompleted) {
+  SampleSpec longSample = Sample("LONG", 30000);
+  const std::vector<SampleSpec> samples = {Sample("PIANO L", 100), Sample("PIANO R", 100), Sample("KICK", 100),
+                                           longSample};
+  UseProgram({Keygroup(24, 127, {"PIANO L", "PIANO R", "KICK", "LONG"})}, samples);
+
+  struct Case {
+    const char* what;
+    std::function<void()> setUp;
+    const char* message;
+    uint32_t style;
+    std::vector<Row> rows;
+    std::vector<std::string> files;
+  };
+  const std::vector<Case> cases = {
+      {"the folder can't be made", [this] { files_.failMakeFolder = true; }, "Can't create directory", 16, {}, {}},
+      {"a file has the folder's name",
+       [this] { testing::WriteBytes(ProgramFolder(), {1}); }, "Can't create directory", 16, {}, {}},
+      {"no dialog", [this] { progress_.failCreate = true; }, "Can't create progress dialog", 16, {}, {}},
+      {"Cancel during the last sample", [this] { progress_.cancelAtPump = 2; },
+       "Conversion cancelled by user", 48, {{"PIANO LR", 1}, {"KICK        ", 0}},
+       {"KICK        .wav", "PIANO LR.wav"}},
+      {"a full disk in the last sample", // The three small files and the merged one take 1656 bytes.
+       [this] { files_.writeBudget = 1656 + 20000; },
+       "Can't write to file (disk full?)", 16, {{"PIANO LR", 1}, {"KICK        ", 0}},
+       {"KICK        .wav", "PIANO LR.wav"}},
+      {"the merge fails", [this] { files_.failMove = true; }, "Can't move temp file", 16,
+       {{"PIANO L     ", 0}, {"PIANO R     ", 0}}, {"PIANO L     .wav", "PIANO R     .wav"}},
+      {"the table is full",
+       [] {
+         std::memset(WaveTable.rows, 0, sizeof WaveTable.rows);
+         WaveTable.count = kWaveTableRows - 2;
+       },
+       "Too many samples for one job (1024 at most)", 16, {}, {"KICK        .wav", "PIANO LR.wav"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(ProgramFolder());
+    files_ = {};
+    progress_.cancelAtPump = 0;
+    progress_.failCreate = false;
+    progress_.record = {};
+    ClearPendingError();
+    WaveTable.count = 0;
+    c.setUp();
+    const uint32_t before = WaveTable.count;
+    EXPECT_EQ(Import(), 0);
+    EXPECT_STREQ(PendingError.text, c.message);
+    EXPECT_EQ(PendingError.style, c.style);
+    EXPECT_EQ(progress_.record.destroyed, static_cast<int>(progress_.record.dialogs.size()));
+    if (before == 0) {
+      EXPECT_EQ(Rows(), c.rows);
+    } else {
+      EXPECT_EQ(WaveTable.count, kWaveTableRows);
+    }
+    if (std::filesystem::is_directory(ProgramFolder())) {
+      EXPECT_EQ(ListFolder(ProgramFolder()), c.files);
+    } else {
+      EXPECT_TRUE(c.files.empty());
+    }
+  }
+}
+
+TEST_F(WaveImportTest, AProgramThatIsNotThereIsRefused) {
+  UseProgram({Keygroup(24, 127, {"KICK"})}, {Sample("KICK")});
+  EXPECT_EQ(ImportProgramWaves(0, 0, 1, 0), 0);
+  EXPECT_STREQ(PendingError.text, "Program not found on the disc");
+  EXPECT_EQ(ImportProgramWaves(0, 100, 0, 0), 0);
+  EXPECT_EQ(ImportProgramWaves(0, -1, 0, 0), 0);
+  EXPECT_EQ(ImportProgramWaves(0, 5, 0, 0), 0);  // an empty volume slot
+}
+
+}  // namespace
+}  // namespace corvix
