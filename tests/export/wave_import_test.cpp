@@ -46,7 +46,7 @@ class WaveImportTest : public ExportTest {
   // Partition 0, volume "STRINGS 1" (slot 0) with the samples and one program
   // "PROG"; a second volume "OTHER" holds ELSEWHERE.
   void UseProgram(std::vector<KeygroupSpec> keygroups, std::vector<SampleSpec> samples,
-                  uint8_t type = 1) {
+                  uint8_t type = 1, const std::string& programName = "PROG") {
     DiscSpec spec;
     spec.fragmented = true;
     spec.partitions.resize(1);
@@ -55,7 +55,7 @@ class WaveImportTest : public ExportTest {
     v.type = type;
     v.samples = std::move(samples);
     ProgramSpec p;
-    p.name = "PROG";
+    p.name = programName;
     p.keygroups = std::move(keygroups);
     v.programs = {p};
     VolumeSpec other;
@@ -286,6 +286,17 @@ TEST_F(WaveImportTest, FailuresStopTheJobAndKeepWhatWasCompleted) {
       EXPECT_TRUE(c.files.empty());
     }
   }
+}
+
+// Akai names may be dots and spaces; the files they name stay in the
+// chosen folder, under the names as given.
+TEST_F(WaveImportTest, DotNamesStayInsideTheChosenFolder) {
+  UseProgram({Keygroup(24, 127, {"..", "."})}, {Sample(".."), Sample(".")}, 1, "..");
+  ASSERT_EQ(Import(), 1);
+  EXPECT_EQ(std::string(WaveFolder), dir_ / "..          ");
+  EXPECT_EQ(ListFolder(dir_.path()), std::vector<std::string>{"..          "});
+  EXPECT_EQ(ListFolder(dir_ / "..          "),
+            (std::vector<std::string>{".           .wav", "..          .wav"}));
 }
 
 TEST_F(WaveImportTest, AProgramThatIsNotThereIsRefused) {

@@ -10,7 +10,6 @@
 namespace corvix {
 namespace {
 
-using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
 
@@ -142,25 +141,6 @@ TEST(RiffFileTest, CloseIsIdempotentAndAClosedFileRefusesEverything) {
   EXPECT_EQ(EndChunk(*file, ck), 0);  // the chunk writer's clean-up on a closed file
   EXPECT_FALSE(RiffFile::Open(dir / "missing/x.riff", OpenMode::kCreate));
   EXPECT_FALSE(RiffFile::Open(dir / "missing.riff", OpenMode::kRead));
-}
-
-TEST(RiffFileTest, CreateTruncatesAndReadWriteKeepsTheFile) {
-  TempDir dir;
-  const std::string path = dir / "x.riff";
-  WriteBytes(path, std::vector<uint8_t>(100, 0x55));
-  {
-    auto file = RiffFile::Open(path, OpenMode::kReadWrite);
-    ASSERT_TRUE(file);
-    ASSERT_TRUE(file->Seek(10));
-    ASSERT_EQ(file->Write("ab", 2), 2);
-    EXPECT_EQ(file->Tell(), 12u);
-  }
-  auto kept = ReadBytes(path);
-  ASSERT_EQ(kept.size(), 100u);
-  EXPECT_EQ(kept[10], 'a');
-  EXPECT_EQ(kept[12], 0x55);
-  { ASSERT_TRUE(RiffFile::Open(path, OpenMode::kCreate)); }
-  EXPECT_TRUE(ReadBytes(path).empty());
 }
 
 }  // namespace
