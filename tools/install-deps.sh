@@ -9,6 +9,7 @@ packages=(
   nlohmann-json3-dev libcli11-dev
   pkg-config libsndfile1-dev
   clang libclang-rt-14-dev
+  time python3
 )
 
 missing=()
