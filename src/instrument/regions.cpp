@@ -238,10 +238,10 @@ int MarkKeygroupsAtKey(int key, RegionPrograms& programs) {
   return found;
 }
 
-int BuildRegionLayout(RegionPrograms& programs, RegionLayout* layout) {
+int BuildRegionLayout(const RegionPrograms& programs, RegionLayout* layout) {
   RegionLayout& l = *layout;
   for (size_t i = 0; i < programs.size(); ++i) {
-    RegionProgram& p = programs[i];
+    const RegionProgram& p = programs[i];
     const ProgramSummary& s = p.summary;
     for (uint32_t k = 0; k < KeygroupLimit(s); ++k) {
       if (!s.keygroupMarks[k]) continue;
@@ -252,10 +252,9 @@ int BuildRegionLayout(RegionPrograms& programs, RegionLayout* layout) {
         const ZoneSlot& slot = s.keygroups[k].zones[z];
         const VelocityZone zone = DecodeVelocityZone(ZoneBytes(keygroup, z));
         if (!slot.present) {
-          if (IsZoneUsed(zone.sampleName) && !(p.notedZones[k] & (1u << z))) {
-            p.notedZones[k] = static_cast<uint8_t>(p.notedZones[k] | (1u << z));
+          // Noted once, however many regions the keygroup is cut into.
+          if (IsZoneUsed(zone.sampleName))
             AddJobNote(ZoneLabel(p, k, z, zone.sampleName) + ": the sample is not in the volume");
-          }
           partner = -1;
           continue;
         }
