@@ -87,8 +87,9 @@ bool TripleTaken(const RegionLayout& l, int32_t v, int32_t b, int32_t c) {
 enum class Placed { kOk, kFull, kMixed };
 
 // Finds the index triple of a zone (program i, keygroup k, velocity range
-// low-high, wave stereo flag) and enters it as entry layout.count. L is the
-// keygroup's layer counter.
+// low-high, wave stereo flag), raising the layout's highest indices as it
+// needs; the caller enters the zone, or puts the counters back when the
+// zone can't be placed. L is the keygroup's layer counter.
 Placed PlaceZone(RegionLayout& l, uint8_t i, uint8_t k, uint8_t low, uint8_t high, uint32_t stereo,
                  int32_t& L, int32_t* triple) {
   const uint32_t n = l.count;
