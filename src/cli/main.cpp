@@ -1,20 +1,29 @@
-// corvix: the command line. Reads Akai S1000 discs from disc images.
+// corvix: the command line. Reads Akai S1000 discs from disc images and
+// CD-ROM drives.
 //
 // Exit status: 0 on success, 1 when the work failed (the source can't be
-// opened, is not an Akai disc, a job failed), 2 on a usage error.
+// opened, is not an Akai disc, the drive was not ready, a job failed), 2 on a
+// usage error.
 #include <cstdio>
 
 #include <CLI/CLI.hpp>
 
+#include "cli/devices_command.h"
 #include "cli/list_command.h"
+#include "cli/terminal_messages.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Corvix: reads Akai S1000 sample CD-ROMs and disc images.", "corvix"};
   app.require_subcommand(1);
   app.set_version_flag("--version", "corvix 1.0");
+  // Options are spelt "--name" everywhere; a SOURCE starting with "/" is a
+  // path, also on Windows.
+  app.allow_windows_style_options(false);
 
   corvix::cli::ListOptions listOptions;
   CLI::App* list = corvix::cli::AddListCommand(app, listOptions);
+  corvix::cli::DevicesOptions devicesOptions;
+  CLI::App* devices = corvix::cli::AddDevicesCommand(app, devicesOptions);
 
   try {
     app.parse(argc, argv);
@@ -29,6 +38,12 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  if (list->parsed()) return corvix::cli::RunList(listOptions);
-  return 2;
+  // Messages and the drive's Retry/Cancel question go to the terminal.
+  corvix::cli::TerminalMessages messages = corvix::cli::TerminalMessages::ForConsole();
+  corvix::SetUserMessages(&messages);
+  int status = 2;
+  if (list->parsed()) status = corvix::cli::RunList(listOptions);
+  if (devices->parsed()) status = corvix::cli::RunDevices(devicesOptions);
+  corvix::SetUserMessages(nullptr);
+  return status;
 }

@@ -4,6 +4,7 @@
 #include <scsi/scsi.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -213,6 +214,11 @@ std::unique_ptr<ScsiTransport> OpenPlatformScsiTransport(std::string*) {
   return MakeSgIoTransport(MakeLinuxSgIoSystem());
 }
 
-bool LooksLikeDevicePath(const std::string& path) { return path.rfind("/dev/", 0) == 0; }
+bool LooksLikeDevicePath(const std::string& path) {
+  // A block or character device: an image file that happens to lie below
+  // /dev (in /dev/shm, say) is still read as an image.
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && (S_ISBLK(info.st_mode) || S_ISCHR(info.st_mode));
+}
 
 }  // namespace corvix
