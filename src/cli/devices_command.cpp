@@ -59,7 +59,11 @@ int RunDevices(const DevicesOptions& options) {
   std::string error;
   std::unique_ptr<ScsiTransport> transport = OpenPlatformScsiTransport(&error);
   std::vector<FoundDrive> drives;
-  if (transport) drives = FindDrives(*transport);
+  std::vector<std::string> problems;
+  if (transport) {
+    drives = FindDrives(*transport);
+    problems = transport->Problems();
+  }
 
   if (options.json) {
     nlohmann::json list = nlohmann::json::array();
@@ -73,11 +77,14 @@ int RunDevices(const DevicesOptions& options) {
                       {"device", d.path}});
     }
     std::cout << nlohmann::json{{"interface", transport ? transport->Name() : ""},
-                                {"drives", std::move(list)}}
+                                {"drives", std::move(list)},
+                                {"problems", problems}}
                      .dump(2)
               << '\n';
     return 0;
   }
+  // Devices that could not be opened may be drives the user lacks rights to.
+  for (const std::string& problem : problems) std::fprintf(stderr, "corvix: %s\n", problem.c_str());
   if (drives.empty()) {
     std::printf("No CD-ROM drives found%s%s.\n", transport ? "" : ": ",
                 transport ? "" : error.c_str());

@@ -32,6 +32,7 @@ std::unique_ptr<SectorSource> OpenDrive(const std::string& path, std::string* er
   ScsiAddress address;
   if (!transport->Locate(path, &address)) {
     *error = path + ": no CD-ROM drive there that " + transport->Name() + " can reach";
+    for (const std::string& problem : transport->Problems()) *error += " (" + problem + ")";
     return nullptr;
   }
   const char* name = transport->Name();

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace corvix {
 
@@ -75,6 +76,10 @@ class ScsiTransport {
 
   // A short name for messages: "ASPI", "SCSI pass-through", "SG_IO".
   virtual const char* Name() const = 0;
+
+  // Devices the transport found but could not use, each with the reason
+  // ("/dev/sr0: Permission denied"), for messages.
+  virtual std::vector<std::string> Problems() { return {}; }
 };
 
 // The transport every SCSI command goes through; none until a front end sets

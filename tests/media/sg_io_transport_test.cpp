@@ -42,9 +42,12 @@ class FakeSgSystem : public SgIoSystem {
     const auto it = links.find(path);
     return it == links.end() ? path : it->second;
   }
-  int Open(const std::string& path) override {
+  int Open(const std::string& path, std::string* why) override {
     const auto it = files.find(path);
-    if (it == files.end()) return -1;
+    if (it == files.end()) {
+      *why = "Permission denied";
+      return -1;
+    }
     const int fd = nextFd++;
     open[fd] = path;
     return fd;
@@ -160,6 +163,7 @@ TEST_F(SgIoTransportTest, FindsCdromUnitsOnceEach) {
   EXPECT_EQ(transport_->DriveLetter({1, 0, 0}), 0);
   // The disk and the second name of the first drive are not kept open.
   EXPECT_EQ(fake_->closed, (std::vector<std::string>{"/dev/sg0", "/dev/sg1"}));
+  EXPECT_EQ(transport_->Problems(), std::vector<std::string>{"/dev/sr1: Permission denied"});
 }
 
 TEST_F(SgIoTransportTest, ScanFindsTheUnitsThroughInquiry) {
