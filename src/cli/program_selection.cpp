@@ -79,6 +79,7 @@ int Resolve(const DiscListing& listing, const std::vector<std::string>& patterns
 }  // namespace
 
 DiscSession::~DiscSession() {
+  lock_.reset();  // unlock while the source is still current
   if (listsAllocated_) FreeVolumeLists();
   if (source_) SetSectorSource(nullptr);
 }
@@ -91,6 +92,8 @@ int DiscSession::Open(const std::string& source, const std::vector<std::string>&
     std::fprintf(stderr, "corvix: %s\n", error.c_str());
     return 1;
   }
+  if (!EnsureMediumReady()) return 1;  // the user cancelled; the question said why
+  lock_ = std::make_unique<MediumLock>();
   if (!AllocVolumeLists()) return 1;
   listsAllocated_ = true;
   const DiscListing listing = ListDisc();

@@ -18,8 +18,9 @@ struct Selection {
   std::string label;  // PARTITION/VOLUME/PROGRAM as `corvix list` shows the names
 };
 
-// The disc of one command: the current sector source and the allocated
-// volume lists, released when the session ends.
+// The disc of one command: the current sector source, held locked (a drive's
+// tray) from opening to the end of the session, and the allocated volume
+// lists; all released when the session ends.
 class DiscSession {
  public:
   DiscSession() = default;
@@ -38,6 +39,7 @@ class DiscSession {
 
  private:
   std::unique_ptr<SectorSource> source_;
+  std::unique_ptr<MediumLock> lock_;
   bool listsAllocated_ = false;
 };
 

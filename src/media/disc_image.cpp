@@ -566,7 +566,11 @@ struct DiscImage::Impl {
   bool Readable(const uint8_t* raw) const {
     if (layout == ImageLayout::kUser2048) return true;
     if (!HasSync(raw) || raw[kModeByteOffset] != mode) return false;
-    return mode != 2 || (raw[kSubmodeOffset] & kSubmodeForm2) == 0;
+    // A Form 2 sector carries 2324 bytes of another kind, not 2048 of data.
+    if (layout == ImageLayout::kRawMode2Form1 && (raw[kSubmodeOffset] & kSubmodeForm2) != 0) {
+      return false;
+    }
+    return true;
   }
 };
 
