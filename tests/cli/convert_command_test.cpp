@@ -74,12 +74,6 @@ class ConvertCommandTest : public ::testing::Test {
       EXPECT_EQ(root.type, "DLS ");
     }
   }
-  static uint32_t Waves(const std::string& path) {
-    Chunk root;
-    testing::WalkRiff(ReadBytes(path), &root);
-    return U32At(root.Find("ptbl")->data, 4);
-  }
-
   TempDir dir_;
   std::string image_ = dir_ / "disc.iso";
   std::string out_ = dir_ / "out";
@@ -109,15 +103,6 @@ TEST_F(ConvertCommandTest, CombineWritesOneFileNamedAfterTheFirstProgram) {
   Chunk root;
   testing::WalkRiff(ReadBytes(out_ + "/CELLOS      .tes"), &root);
   EXPECT_EQ(root.Find("3gri")->Find("3gnl")->children.size(), 2u);
-}
-
-TEST_F(ConvertCommandTest, NoMergeKeepsPairsAsMonoWaves) {
-  ASSERT_EQ(Run("convert", "'A/STRINGS 1/VIOLINS' --to " + ShellQuote(out_)).exitCode, 0);
-  EXPECT_EQ(Waves(out_ + "/VIOLINS     .tes"), 2u);
-  const auto r = Run("convert", "'A/STRINGS 1/VIOLINS' --no-merge --to " + ShellQuote(out_));
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(Waves(out_ + "/VIOLINS     .tes"), 3u);  // the file of the first run is replaced
-  ExpectInstrumentFiles(out_, {"VIOLINS     .tes"});
 }
 
 TEST_F(ConvertCommandTest, MistakesGetClearAnswers) {

@@ -132,13 +132,10 @@ TEST_F(ImportCommandTest, MistakesGetClearAnswers) {
   };
   const Case cases[] = {
       {image + "'A/STRINGS 1'" + to, 2, "expected PARTITION/VOLUME/PROGRAM"},
-      {image + "'A//VIOLINS'" + to, 2, "expected PARTITION/VOLUME/PROGRAM"},
       {image + "'AB/STRINGS 1/VIOLINS'" + to, 2, "expected PARTITION/VOLUME/PROGRAM"},
-      {image + "'A/STRINGS 1/VIOLINS/X'" + to, 2, "expected PARTITION/VOLUME/PROGRAM"},
       {image + "'A/STRINGS 1/VIOLINS'", 2, "--to"},
       {image + to, 2, "PROGRAM"},
       {image + "'A/STRINGS 1/NOPE'" + to, 1, "A/STRINGS 1/NOPE: no such program on the disc"},
-      {image + "'C/*/*'" + to, 1, "no such program"},
       {ShellQuote(dir_ / "zeros.iso") + " 'A/*/*'" + to, 1, "not an Akai S1000 disc"},
       {ShellQuote(dir_ / "missing.iso") + " 'A/*/*'" + to, 1, "cannot open"},
       {image + "'A/*/*' --to " + ShellQuote(dir_ / "a file"), 1, "can't create"},

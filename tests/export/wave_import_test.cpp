@@ -96,14 +96,6 @@ TEST_F(WaveImportTest, ExportsEachSampleOnceIntoTheProgramsFolderAndMergesPairs)
                                       "KICK              keygroup 1 of 3"}));
 }
 
-TEST_F(WaveImportTest, WithoutMergeAPairStaysTwoMonoFiles) {
-  MergeStereoPairs = 0;
-  UseProgram({Keygroup(24, 127, {"PIANO L", "PIANO R"})}, {Sample("PIANO L"), Sample("PIANO R")});
-  ASSERT_EQ(Import(), 1);
-  EXPECT_EQ(Rows(), (std::vector<Row>{{"PIANO L     ", 0}, {"PIANO R     ", 0}}));
-  EXPECT_EQ(ListFolder(ProgramFolder()), (std::vector<std::string>{"PIANO L     .wav", "PIANO R     .wav"}));
-}
-
 // A zone 2 (4) pairs only with the sample zone 1 (3) of the same keygroup
 // has just exported; never with a left name left over from an earlier
 // keygroup (whose file may even be merged and gone).
@@ -127,7 +119,6 @@ TEST_F(WaveImportTest, PairsFormOnlyWithinOneKeygroup) {
        {Keygroup(24, 59, {"A L", "A R"}), Keygroup(60, 127, {"A L", "B R"})},
        {{"A LR", 1}, {"B R         ", 0}},
        {"A LR.wav", "B R         .wav"}},
-      {"zones 3 and 4", {Keygroup(24, 127, {"", "", "C L", "C R"})}, {{"C LR", 1}}, {"C LR.wav"}},
       {"zone 4 does not pair with zone 1",
        {Keygroup(24, 127, {"A L", "", "", "D R"})},
        {{"A L         ", 0}, {"D R         ", 0}},
@@ -195,34 +186,6 @@ TEST_F(WaveImportTest, ConversionsWriteIntoTheWaveFolderWithTheGroupIndex) {
   // A second program of a combined file continues the table.
   ASSERT_EQ(Import(3), 1);
   EXPECT_EQ(WaveTable.count, 2u);
-}
-
-TEST_F(WaveImportTest, LargeProgramsAreReadWholeAtBothStrides) {
-  for (uint8_t type : {uint8_t{1}, uint8_t{3}}) {
-    SCOPED_TRACE(int(type));
-    std::filesystem::remove_all(ProgramFolder());
-    WaveTable.count = 0;
-    std::vector<KeygroupSpec> keygroups;
-    std::vector<SampleSpec> samples;
-    for (int k = 0; k < 70; ++k) {
-      const std::string name = "S" + std::to_string(k);
-      keygroups.push_back(Keygroup(static_cast<uint8_t>(k), static_cast<uint8_t>(k), {name}));
-      samples.push_back(Sample(name, 10));
-    }
-    UseProgram(keygroups, samples, type);
-    ASSERT_EQ(Import(), 1);
-    EXPECT_EQ(WaveTable.count, 70u);
-    EXPECT_STREQ(WaveTable.rows[69].name, "S69         ");
-    EXPECT_EQ(progress_.TextsOf(1002).back(), std::string("S69         ") + "      keygroup 70 of 70");
-  }
-}
-
-TEST_F(WaveImportTest, ExistingFoldersAreUsedAndExistingFilesReplaced) {
-  UseProgram({Keygroup(24, 127, {"KICK"})}, {Sample("KICK", 100)});
-  std::filesystem::create_directories(ProgramFolder());
-  testing::WriteBytes(ProgramFolder() + "/KICK        .wav", std::vector<uint8_t>(5000, 1));
-  ASSERT_EQ(Import(), 1);
-  EXPECT_EQ(ReadWithSndfile(ProgramFolder() + "/KICK        .wav").frames, 100);
 }
 
 TEST_F(WaveImportTest, FailuresStopTheJobAndKeepWhatWasCompleted) {

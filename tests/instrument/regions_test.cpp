@@ -156,7 +156,6 @@ TEST_F(RegionTest, ZonesGetTheirIndicesPerTheDimensionRules) {
     size_t notes;
   };
   const std::vector<Case> cases = {
-      {"one mono zone", {{"S"}}, {{"S", 0}}, {{"S", 0, 0, 0}}, 0, 0, 0, 0},
       {"four velocity splits",
        {{"A", 0, 31}, {"B", 32, 63}, {"C", 64, 95}, {"D", 96, 127}},
        {{"A", 0}, {"B", 0}, {"C", 0}, {"D", 0}},
@@ -183,9 +182,6 @@ TEST_F(RegionTest, ZonesGetTheirIndicesPerTheDimensionRules) {
        {{"P LR", 0, 0, 0}}, 0, 0, 1, 1},
       {"a zone whose wave was not exported is left out and noted",
        {{"A", 0, 63}, {"X", 64, 127}}, {{"A", 0}},
-       {{"A", 0, 0, 0}}, 0, 0, 0, 1},
-      {"a zone naming a sample the volume lacks is noted",
-       {{"A"}, {"ELSEWHERE"}}, {{"A", 0}},
        {{"A", 0, 0, 0}}, 0, 0, 0, 1},
       // Only the other channel of the same wave follows a stereo zone.
       {"the zone after a stereo zone is skipped only when it is its partner",
@@ -225,16 +221,6 @@ TEST_F(RegionTest, NotesNameTheProgramKeygroupZoneAndReason) {
                 "PIANO: keygroup 1, zone 4 (\"X\"): the sample is not in the volume"}));
 }
 
-TEST_F(RegionTest, CombinedProgramsAtTheSameVelocitiesAreProgramLayers) {
-  UsePrograms({Program("ONE", {Group(36, 60, {{"A"}})}), Program("TWO", {Group(36, 60, {{"B"}})})},
-              {"A", "B"});
-  AddWave("A");
-  AddWave("B");
-  const RegionLayout l = LayoutAt(36, 0);
-  EXPECT_EQ(Entries(l), (std::vector<Entry>{{"A", 0, 0, 0}, {"B", 0, 1, 0}}));
-  EXPECT_EQ(DimensionBits(l.programLayerMax), 1);
-}
-
 // Nine keygroups of four splits over one key: eight fill the 5 bits (2 for
 // velocity, 3 for program layers); the ninth's zones are left out, each
 // noted, and no entry is written past the 32.
@@ -268,26 +254,6 @@ TEST_F(RegionTest, ARegionNeverHoldsMoreThan32SubRegions) {
   ASSERT_EQ(lrgn.children.size(), 1u);
   EXPECT_EQ(U32At(lrgn.children[0].Find("3lnk")->data, 0), 32u);
   EXPECT_EQ(lrgn.children[0].Find("3prg")->children.size(), 32u);
-}
-
-TEST_F(RegionTest, MissingCombinationsFallBackToLowerIndices) {
-  UsePrograms({Program("PROG", {Group(36, 60, {{"A", 19, 72}, {"B", 7, 117}, {"C", 127, 127}, {"D", 97, 109}})})},
-              {"A", "B", "C", "D"});
-  for (const char* s : {"A", "B", "C", "D"}) AddWave(s);
-  const RegionLayout l = LayoutAt(36);
-  struct Query {
-    int a, b, c;
-    std::string wave;
-  };
-  for (const Query& q : {Query{0, 0, 0, "A"}, Query{1, 0, 0, "C"}, Query{1, 0, 1, "B"}, Query{1, 0, 2, "D"},
-                         Query{3, 1, 3, "D"}}) {
-    SCOPED_TRACE(std::to_string(q.a) + "," + std::to_string(q.b) + "," + std::to_string(q.c));
-    const int e = FindSubRegion(l, q.a, q.b, q.c);
-    ASSERT_GE(e, 0);
-    EXPECT_EQ(TrimmedWave(l.entries[e].sample), q.wave);
-  }
-  RegionLayout empty{};
-  EXPECT_EQ(FindSubRegion(empty, 1, 1, 1), -1);
 }
 
 // Each chosen key range as rgnh writes it, and the sweep's clipping.
@@ -358,11 +324,6 @@ TEST_F(RegionTest, TheLinkChunkDescribesDimensionsAndWaves) {
     std::vector<uint32_t> indices;                 // the rest are 0xFFFFFFFF
   };
   const std::vector<Case> cases = {
-      {"one mono zone", {{"S"}}, {{"S", 0}}, 1, {}, {0}},
-      {"four splits",
-       {{"A", 0, 31}, {"B", 32, 63}, {"C", 64, 95}, {"D", 96, 127}},
-       {{"A", 0}, {"B", 0}, {"C", 0}, {"D", 0}},
-       4, {{0x82, 2, 0, 0x03}}, {0, 1, 2, 3}},
       {"two stereo pairs",
        {{"P1 L", 0, 63}, {"P1 R", 0, 63}, {"P2 L", 64, 127}, {"P2 R", 64, 127}},
        {{"P1 LR", 1}, {"P2 LR", 1}},
@@ -431,25 +392,13 @@ TEST_F(RegionTest, KeygroupsBeyondTheFirstBlockBecomeRegions) {
 // when that zone has no wave the region is still written, with the block
 // of its first sub-region's wave.
 TEST_F(RegionTest, ARegionWithoutAWaveInZoneOneTakesItsFirstSubRegionsWave) {
-  struct Case {
-    const char* what;
-    std::vector<Zone> zones;
-  };
-  const Case cases[] = {
-      {"zone 1 unused", {{""}, {"B"}}},
-      {"zone 1 names a sample the volume lacks", {{"ELSEWHERE"}, {"B"}}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    UsePrograms({Program("PROG", {Group(36, 60, c.zones)})}, {"B"});
-    WaveTable.count = 0;
-    AddWave("OTHER", 0, 50);
-    AddWave("B", 0, 70);
-    const Chunk lrgn = WrittenRegions();
-    ASSERT_EQ(lrgn.children.size(), 1u);
-    EXPECT_EQ(U16At(lrgn.children[0].Find("wsmp")->data, 4), 70);
-    EXPECT_EQ(WaveIndices(*lrgn.children[0].Find("3lnk"))[0], 1u);
-  }
+  UsePrograms({Program("PROG", {Group(36, 60, {{"ELSEWHERE"}, {"B"}})})}, {"B"});
+  AddWave("OTHER", 0, 50);
+  AddWave("B", 0, 70);
+  const Chunk lrgn = WrittenRegions();
+  ASSERT_EQ(lrgn.children.size(), 1u);
+  EXPECT_EQ(U16At(lrgn.children[0].Find("wsmp")->data, 4), 70);
+  EXPECT_EQ(WaveIndices(*lrgn.children[0].Find("3lnk"))[0], 1u);
 }
 
 TEST_F(RegionTest, FindWaveEntryFallsBackToTheMergedName) {

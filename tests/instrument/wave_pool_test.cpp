@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "common/byte_order.h"
 #include "support/export_fixture.h"
 
 namespace corvix {
@@ -17,30 +16,14 @@ using testing::ReadBytes;
 using testing::U32At;
 using testing::WriteBytes;
 
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void Put(std::vector<uint8_t>& b, const char (&id)[5]) { Put32(b, FourCC(id)); }
-
 // A WAV file with a "fmt ", a "data" of dataBytes (odd sizes padded) and a
 // "3gix", as the WAV writer makes them.
 std::vector<uint8_t> WaveFile(uint32_t dataBytes, uint8_t fill) {
-  std::vector<uint8_t> b;
-  Put(b, "RIFF");
-  Put32(b, 0);
-  Put(b, "WAVE");
-  Put(b, "fmt ");
-  Put32(b, 16);
-  for (int i = 0; i < 16; ++i) b.push_back(static_cast<uint8_t>(i));
-  Put(b, "data");
-  Put32(b, dataBytes);
-  for (uint32_t i = 0; i < dataBytes; ++i) b.push_back(static_cast<uint8_t>(fill + i));
-  if (dataBytes % 2) b.push_back(0);
-  Put(b, "3gix");
-  Put32(b, 4);
-  Put32(b, fill);
-  PutU32LE(b.data() + 4, static_cast<uint32_t>(b.size() - 8));
-  return b;
+  std::vector<uint8_t> format(16), data(dataBytes);
+  for (size_t i = 0; i < 16; ++i) format[i] = static_cast<uint8_t>(i);
+  for (uint32_t i = 0; i < dataBytes; ++i) data[i] = static_cast<uint8_t>(fill + i);
+  return testing::RiffBytes("WAVE", {testing::ChunkBytes("fmt ", format), testing::ChunkBytes("data", data),
+                                     testing::ChunkBytes("3gix", testing::Le32({fill}))});
 }
 
 class WavePoolTest : public ExportTest {
@@ -114,14 +97,6 @@ TEST_F(WavePoolTest, EachWaveIsItsFileWithoutTheWrapperAndTheTableFindsIt) {
   EXPECT_EQ(progress_.record.pumps, 3);
 }
 
-TEST_F(WavePoolTest, NoWavesGiveAnEmptyTableAndPool) {
-  ASSERT_EQ(WritePool(), 1);
-  Chunk root;
-  ASSERT_EQ(testing::WalkRiff(ReadBytes(path_), &root), "");
-  EXPECT_EQ(root.Find("ptbl")->data, (std::vector<uint8_t>{8, 0, 0, 0, 0, 0, 0, 0}));
-  EXPECT_TRUE(root.Find("wvpl")->children.empty());
-}
-
 TEST_F(WavePoolTest, CancelStopsBeforeTheNextWaveAndLeavesTheFiles) {
   std::vector<std::string> paths;
   for (int i = 0; i < 4; ++i) paths.push_back(AddWave("W" + std::to_string(i), WaveFile(50, 1)));
@@ -149,7 +124,6 @@ TEST_F(WavePoolTest, UnusableWaveFilesAreNamedInTheMessage) {
       {"missing", {}, "Can't open file  "},
       {"not a RIFF file", notRiff, "Can't read file  "},
       {"shorter than its RIFF size", truncated, "Can't read file  "},
-      {"a header cut short", std::vector<uint8_t>(truncated.begin(), truncated.begin() + 10), "Can't read file  "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string_view>
+#include <algorithm>
 
 #include "riff/chunk_writer.h"
 #include "support/wav_files.h"
@@ -13,34 +13,14 @@ namespace {
 using testing::TempDir;
 using testing::WriteBytes;
 
-void Put(std::vector<uint8_t>& b, std::string_view text) {
-  for (char c : text) b.push_back(static_cast<uint8_t>(c));
-}
-
-void PutU32(std::vector<uint8_t>& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
 // RIFF WAVE { "fmt " (3 bytes + pad), LIST INFO { INAM (2) }, "data" (4) }
 // followed by a chunk outside the form.
 std::vector<uint8_t> SampleForm() {
-  std::vector<uint8_t> b;
-  Put(b, "RIFF");
-  PutU32(b, 4 + 12 + 22 + 12);
-  Put(b, "WAVEfmt ");
-  PutU32(b, 3);
-  Put(b, std::string_view("\1\2\3\0", 4));
-  Put(b, "LIST");
-  PutU32(b, 14);
-  Put(b, "INFOINAM");
-  PutU32(b, 2);
-  Put(b, "NM");
-  Put(b, "data");
-  PutU32(b, 4);
-  Put(b, "\x09\x08\x07\x06");
-  Put(b, "smpl");
-  PutU32(b, 0);
-  return b;
+  using namespace testing;
+  return Cat({RiffBytes("WAVE", {ChunkBytes("fmt ", {1, 2, 3}),
+                                 ChunkBytes("LIST", Cat({{'I', 'N', 'F', 'O'}, ChunkBytes("INAM", {'N', 'M'})})),
+                                 ChunkBytes("data", {9, 8, 7, 6})}),
+              ChunkBytes("smpl", {})});
 }
 
 TEST(RiffFileTest, DescendFindsChunksInsideTheirParentOnly) {
@@ -95,19 +75,10 @@ TEST(RiffFileTest, CorruptSizesEndTheSearchWithoutReadingPastTheFile) {
     std::vector<uint8_t> bytes;
   };
   std::vector<Case> cases;
-  {
-    auto b = SampleForm();
-    b[16] = 0xFF;  // "fmt " claims 0xFFFFFFFF bytes: runs past the form
-    b[17] = 0xFF;
-    b[18] = 0xFF;
-    b[19] = 0xFF;
-    cases.push_back({"huge chunk", b});
-  }
-  {
-    auto b = SampleForm();
-    b.resize(20);  // the file ends inside the first chunk header
-    cases.push_back({"truncated", b});
-  }
+  auto huge = SampleForm();
+  std::fill(huge.begin() + 16, huge.begin() + 20, 0xFF);  // "fmt " claims 0xFFFFFFFF bytes
+  cases.push_back({"huge chunk", huge});
+  cases.push_back({"truncated inside the first chunk header", std::vector<uint8_t>(huge.begin(), huge.begin() + 20)});
   cases.push_back({"empty", {}});
   cases.push_back({"RIFF without a type", {'R', 'I', 'F', 'F'}});
   for (const Case& c : cases) {

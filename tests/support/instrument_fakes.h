@@ -24,21 +24,21 @@ class RecordingHostLink : public HostLink {
   }
 };
 
-// Counts up from 1 in every byte's low bits, or gives zeros / nothing.
+// Counts up from 1 in every byte's low bits; the zeroInstrumentCall-th
+// instrument identifier (zeroFileCall-th file identifier) is all zeros.
 class FakeIdentifiers : public IdentifierSource {
  public:
-  bool zeroInstrument = false;
-  bool zeroFile = false;
-  int made = 0;
-  bool NewInstrumentId(Identifier* out) override { return Make(out, zeroInstrument); }
-  bool NewFileId(Identifier* out) override { return Make(out, zeroFile); }
+  int zeroInstrumentCall = 0, zeroFileCall = 0;
+  bool NewInstrumentId(Identifier* out) override { return Make(out, ++instruments_ == zeroInstrumentCall); }
+  bool NewFileId(Identifier* out) override { return Make(out, ++files_ == zeroFileCall); }
 
  private:
   bool Make(Identifier* out, bool zero) {
-    ++made;
-    for (size_t i = 0; i < out->size(); ++i) (*out)[i] = zero ? 0 : static_cast<uint8_t>(made * 16 + i);
+    ++made_;
+    for (size_t i = 0; i < out->size(); ++i) (*out)[i] = zero ? 0 : static_cast<uint8_t>(made_ * 16 + i);
     return true;
   }
+  int made_ = 0, instruments_ = 0, files_ = 0;
 };
 
 // Fails to open, in one mode, every path that contains a text: the patch

@@ -31,6 +31,42 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ec);
 }
 
+std::vector<uint8_t> Le16(std::initializer_list<uint16_t> words) {
+  std::vector<uint8_t> b;
+  for (uint16_t w : words) b.insert(b.end(), {static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8)});
+  return b;
+}
+std::vector<uint8_t> Le32(std::initializer_list<uint32_t> words) {
+  std::vector<uint8_t> b;
+  for (uint32_t w : words)
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(w >> (8 * i)));
+  return b;
+}
+std::vector<uint8_t> PcmBytes(const std::vector<int16_t>& pcm, size_t from, size_t words) {
+  std::vector<uint8_t> b;
+  for (size_t i = from; i < pcm.size() && i - from < words; ++i) {
+    const auto w = static_cast<uint16_t>(pcm[i]);
+    b.insert(b.end(), {static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8)});
+  }
+  return b;
+}
+std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
+  std::vector<uint8_t> b;
+  for (const auto& p : parts) b.insert(b.end(), p.begin(), p.end());
+  return b;
+}
+std::vector<uint8_t> ChunkBytes(const std::string& id, const std::vector<uint8_t>& body) {
+  std::vector<uint8_t> b(id.begin(), id.end());
+  b = Cat({b, Le32({static_cast<uint32_t>(body.size())}), body});
+  if (body.size() % 2) b.push_back(0);
+  return b;
+}
+std::vector<uint8_t> RiffBytes(const std::string& type, std::initializer_list<std::vector<uint8_t>> chunks) {
+  std::vector<uint8_t> body(type.begin(), type.end());
+  for (const auto& c : chunks) body.insert(body.end(), c.begin(), c.end());
+  return ChunkBytes("RIFF", body);
+}
+
 std::vector<std::string> ListFolder(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code ec;

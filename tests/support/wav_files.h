@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,15 @@ class TempDir {
 std::vector<std::string> ListFolder(const std::string& folder);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Hand-made RIFF bytes: words little-endian, a chunk (id, size, body and
+// the pad byte of an odd body), a RIFF form of the chunks given as bytes.
+std::vector<uint8_t> Le16(std::initializer_list<uint16_t> words);
+std::vector<uint8_t> Le32(std::initializer_list<uint32_t> words);
+std::vector<uint8_t> PcmBytes(const std::vector<int16_t>& pcm, size_t from = 0, size_t words = SIZE_MAX);
+std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts);
+std::vector<uint8_t> ChunkBytes(const std::string& id, const std::vector<uint8_t>& body);
+std::vector<uint8_t> RiffBytes(const std::string& type, std::initializer_list<std::vector<uint8_t>> chunks);
 
 struct Chunk {
   std::string id;
