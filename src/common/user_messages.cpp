@@ -25,4 +25,6 @@ int ShowMessageBox(const char* text, const char* caption, uint32_t style) {
   return g_current->ShowMessage(text, caption, style);
 }
 
+void RequestRefresh() { g_current->Refresh(); }
+
 }  // namespace corvix

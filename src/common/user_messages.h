@@ -1,9 +1,12 @@
-// The user-messages seam: how the core shows a message box.
+// The user-messages seam: how the core shows a message box, asks a
+// Retry/Cancel question and asks the front end to refresh its view of the
+// disc.
 //
 // The disk reader and the jobs show a few messages at once ("Read Buffer
-// Malloc", "Couldn't Create Event", …). They go through the current
-// UserMessages: a Win32 message box in the GUI, stderr on the command line, a
-// recorder in tests.
+// Malloc", "Couldn't Create Event", …); the drive asks whether to retry when
+// it is not ready. They go through the current UserMessages: a Win32 message
+// box in the GUI, stderr and the terminal on the command line, a recorder in
+// tests.
 #pragma once
 
 #include <cstdint>
@@ -23,8 +26,13 @@ class UserMessages {
  public:
   virtual ~UserMessages() = default;
   // Shows text with caption; style is a message box style. Returns the
-  // button chosen (kIdOk for a plain message).
+  // button chosen (kIdOk for a plain message; kIdRetry or kIdCancel for a
+  // kMbRetryCancel question).
   virtual int ShowMessage(const char* text, const char* caption, uint32_t style) = 0;
+
+  // The medium in the drive was changed: the front end re-reads the disc
+  // ("Refresh" in the GUI). Front ends that hold nothing read do nothing.
+  virtual void Refresh() {}
 };
 
 // Messages written to stderr as "caption: text"; answers kIdOk, or kIdCancel
@@ -41,5 +49,8 @@ UserMessages& CurrentUserMessages();
 
 // Shorthand for CurrentUserMessages().ShowMessage(...).
 int ShowMessageBox(const char* text, const char* caption, uint32_t style = kMbOk);
+
+// Shorthand for CurrentUserMessages().Refresh().
+void RequestRefresh();
 
 }  // namespace corvix

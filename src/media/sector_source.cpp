@@ -1,9 +1,24 @@
 #include "media/sector_source.h"
 
+#include <cstdio>
+#include <string>
+
+#include "common/user_messages.h"
+#include "media/scsi_device.h"
+
 namespace corvix {
 namespace {
 SectorSource* g_source = nullptr;
+
+// The drive as the not-ready question names it: "E:\" when the system gave
+// it a letter, else the source's own description ("/dev/sr0").
+std::string NotReadyName(const SectorSource& source) {
+  if (CurrentDriveLetter >= 'A' && CurrentDriveLetter <= 'Z') {
+    return std::string(1, CurrentDriveLetter) + ":\\";
+  }
+  return source.Describe();
 }
+}  // namespace
 
 void SetSectorSource(SectorSource* source) { g_source = source; }
 
@@ -12,6 +27,35 @@ SectorSource* CurrentSectorSource() { return g_source; }
 bool ReadSectors(uint32_t lba, uint16_t count, void* buffer, uint32_t size) {
   if (g_source == nullptr || buffer == nullptr) return false;
   return g_source->ReadSectors(lba, count, static_cast<uint8_t*>(buffer), size);
+}
+
+int LockMedium() { return g_source == nullptr || g_source->PreventAllowRemoval(true) ? 1 : 0; }
+
+int UnlockMedium() {
+  return g_source == nullptr || g_source->PreventAllowRemoval(false) ? 1 : 0;
+}
+
+int EnsureMediumReady() {
+  if (g_source == nullptr) return 1;
+  for (;;) {
+    const uint8_t senseKey = static_cast<uint8_t>(g_source->TestUnitReady() >> 16);
+    if (senseKey == kSenseUnitAttention) {
+      RequestRefresh();
+      return 1;
+    }
+    if (senseKey != kSenseNotReady) return 1;
+    const std::string text =
+        NotReadyName(*g_source) + " is not accessible\n\nThe device is not ready";
+    const int answer = ShowMessageBox(text.c_str(), "Veltrex Corvix", kMbRetryCancel | kMbIconStop);
+    if (answer == kIdCancel) return 0;
+    if (answer != kIdRetry) return 1;
+  }
+}
+
+int ReadWithLockedMedium(const std::function<int()>& read) {
+  if (!EnsureMediumReady()) return 0;
+  MediumLock lock;
+  return read();
 }
 
 }  // namespace corvix

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace corvix {
@@ -26,6 +27,18 @@ class SectorSource {
 
   // A one-line description for messages: the image's path, the drive.
   virtual std::string Describe() const = 0;
+
+  // Readiness in the form of ScsiTestUnitReady: target status in bits 24-31,
+  // sense key in 16-23, additional sense code and qualifier below; 0 when the
+  // medium can be read. Images are always ready.
+  virtual uint32_t TestUnitReady() { return 0; }
+
+  // Locks (prevent) or unlocks the medium in its drive. False when the
+  // command could not be issued. Images have nothing to lock.
+  virtual bool PreventAllowRemoval(bool prevent) {
+    (void)prevent;
+    return true;
+  }
 };
 
 // The source ReadSectors reads from; none until a front end sets one. Not
@@ -37,5 +50,35 @@ SectorSource* CurrentSectorSource();
 // bytes). Returns false when nothing is current or the source reports a
 // failed read; the buffer keeps the caller's zeros where nothing arrived.
 bool ReadSectors(uint32_t lba, uint16_t count, void* buffer, uint32_t size);
+
+// Locks and unlocks the current source's medium; 1, or 0 when the command
+// could not be issued. With no source current there is nothing to lock (1).
+int LockMedium();
+int UnlockMedium();
+
+// Makes sure the current source can be read: 1 to go on, 0 when the user
+// cancelled. A drive that is not ready (sense key 2) asks "%c:\ is not
+// accessible\n\nThe device is not ready" (Retry/Cancel, caption "Veltrex
+// Corvix", stop icon) until it is ready or the user cancels; a changed medium
+// (sense key 6) sends "Refresh" through the user-messages seam and goes on;
+// every other answer goes on. When the drive has no letter the question names
+// the source (its Describe()) in place of "X:\".
+int EnsureMediumReady();
+
+// Holds the medium locked for as long as it lives: locks on construction,
+// unlocks on destruction, so every way out of a reading command unlocks.
+class MediumLock {
+ public:
+  MediumLock() { LockMedium(); }
+  ~MediumLock() { UnlockMedium(); }
+  MediumLock(const MediumLock&) = delete;
+  MediumLock& operator=(const MediumLock&) = delete;
+};
+
+// What a command that reads the disc does around its reading: makes sure the
+// medium is ready, locks it, runs read and unlocks on every path. Returns 0
+// when the user cancelled (nothing is locked, read does not run), else read's
+// answer.
+int ReadWithLockedMedium(const std::function<int()>& read);
 
 }  // namespace corvix
