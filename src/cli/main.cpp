@@ -6,8 +6,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/convert_command.h"
 #include "cli/import_command.h"
 #include "cli/list_command.h"
+#include "jobs/convert_job.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Corvix: reads Akai S1000 sample CD-ROMs and disc images.", "corvix"};
@@ -18,6 +20,10 @@ int main(int argc, char** argv) {
   CLI::App* list = corvix::cli::AddListCommand(app, listOptions);
   corvix::cli::ImportOptions importOptions;
   CLI::App* import = corvix::cli::AddImportCommand(app, importOptions);
+  corvix::cli::ConvertOptions convertOptions;
+  CLI::App* convert = corvix::cli::AddConvertCommand(app, convertOptions, corvix::kConvertMode);
+  corvix::cli::ConvertOptions combineOptions;
+  CLI::App* combine = corvix::cli::AddConvertCommand(app, combineOptions, corvix::kCombineMode);
 
   try {
     app.parse(argc, argv);
@@ -34,5 +40,7 @@ int main(int argc, char** argv) {
 
   if (list->parsed()) return corvix::cli::RunList(listOptions);
   if (import->parsed()) return corvix::cli::RunImport(importOptions);
+  if (convert->parsed()) return corvix::cli::RunConvert(convertOptions, corvix::kConvertMode);
+  if (combine->parsed()) return corvix::cli::RunConvert(combineOptions, corvix::kCombineMode);
   return 2;
 }

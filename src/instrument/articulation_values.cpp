@@ -207,7 +207,8 @@ void RetuneSample(const TuneBytes& current, const TuneBytes& recorded, uint16_t*
                             recorded.zoneFraction, recorded.zoneSemitones);
   // The wave plays note U − F/100. Taking the recorded tune out raises that
   // note by it; putting the current one in lowers it. Each fraction is kept
-  // within −50…+49 cents (an exact half goes up to the next note) by moving whole semitones into the unity note.
+  // within −50…+49 cents (an exact half goes up to the
+  // next note) by moving whole semitones into the unity note.
   int unity = *unityNote + then.semitones - now.semitones;
   int centsThen = then.cents;  // raises the note: F goes down by it
   int centsNow = now.cents;    // lowers the note: F goes up by it
@@ -219,7 +220,8 @@ void RetuneSample(const TuneBytes& current, const TuneBytes& recorded, uint16_t*
     unity -= 1;
     centsNow -= 100;
   }
-  *unityNote = static_cast<uint16_t>(unity);
+  // A tune that takes the note out of the MIDI range keeps it at the edge.
+  *unityNote = static_cast<uint16_t>(std::clamp(unity, 0, 127));
   *fineTune = static_cast<int16_t>(*fineTune - centsThen + centsNow);
 }
 

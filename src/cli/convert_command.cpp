@@ -1,0 +1,119 @@
+#include "cli/convert_command.h"
+
+#include <cstdio>
+#include <memory>
+
+#include <CLI/CLI.hpp>
+
+#include "cli/program_selection.h"
+#include "cli/terminal.h"
+#include "cli/terminal_progress.h"
+#include "common/pending_error.h"
+#include "common/user_messages.h"
+#include "jobs/conversion_list.h"
+#include "jobs/convert_job.h"
+#include "jobs/job_state.h"
+#include "jobs/progress.h"
+
+namespace corvix::cli {
+namespace {
+
+// The job's messages (what it had to leave out) as "corvix: …" lines.
+class CommandLineMessages : public UserMessages {
+ public:
+  int ShowMessage(const char* text, const char*, uint32_t style) override {
+    std::fprintf(stderr, "corvix: %s\n", text != nullptr ? text : "");
+    return (style & 0x0F) == kMbRetryCancel ? kIdCancel : kIdOk;
+  }
+};
+
+// Installs a seam for the length of a command.
+struct InstalledSeams {
+  InstalledSeams(ProgressUi* progress, UserMessages* messages) {
+    SetProgressUi(progress);
+    SetUserMessages(messages);
+  }
+  ~InstalledSeams() {
+    SetProgressUi(nullptr);
+    SetUserMessages(nullptr);
+  }
+};
+
+std::string Plural(uint32_t n, const char* word) {
+  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+}  // namespace
+
+CLI::App* AddConvertCommand(CLI::App& app, ConvertOptions& options, int mode) {
+  const bool combine = mode == kCombineMode;
+  CLI::App* cmd = app.add_subcommand(
+      combine ? "combine" : "convert",
+      combine ? "Combine programs into one .tes instrument file, named after the first"
+              : "Convert each program into a .tes instrument file");
+  cmd->add_option("SOURCE", options.source, "Disc image (.iso, .img, .bin or .cue)")->required();
+  cmd->add_option("PROGRAM", options.programs,
+                  "PARTITION/VOLUME/PROGRAM as `corvix list` shows the names; * selects all")
+      ->required()
+      ->expected(1, -1);
+  cmd->add_option("--to", options.to, "Folder of the instrument files")->required();
+  cmd->add_flag("--no-merge", options.noMerge, "Keep L/R pairs as two mono waves");
+  return cmd;
+}
+
+int RunConvert(const ConvertOptions& options, int mode) {
+  DiscSession session;
+  std::vector<Selection> selections;
+  if (const int status = session.Open(options.source, options.programs, &selections); status != 0)
+    return status;
+  if (const int status = MakeTargetFolder(options.to); status != 0) return status;
+  // The folder without a trailing separator: the job adds its own.
+  std::string folder = options.to;
+  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (!SetWaveFolder(folder)) {
+    std::fprintf(stderr, "corvix: %s: path too long (%zu characters at most)\n", options.to.c_str(),
+                 kMaxFolderChars);
+    return 1;
+  }
+  ImportWavesMode = 0;
+  MergeStereoPairs = options.noMerge ? 0 : 1;
+
+  std::unique_ptr<ConversionItem> list;
+  for (const Selection& s : selections) {
+    std::unique_ptr<ConversionItem> item = MakeConversionItem(s.partition, s.volumeSlot, s.programIndex, nullptr);
+    if (!item) {
+      std::fprintf(stderr, "corvix: %s: %s\n", s.label.c_str(), PendingError.text);
+      FreeConversionList(list);
+      return 1;
+    }
+    AppendConversionItem(list, std::move(item));
+  }
+
+  TerminalProgress progress(StderrIsTerminal());
+  CommandLineMessages messages;
+  InstalledSeams seams(&progress, &messages);
+  CancelOnInterrupt interrupt;
+  const int ok = ConvertPrograms(list.get(), mode);
+  FreeConversionList(list);
+
+  for (size_t i = 0; i < ConversionReport.files.size(); ++i) {
+    const ConvertedFile& file = ConversionReport.files[i];
+    std::string label;
+    if (mode == kCombineMode) {
+      for (const Selection& s : selections) label += (label.empty() ? "" : " + ") + s.label;
+    } else if (i < selections.size()) {
+      label = selections[i].label;
+    }
+    std::printf("%s: \"%s\"  (%s, %s)\n", label.c_str(), file.path.c_str(),
+                Plural(file.regions, "region").c_str(), Plural(file.waves, "wave").c_str());
+  }
+  std::fflush(stdout);
+  if (!ok || CancelOnInterrupt::Interrupted()) {
+    if (ok) SetPendingError("Conversion cancelled by user", kStyleWarning);
+    std::fprintf(stderr, "corvix: %s\n", PendingError.text);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace corvix::cli

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+namespace corvix::cli {
+
+struct ConvertOptions {
+  std::string source;
+  std::vector<std::string> programs;  // PARTITION/VOLUME/PROGRAM, '*' for all
+  std::string to;
+  bool noMerge = false;
+};
+
+// Adds "convert" (mode kConvertMode) or "combine" (kCombineMode) to the
+// app; the options are filled when it is parsed.
+CLI::App* AddConvertCommand(CLI::App& app, ConvertOptions& options, int mode);
+
+// Runs "convert" ("Convert to TES": one instrument file per program) or
+// "combine" ("Combine to TES": one file named after the first program) on
+// the programs named, into options.to. Prints each file written; what had
+// to be left out goes to stderr. Returns the exit status: 0; 1 when the
+// source can't be read, a program is not on the disc or the job failed
+// (its PendingError text on stderr); 2 when a PROGRAM is malformed.
+int RunConvert(const ConvertOptions& options, int mode);
+
+}  // namespace corvix::cli

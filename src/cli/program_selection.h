@@ -1,0 +1,48 @@
+// What the job commands share: opening SOURCE, finding the programs that
+// the PROGRAM arguments name, and making the target folder.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "media/sector_source.h"
+
+namespace corvix::cli {
+
+struct Selection {
+  uint16_t partition = 0;
+  uint16_t volumeSlot = 0;
+  uint16_t programIndex = 0;
+  std::string label;  // PARTITION/VOLUME/PROGRAM as `corvix list` shows the names
+};
+
+// The disc of one command: the current sector source and the allocated
+// volume lists, released when the session ends.
+class DiscSession {
+ public:
+  DiscSession() = default;
+  ~DiscSession();
+  DiscSession(const DiscSession&) = delete;
+  DiscSession& operator=(const DiscSession&) = delete;
+
+  // Opens source and resolves the patterns (PARTITION/VOLUME/PROGRAM, '*'
+  // for all, names compared without trailing spaces and case) into the
+  // programs they name, in pattern order and listing order, each once.
+  // Returns 0, or the exit status with the reason on stderr: 1 when the
+  // source can't be read or a pattern names nothing, 2 when a pattern is
+  // malformed.
+  int Open(const std::string& source, const std::vector<std::string>& patterns,
+           std::vector<Selection>* selections);
+
+ private:
+  std::unique_ptr<SectorSource> source_;
+  bool listsAllocated_ = false;
+};
+
+// Creates folder (and its parents) when missing. Returns 0, or 1 with the
+// reason on stderr.
+int MakeTargetFolder(const std::string& folder);
+
+}  // namespace corvix::cli

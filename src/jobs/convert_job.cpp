@@ -1,0 +1,200 @@
+#include "jobs/convert_job.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "common/pending_error.h"
+#include "export/wave_import.h"
+#include "instrument/instrument_file.h"
+#include "instrument/regions.h"
+#include "instrument/wave_pool.h"
+#include "jobs/conversion_list.h"
+#include "jobs/host_link.h"
+#include "jobs/job_guard.h"
+#include "jobs/job_notes.h"
+#include "jobs/progress.h"
+#include "media/akai_records.h"
+#include "media/disc_listing.h"
+#include "riff/chunk_writer.h"
+#include "riff/file_system.h"
+#include "riff/riff_file.h"
+
+namespace corvix {
+
+ConversionReportRecord ConversionReport;
+
+void ResetConversionReport() { ConversionReport.files.clear(); }
+
+namespace {
+
+constexpr const char* kCancelled = "Conversion cancelled by user";
+
+struct ProgramName {
+  char text[kAkaiNameBytes + 1];
+};
+
+ProgramName NameOf(const ConversionItem& item) {
+  ProgramName name{};
+  std::memcpy(name.text, DecodeProgramRecord(ProgramBytes(*item.program)).name, kAkaiNameBytes);
+  return name;
+}
+
+// PARTITION/VOLUME/PROGRAM as the listings show it. The volume table of the
+// item's partition is current: its wave import has just read it.
+std::string Label(const ConversionItem& item, const ProgramName& name) {
+  std::string volume = "?";
+  if (item.volume < kVolumesPerPartition) volume = TrimmedName(AkaiDisk.volumes[item.volume].name);
+  return std::string(1, static_cast<char>('A' + item.partition % 26)) + "/" + volume + "/" +
+         TrimmedName(name.text);
+}
+
+void AddGroupName(const ProgramName& name) {
+  if (GroupNameTable.count >= kGroupNames) return;
+  uint8_t* entry = GroupNameTable.names[GroupNameTable.count];
+  std::memset(entry, 0, kGroupNameBytes);
+  std::memcpy(entry, name.text, kAkaiNameBytes);
+  GroupNameTable.count += 1;
+}
+
+// The path of the file for name: the plain one unless this job has written
+// it already, else the first free " (k)" variant.
+std::string FilePathFor(const std::string& name, const std::vector<std::string>& written,
+                        std::string* fileName) {
+  *fileName = name + ".tes";
+  std::string path = JoinPath(WaveFolder, *fileName);
+  for (int k = 2; std::find(written.begin(), written.end(), path) != written.end(); ++k) {
+    *fileName = name + " (" + std::to_string(k) + ").tes";
+    path = JoinPath(WaveFolder, *fileName);
+  }
+  return path;
+}
+
+// Steps 5 to 14 of one file, with the waves exported and the group names
+// set. head is the item whose name the file takes.
+int WriteOneFile(const ConversionItem& head, int single, uint32_t programs,
+                 std::unique_ptr<ProgressDialog>& dialog, std::vector<std::string>& written) {
+  const ProgramName name = NameOf(head);
+  std::string fileName;
+  const std::string path = FilePathFor(name.text, written, &fileName);
+  if (fileName != std::string(name.text) + ".tes") {
+    AddJobNote(Label(head, name) + ": written as \"" + StoredName(fileName) +
+               "\", as this job has already written a file of its name");
+  }
+  char text[128];
+  std::snprintf(text, sizeof text, "Creating  %s", fileName.c_str());
+  dialog->SetItemText(kItemCreateLine, text);
+
+  std::unique_ptr<RiffFile> file = RiffFile::Open(path, OpenMode::kCreate);
+  if (!file) {
+    SetPendingError(("Can't open file  " + path).c_str(), kStyleError);
+    dialog.reset();
+    DeleteExportedWaves();
+    return 0;
+  }
+  auto abandon = [&](const char* message) {
+    if (message != nullptr) SetPendingError(message, kStyleError);
+    AbandonInstrumentFile(file.get(), path, dialog);
+    return 0;
+  };
+  ChunkInfo form;
+  form.type = FourCC("DLS ");
+  if (!file->CreateChunk(form, CreateFlag::kRiff)) return abandon("Error creating chunk");
+  if (!WriteInstrumentList(*file, &head, single)) return abandon(nullptr);
+  if (!WriteWavePool(*file, dialog.get())) return abandon(nullptr);
+  if (!file->Ascend(form)) return abandon("Error closing main RIFF chunk");
+  if (!file->Close()) return abandon("Error closing file");
+  const uint32_t waves = std::min(WaveTable.count, kWaveTableRows);
+  if (!PatchInstrumentFile(path, dialog)) return 0;
+  dialog.reset();
+
+  written.push_back(path);
+  ConversionReport.files.push_back({path, RegionCount, waves, programs});
+  NotifyHost(path.c_str());
+  return 1;
+}
+
+int Cancelled() {
+  SetPendingError(kCancelled, kStyleWarning);
+  return 0;
+}
+
+std::unique_ptr<ProgressDialog> OpenCreateDialog() {
+  std::unique_ptr<ProgressDialog> dialog = CurrentProgressUi().CreateDialog(kCreateTesDialog);
+  if (!dialog) {
+    SetPendingError("Can't create progress window", kStyleError);
+    DeleteExportedWaves();
+  }
+  return dialog;
+}
+
+int ConvertEach(const ConversionItem* list) {
+  std::vector<std::string> written;
+  for (const ConversionItem* item = list; item != nullptr; item = item->next.get()) {
+    // Cancel pressed after the last check of the file before (the wave
+    // import clears the flag when it starts).
+    if (item != list && CancelRequested) return Cancelled();
+    WaveTable.count = 0;
+    if (!ImportProgramWaves(item->partition, item->volume, item->programIndex, 0)) {
+      DeleteExportedWaves();
+      return 0;
+    }
+    std::unique_ptr<ProgressDialog> dialog = OpenCreateDialog();
+    if (!dialog) return 0;
+    GroupNameTable.count = 0;
+    AddGroupName(NameOf(*item));
+    if (!WriteOneFile(*item, 1, 1, dialog, written)) return 0;
+  }
+  return 1;
+}
+
+int CombineAll(const ConversionItem* list) {
+  const uint32_t count = ConversionItemCount(list);
+  if (count > kGroupNames) {
+    SetPendingError("Too many programs to combine (64 at most)", kStyleError);
+    return 0;
+  }
+  WaveTable.count = 0;
+  GroupNameTable.count = 0;
+  for (const ConversionItem* item = list; item != nullptr; item = item->next.get()) {
+    if (item != list && CancelRequested) {
+      DeleteExportedWaves();
+      return Cancelled();
+    }
+    if (!ImportProgramWaves(item->partition, item->volume, item->programIndex, GroupNameTable.count)) {
+      DeleteExportedWaves();
+      return 0;
+    }
+    AddGroupName(NameOf(*item));
+  }
+  std::unique_ptr<ProgressDialog> dialog = OpenCreateDialog();
+  if (!dialog) return 0;
+  std::vector<std::string> written;
+  return WriteOneFile(*list, 0, count, dialog, written);
+}
+
+}  // namespace
+
+int ConvertPrograms(const ConversionItem* list, int mode) {
+  JobGuard guard;
+  if (!guard.acquired()) {
+    SetPendingError(kJobRunning, kStyleError);
+    return 0;
+  }
+  ResetGroupNameTable();
+  ResetJobNotes();
+  ResetConversionReport();
+  for (const ConversionItem* item = list; item != nullptr; item = item->next.get()) {
+    if (item->program == nullptr) {
+      SetPendingError("Read Buffer Malloc", kStyleError);
+      return 0;
+    }
+  }
+  if (list == nullptr) return 1;
+  const int result = mode == kCombineMode ? CombineAll(list) : ConvertEach(list);
+  ShowJobNotes();
+  return result;
+}
+
+}  // namespace corvix

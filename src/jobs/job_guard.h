@@ -1,0 +1,26 @@
+// One job at a time. The jobs share WaveTable, WaveFolder, GroupNameTable
+// and PendingError, and they pump the interface's messages while they run,
+// so a command could start a second job from inside the first. A job holds
+// a JobGuard for its whole run; a second one refuses to start while it does.
+#pragma once
+
+namespace corvix {
+
+class JobGuard {
+ public:
+  JobGuard();   // takes the job slot when it is free
+  ~JobGuard();  // gives it back when it was taken
+  JobGuard(const JobGuard&) = delete;
+  JobGuard& operator=(const JobGuard&) = delete;
+
+  // False when another job held the slot already: the caller must not run.
+  bool acquired() const { return acquired_; }
+  static bool JobRunning();
+
+ private:
+  bool acquired_;
+};
+
+constexpr const char* kJobRunning = "Another job is still running";
+
+}  // namespace corvix

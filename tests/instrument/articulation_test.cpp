@@ -1,0 +1,227 @@
+#include "instrument/articulation.h"
+
+#include <gtest/gtest.h>
+
+#include "export/wave_import.h"
+#include "export/wave_writer.h"
+#include "instrument/articulation_values.h"
+#include "instrument/regions.h"
+#include "jobs/conversion_list.h"
+#include "support/export_fixture.h"
+
+namespace corvix {
+namespace {
+
+using discbuilder::DiscSpec;
+using discbuilder::KeygroupSpec;
+using discbuilder::ProgramSpec;
+using discbuilder::SampleSpec;
+using discbuilder::VolumeSpec;
+using testing::Chunk;
+using testing::ExportTest;
+using testing::Keygroup;
+using testing::ReadBytes;
+using testing::Sample;
+using testing::U16At;
+using testing::U32At;
+
+// Programs converted the way the job does it: the samples exported by the
+// wave import, then the regions written from the WaveTable it left.
+class ArticulationTest : public ExportTest {
+ protected:
+  void TearDown() override {
+    FreeConversionList(item_);
+    ExportTest::TearDown();
+  }
+
+  void Convert(const ProgramSpec& program, std::vector<SampleSpec> samples) {
+    DiscSpec spec;
+    spec.partitions.resize(1);
+    VolumeSpec v;
+    v.name = "V";
+    v.samples = std::move(samples);
+    v.programs = {program};
+    spec.partitions[0].volumes = {v};
+    UseDisc(spec);
+    ASSERT_TRUE(ReadPartitionInfo());
+    ImportWavesMode = 0;
+    WaveTable.count = 0;
+    ASSERT_EQ(ImportProgramWaves(0, 0, 0, 0), 1) << PendingError.text;
+    item_ = MakeConversionItem(0, 0, 0, nullptr);
+    ASSERT_TRUE(item_);
+
+    const std::string path = dir_ / "regions.riff";
+    {
+      auto file = RiffFile::Open(path, OpenMode::kCreate);
+      ChunkInfo form;
+      form.type = FourCC("TEST");
+      ASSERT_TRUE(file->CreateChunk(form, CreateFlag::kRiff));
+      ASSERT_EQ(WriteRegions(*file, item_.get(), 1), 1) << PendingError.text;
+      ASSERT_TRUE(file->Ascend(form));
+      ASSERT_TRUE(file->Close());
+    }
+    Chunk root;
+    ASSERT_EQ(testing::WalkRiff(ReadBytes(path), &root), "");
+    ASSERT_NE(root.Find("lrgn"), nullptr);
+    regions_ = root.Find("lrgn")->children;
+  }
+
+  // The "wsmp" and "3fra" of sub-region s of region r.
+  const Chunk& SubSample(size_t r, size_t s) const { return *Articulation(r, s).Find("wsmp"); }
+  const Chunk& Body(size_t r, size_t s) const { return *Articulation(r, s).Find("3fra"); }
+  const Chunk& Articulation(size_t r, size_t s) const { return regions_.at(r).Find("3prg")->children.at(s); }
+
+  std::unique_ptr<ConversionItem> item_;
+  std::vector<Chunk> regions_;
+};
+
+TEST_F(ArticulationTest, TheBodyCarriesTheProgramKeygroupZoneAndWave) {
+  ProgramSpec p;
+  p.name = "LEAD";
+  p.velocityToLoudness = 0;
+  p.lfoSpeed = 0;
+  p.modWheelToLfoDepth = 10;
+  KeygroupSpec k = Keygroup(36, 60, {"SAW", "SQUARE"});
+  k.filterFrequency = 50;
+  k.env2ToFilter = 10;
+  k.env1 = {0, 0, 99, 0};
+  k.zones[0].highVelocity = 63;
+  k.zones[0].pan = -50;
+  k.zones[0].flag = 0x2A;
+  k.zones[1].lowVelocity = 64;
+  k.zones[1].pan = 0;
+  k.zones[1].flag = 0x15;
+  p.keygroups = {k};
+  Convert(p, {Sample("SAW"), Sample("SQUARE")});
+  ASSERT_EQ(regions_.size(), 1u);
+
+  struct Expected {
+    uint8_t keyByte, pan;
+    uint32_t velocityHigh;
+  };
+  const Expected expected[] = {{0x2A, 127, 63}, {0x15, 1, 127}};
+  for (size_t s = 0; s < 2; ++s) {
+    SCOPED_TRACE(s);
+    const std::vector<uint8_t>& a = Body(0, s).data;
+    ASSERT_EQ(a.size(), 140u);
+    EXPECT_EQ(U32At(a, 0), 140u);
+    EXPECT_EQ(U32At(a, 4), 0x80000000u);    // LFO speed 0: no rate
+    EXPECT_EQ(U32At(a, 24), 40u * 65536);   // modulation wheel 10: depth 40
+    EXPECT_EQ(U32At(a, 28), 0x80000000u);   // no attack
+    EXPECT_EQ(static_cast<int32_t>(U32At(a, 32)), TimeCents(0.005));  // decay floor
+    EXPECT_EQ(U32At(a, 92), 9830400u);
+    EXPECT_EQ(U32At(a, 96), 0x0909u);
+    EXPECT_EQ(a[108], expected[s].keyByte);
+    EXPECT_EQ(a[109], expected[s].pan);
+    EXPECT_EQ(U32At(a, 124), expected[s].velocityHigh);
+    EXPECT_EQ(a[132], 0xBC);
+    for (uint32_t at : {8u, 44u, 48u, 68u, 72u}) EXPECT_EQ(U32At(a, at), 0x80000000u) << at;
+    for (uint32_t at : {80u, 88u}) EXPECT_EQ(U32At(a, at), 0x7FFFFFFFu) << at;
+    EXPECT_EQ(U32At(a, 100), 10u);
+    EXPECT_EQ(U32At(a, 112), 1u);
+    EXPECT_EQ(U32At(a, 120), 2u);
+    EXPECT_EQ(U32At(a, 136), 0x00030000u);
+  }
+}
+
+TEST_F(ArticulationTest, AStereoWaveHasNoPanAndTheSameBodyForBothChannels) {
+  ProgramSpec p;
+  p.name = "PAIR";
+  KeygroupSpec k = Keygroup(36, 60, {"PIANO L", "PIANO R"});
+  k.zones[0].pan = -50;
+  k.zones[1].pan = 50;
+  p.keygroups = {k};
+  Convert(p, {Sample("PIANO L"), Sample("PIANO R")});
+  ASSERT_EQ(regions_.size(), 1u);
+  ASSERT_EQ(regions_[0].Find("3prg")->children.size(), 2u);
+  EXPECT_EQ(Body(0, 0).data[109], 0);
+  EXPECT_EQ(Body(0, 0).data, Body(0, 1).data);
+}
+
+TEST_F(ArticulationTest, TheSampleBlockCarriesTheLoop) {
+  SampleSpec looped = Sample("LOOPED", 1000);
+  looped.loopPoint = 899;
+  looped.loopLength = 400;
+  looped.loopTime = 1;
+  SampleSpec once = Sample("ONCE", 1000);
+  once.playbackType = 2;
+  ProgramSpec p;
+  p.name = "LOOPS";
+  p.keygroups = {Keygroup(36, 47, {"LOOPED"}), Keygroup(48, 60, {"ONCE"})};
+  Convert(p, {looped, once});
+  ASSERT_EQ(regions_.size(), 2u);
+
+  const std::vector<uint8_t>& loop = SubSample(0, 0).data;
+  ASSERT_EQ(loop.size(), 36u);
+  EXPECT_EQ(U32At(loop, 0), 20u);
+  EXPECT_EQ(U16At(loop, 4), 60);  // unity note
+  EXPECT_EQ(U32At(loop, 16), 1u);
+  EXPECT_EQ(U32At(loop, 20), 16u);
+  EXPECT_EQ(U32At(loop, 24), 0u);
+  EXPECT_EQ(U32At(loop, 28), 500u);  // 899 − 400 + 1
+  EXPECT_EQ(U32At(loop, 32), 400u);
+  EXPECT_EQ(regions_[0].Find("wsmp")->data, loop);  // the region's own block is the same
+
+  const std::vector<uint8_t>& plain = SubSample(1, 0).data;
+  ASSERT_EQ(plain.size(), 20u);
+  EXPECT_EQ(U32At(plain, 16), 0u);
+}
+
+// A wave exported for one zone and played by another zone tuned otherwise
+// is retuned in that sub-region: its pitch is the one the WAV writer would
+// give the second zone's tune, within a cent. The region's own block keeps
+// the wave's tune.
+TEST_F(ArticulationTest, AZoneTunedOtherwiseThanItsWaveIsRetuned) {
+  struct Case {
+    const char* what;
+    uint8_t keygroupFraction;
+    int8_t keygroupSemitones;
+    uint8_t zoneFraction;
+    int8_t zoneSemitones;
+    int unity = -1;  // when given, the exact block
+    int fine = 0;
+  };
+  const Case cases[] = {
+      {"two semitones up", 0, 0, 0, 2, 58, 0},
+      // 300/256 semitone down: 58.83, one semitone lower if the carry were lost.
+      {"fractions adding past a semitone", 200, 0, 100, 0, 59, 17},
+      {"both tunes, mixed signs", 255, -1, 3, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ProgramSpec p;
+    p.name = "TUNES";
+    KeygroupSpec second = Keygroup(48, 60, {"TONE"});
+    second.tuneFraction = c.keygroupFraction;
+    second.tuneSemitones = c.keygroupSemitones;
+    second.zones[0].tuneFraction = c.zoneFraction;
+    second.zones[0].tuneSemitones = c.zoneSemitones;
+    p.keygroups = {Keygroup(36, 47, {"TONE"}), second};
+    Convert(p, {Sample("TONE")});
+    ASSERT_EQ(regions_.size(), 2u);
+
+    uint8_t keygroup[150] = {}, zone[24] = {};
+    keygroup[kKeygroupTuneFraction] = c.keygroupFraction;
+    keygroup[kKeygroupTuneSemitones] = static_cast<uint8_t>(c.keygroupSemitones);
+    zone[kZoneTuneFraction] = c.zoneFraction;
+    zone[kZoneTuneSemitones] = static_cast<uint8_t>(c.zoneSemitones);
+    SampleRecord tone{};
+    tone.recordedPitch = 60;
+    tone.sampleRate = 44100;
+    const WaveTuning writer = ComputeWaveTuning(tone, {keygroup, sizeof keygroup}, {zone, sizeof zone});
+
+    const std::vector<uint8_t>& block = SubSample(1, 0).data;
+    const int pitch = U16At(block, 4) * 100 - static_cast<int16_t>(U16At(block, 6));
+    EXPECT_NEAR(pitch, writer.rootNote * 100 - writer.fineTune, 1);
+    if (c.unity >= 0) {
+      EXPECT_EQ(U16At(block, 4), c.unity);
+      EXPECT_EQ(static_cast<int16_t>(U16At(block, 6)), c.fine);
+    }
+    EXPECT_EQ(U16At(SubSample(0, 0).data, 4), 60);
+    EXPECT_EQ(U16At(regions_[1].Find("wsmp")->data, 4), 60);
+    EXPECT_EQ(U16At(regions_[1].Find("wsmp")->data, 6), 0);
+  }
+}
+
+}  // namespace
+}  // namespace corvix

@@ -1,0 +1,184 @@
+#include "instrument/wave_pool.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "common/byte_order.h"
+#include "support/export_fixture.h"
+
+namespace corvix {
+namespace {
+
+using testing::Chunk;
+using testing::ExportTest;
+using testing::ReadBytes;
+using testing::U32At;
+using testing::WriteBytes;
+
+void Put32(std::vector<uint8_t>& b, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+void Put(std::vector<uint8_t>& b, const char (&id)[5]) { Put32(b, FourCC(id)); }
+
+// A WAV file with a "fmt ", a "data" of dataBytes (odd sizes padded) and a
+// "3gix", as the WAV writer makes them.
+std::vector<uint8_t> WaveFile(uint32_t dataBytes, uint8_t fill) {
+  std::vector<uint8_t> b;
+  Put(b, "RIFF");
+  Put32(b, 0);
+  Put(b, "WAVE");
+  Put(b, "fmt ");
+  Put32(b, 16);
+  for (int i = 0; i < 16; ++i) b.push_back(static_cast<uint8_t>(i));
+  Put(b, "data");
+  Put32(b, dataBytes);
+  for (uint32_t i = 0; i < dataBytes; ++i) b.push_back(static_cast<uint8_t>(fill + i));
+  if (dataBytes % 2) b.push_back(0);
+  Put(b, "3gix");
+  Put32(b, 4);
+  Put32(b, fill);
+  PutU32LE(b.data() + 4, static_cast<uint32_t>(b.size() - 8));
+  return b;
+}
+
+class WavePoolTest : public ExportTest {
+ protected:
+  // A WaveTable row and its file.
+  std::string AddWave(const std::string& name, const std::vector<uint8_t>& bytes) {
+    WaveEntry& row = WaveTable.rows[WaveTable.count++];
+    row = {};
+    std::memcpy(row.name, name.data(), std::min(name.size(), kWaveNameBytes - 1));
+    const std::string path = WaveFilePath(row.name);
+    if (!bytes.empty()) WriteBytes(path, bytes);
+    return path;
+  }
+
+  // Writes the pool into a form of its own; the result of WriteWavePool.
+  int WritePool() {
+    auto file = RiffFile::Open(path_, OpenMode::kCreate);
+    EXPECT_TRUE(file);
+    ChunkInfo form;
+    form.type = FourCC("TEST");
+    EXPECT_TRUE(file->CreateChunk(form, CreateFlag::kRiff));
+    auto dialog = progress_.CreateDialog(kCreateTesDialog);
+    const int result = WriteWavePool(*file, dialog.get());
+    if (result) {
+      EXPECT_TRUE(file->Ascend(form));
+      EXPECT_TRUE(file->Close());
+    } else {
+      EXPECT_TRUE(file->closed());
+    }
+    return result;
+  }
+
+  std::string path_ = dir_ / "pool.riff";
+};
+
+TEST_F(WavePoolTest, EachWaveIsItsFileWithoutTheWrapperAndTheTableFindsIt) {
+  const std::vector<std::vector<uint8_t>> waves = {WaveFile(101, 1), WaveFile(64, 2), WaveFile(3, 3)};
+  std::vector<std::string> paths;
+  for (size_t i = 0; i < waves.size(); ++i) paths.push_back(AddWave("W" + std::to_string(i), waves[i]));
+  ASSERT_EQ(WritePool(), 1) << PendingError.text;
+
+  const std::vector<uint8_t> bytes = ReadBytes(path_);
+  Chunk root;
+  ASSERT_EQ(testing::WalkRiff(bytes, &root), "");
+  const Chunk* table = root.Find("ptbl");
+  const Chunk* pool = root.Find("wvpl");
+  ASSERT_NE(table, nullptr);
+  ASSERT_NE(pool, nullptr);
+  ASSERT_EQ(table->data.size(), 20u);
+  EXPECT_EQ(U32At(table->data, 0), 8u);
+  EXPECT_EQ(U32At(table->data, 4), 3u);
+  ASSERT_EQ(pool->children.size(), 3u);
+
+  const uint64_t base = pool->offset + 12;
+  uint64_t expectedOffset = 0;
+  for (size_t i = 0; i < waves.size(); ++i) {
+    SCOPED_TRACE(i);
+    const Chunk& wave = pool->children[i];
+    EXPECT_EQ(wave.type, "wave");
+    EXPECT_EQ(U32At(table->data, 8 + 4 * i), expectedOffset);
+    EXPECT_EQ(wave.offset - base, expectedOffset);
+    // Same size as the WAV's RIFF, same bytes after the type.
+    const uint32_t size = U32At(bytes, wave.offset + 4);
+    EXPECT_EQ(size, U32At(waves[i], 4));
+    EXPECT_TRUE(std::equal(waves[i].begin() + 12, waves[i].end(), bytes.begin() + static_cast<long>(wave.offset + 12)));
+    expectedOffset += 8 + size + (size & 1);
+    EXPECT_FALSE(std::filesystem::exists(paths[i]));
+  }
+  EXPECT_EQ(progress_.record.ranges, (std::vector<std::pair<uint32_t, uint32_t>>{{0, 3}}));
+  EXPECT_EQ(progress_.record.steps, 3);
+  EXPECT_EQ(progress_.record.pumps, 3);
+}
+
+TEST_F(WavePoolTest, NoWavesGiveAnEmptyTableAndPool) {
+  ASSERT_EQ(WritePool(), 1);
+  Chunk root;
+  ASSERT_EQ(testing::WalkRiff(ReadBytes(path_), &root), "");
+  EXPECT_EQ(root.Find("ptbl")->data, (std::vector<uint8_t>{8, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_TRUE(root.Find("wvpl")->children.empty());
+}
+
+TEST_F(WavePoolTest, CancelStopsBeforeTheNextWaveAndLeavesTheFiles) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < 4; ++i) paths.push_back(AddWave("W" + std::to_string(i), WaveFile(50, 1)));
+  progress_.cancelAtPump = 3;  // seen before the third wave
+  ASSERT_EQ(WritePool(), 0);
+  EXPECT_STREQ(PendingError.text, "Conversion cancelled by user");
+  EXPECT_EQ(PendingError.style, kStyleWarning);
+  EXPECT_EQ(progress_.record.steps, 2);
+  for (const std::string& p : paths) EXPECT_TRUE(std::filesystem::exists(p)) << p;  // the job deletes them
+}
+
+// A WAV file that can't be used stops the pool with a message of its own;
+// nothing is written beyond what was read from it.
+TEST_F(WavePoolTest, UnusableWaveFilesAreNamedInTheMessage) {
+  std::vector<uint8_t> notRiff = WaveFile(20, 1);
+  std::memcpy(notRiff.data(), "RIFX", 4);
+  std::vector<uint8_t> truncated = WaveFile(4000, 1);
+  truncated.resize(1000);
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;  // empty: no file at all
+    const char* message;
+  };
+  const Case cases[] = {
+      {"missing", {}, "Can't open file  "},
+      {"not a RIFF file", notRiff, "Can't read file  "},
+      {"shorter than its RIFF size", truncated, "Can't read file  "},
+      {"a header cut short", std::vector<uint8_t>(truncated.begin(), truncated.begin() + 10), "Can't read file  "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WaveTable.count = 0;
+    AddWave("GOOD", WaveFile(30, 2));
+    const std::string path = AddWave("BAD", c.bytes);
+    ASSERT_EQ(WritePool(), 0);
+    EXPECT_EQ(PendingError.text, (c.message + path).substr(0, kPendingErrorBytes - 1));
+    EXPECT_EQ(PendingError.style, kStyleError);
+    if (!c.bytes.empty()) {
+      EXPECT_TRUE(std::filesystem::exists(path));
+      // At most the list header of the bad wave and the bytes it had.
+      const std::vector<uint8_t> written = ReadBytes(path_);
+      const uint64_t good = WaveFile(30, 2).size();  // as LIST "wave": header and body
+      const uint64_t bound = 12 + (8 + 16) + 12 + good + 1 + 12 + (c.bytes.size() > 12 ? c.bytes.size() - 12 : 0);
+      EXPECT_LE(written.size(), bound);
+    }
+  }
+}
+
+TEST_F(WavePoolTest, DeleteExportedWavesRemovesEveryRowsFile) {
+  const std::string a = AddWave("A", WaveFile(10, 1));
+  const std::string b = AddWave("B LR", WaveFile(10, 1));
+  AddWave("NEVER WRITTEN", {});
+  DeleteExportedWaves();
+  EXPECT_FALSE(std::filesystem::exists(a));
+  EXPECT_FALSE(std::filesystem::exists(b));
+  EXPECT_EQ(files_.deleted.size(), 3u);
+}
+
+}  // namespace
+}  // namespace corvix

@@ -1,0 +1,52 @@
+// Fakes for the instrument writer and the convert job: a host link that
+// records what it is told, identifiers on demand, and a file system that
+// refuses to reopen instrument files.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "instrument/identifiers.h"
+#include "jobs/host_link.h"
+#include "support/fault_file_system.h"
+
+namespace corvix::testing {
+
+class RecordingHostLink : public HostLink {
+ public:
+  std::vector<std::string> paths;
+  intptr_t NotifyHost(const char* path) override {
+    paths.push_back(path != nullptr ? path : "");
+    return 0;
+  }
+};
+
+// Counts up from 1 in every byte's low bits, or gives zeros / nothing.
+class FakeIdentifiers : public IdentifierSource {
+ public:
+  bool zeroInstrument = false;
+  bool zeroFile = false;
+  int made = 0;
+  bool NewInstrumentId(Identifier* out) override { return Make(out, zeroInstrument); }
+  bool NewFileId(Identifier* out) override { return Make(out, zeroFile); }
+
+ private:
+  bool Make(Identifier* out, bool zero) {
+    ++made;
+    for (size_t i = 0; i < out->size(); ++i) (*out)[i] = zero ? 0 : static_cast<uint8_t>(made * 16 + i);
+    return true;
+  }
+};
+
+// Fails to open, for reading and writing, every path that contains text:
+// the patch pass's reopening of a finished instrument file.
+class NoReopenFileSystem : public FaultyFileSystem {
+ public:
+  std::string failReopenContaining = ".tes";
+  std::unique_ptr<PlatformFile> Open(const std::string& path, OpenMode mode) override {
+    if (mode == OpenMode::kReadWrite && path.find(failReopenContaining) != std::string::npos) return nullptr;
+    return FaultyFileSystem::Open(path, mode);
+  }
+};
+
+}  // namespace corvix::testing
