@@ -1,11 +1,9 @@
 #include "ui_logic/job_commands.h"
 
-#include <cstring>
-#include <new>
-
 #include "common/pending_error.h"
 #include "common/user_messages.h"
 #include "export/wave_import.h"
+#include "jobs/conversion_list.h"
 
 namespace corvix {
 
@@ -18,72 +16,32 @@ std::string FolderForConversion(const std::string& chosenFolder) {
   return chosenFolder;
 }
 
-namespace {
-
-// Reads the program of record into item; false (with PendingError set) when
-// its file can't be read.
-bool ReadProgramOf(const BrowserItem& record, ConversionItem* item) {
-  if (record.volume >= kVolumesPerPartition) {
-    SetPendingError("Program not found on the disc");
-    return false;
-  }
-  ReadVolumeTable(record.partition);
-  ReadVolumeDirectory(record.partition, record.volume);
-  const VolumeEntry& volume = AkaiDisk.volumes[record.volume];
-  item->keygroupStride = RecordLength(volume.type);
-  if (volume.programs == nullptr || record.program >= volume.programCount) {
-    SetPendingError("Program not found on the disc");
-    return false;
-  }
-  if (!ReadProgramFile(record.partition, volume.programs[record.program].startBlock,
-                       item->program.get())) {
-    return false;  // ReadFAT has said why
-  }
-  if (item->program->bytesRead == 0) {
-    SetPendingError("Can't read the program's first block");
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 int BuildConversionItems(const std::string& chosenFolder,
                          const std::vector<const BrowserItem*>& records) {
   FreeConversionList();
   SetWaveFolder(FolderForConversion(chosenFolder));
   ImportWavesMode = 0;
 
-  std::unique_ptr<ConversionItem>* tail = &ConversionList;
   for (const BrowserItem* record : records) {
     if (record == nullptr || record->kind != kKindProgram) continue;
-    std::unique_ptr<ConversionItem> item(new (std::nothrow) ConversionItem);
-    if (item) item->program.reset(new (std::nothrow) ProgramBuffer);
-    if (!item || !item->program) {
-      ShowMessageBox("Read Buffer Malloc", "Error", kMbOk);
-      return 0;
+    std::unique_ptr<ConversionItem> item =
+        MakeConversionItem(record->partition, record->volume, record->program, &record->summary);
+    if (item && item->program->bytesRead == 0) {
+      SetPendingError("Can't read the program's first block");
+      item.reset();
     }
-    std::memset(item->program.get(), 0, sizeof *item->program);
-    item->partition = record->partition;
-    item->volume = record->volume;
-    item->programIndex = record->program;
-    std::memcpy(&item->summary, &record->summary, sizeof item->summary);
-    if (!ReadProgramOf(*record, item.get())) {
+    if (!item) {
       // Converting a zeroed block would write an empty instrument under a
       // made-up name; the user is told and the job goes on without it.
       ShowMessageBox(PendingError.text, "Error", kMbOk);
       continue;
     }
-    *tail = std::move(item);
-    tail = &(*tail)->next;
+    AppendConversionItem(ConversionList, std::move(item));
   }
   return 1;
 }
 
-void FreeConversionList() {
-  // Unlinked one by one, so a long list doesn't recurse through its links.
-  while (ConversionList) ConversionList = std::move(ConversionList->next);
-}
+void FreeConversionList() { FreeConversionList(ConversionList); }
 
 int ImportWavesForRecords(const std::vector<const BrowserItem*>& records) {
   ImportWavesMode = 1;

@@ -25,8 +25,8 @@ std::string FolderForConversion(const std::string& chosenFolder);
 // ConversionList with one item per program record in row order, each
 // holding its program file read from the disc. A program whose file can't be
 // read is reported ("Error" message with the reason) and left out of the
-// job. 0 when memory runs out ("Read Buffer Malloc", titled "Error"); the
-// list then holds the items made so far, for FreeConversionList.
+// job (so is one that memory can't be found for: "Read Buffer Malloc").
+// Returns 1.
 int BuildConversionItems(const std::string& chosenFolder,
                          const std::vector<const BrowserItem*>& records);
 
