@@ -70,7 +70,7 @@ bool AddColumn(HWND list, int index, const std::string& heading, int width) {
 HWND CreateList(HWND parent, const ChildRect& r, bool visible, HIMAGELIST* images,
                 const char* column1, int column1Width) {
   HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
-                              WS_CHILD | (visible ? WS_VISIBLE : 0) | LVS_REPORT | LVS_SHOWSELALWAYS,
+                              WS_CHILD | (visible ? WS_VISIBLE : 0) | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
                               r.left, r.top, r.width, r.height, parent, nullptr, Main.instance, nullptr);
   if (list == nullptr) return nullptr;
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);

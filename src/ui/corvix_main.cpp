@@ -5,8 +5,11 @@
 #include <dbt.h>
 #include <shellapi.h>
 
+#include <objbase.h>
+
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 #include "common/user_messages.h"
 #include "jobs/job_state.h"
@@ -421,28 +424,38 @@ bool CreateMainWindow(HINSTANCE instance, int showCommand) {
   return true;
 }
 
-int RunCorvix(HINSTANCE instance, int showCommand) {
+bool StartCorvix(HINSTANCE instance, int showCommand) {
   InstallWindowSeams();
-  if (!RegisterMainClass(instance)) return 0;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // for the folder browser
+  if (!RegisterMainClass(instance)) return false;
   // The SCSI interface: ASPI when it is installed, else the system's SCSI
-  // pass-through. Without either the program still runs on disc images.
+  // pass-through. Without either the program still runs, on disc images.
   std::string error;
-  static std::unique_ptr<ScsiTransport> transport = OpenPlatformScsiTransport(&error);
+  static std::unique_ptr<ScsiTransport> transport;
+  transport = OpenPlatformScsiTransport(&error);
   SetScsiTransport(transport.get());
   Main.scsiSupportWord = ReadScsiSupportInfo();
   if ((Main.scsiSupportWord & 0xFF) == 0 || ((Main.scsiSupportWord >> 8) & 0xFF) != 1) {
     MessageBoxA(nullptr, "No ASPI for WIN32 support detected.", "Error - Corvix", MB_OK | MB_ICONWARNING);
     HostAdapterCount = 0;
   }
-  if (!CreateMainWindow(instance, showCommand)) return 0;
+  return CreateMainWindow(instance, showCommand);
+}
 
+void EndCorvix() {
+  ReleaseSources();
+  SetScsiTransport(nullptr);
+  CoUninitialize();
+}
+
+int RunCorvix(HINSTANCE instance, int showCommand) {
+  if (!StartCorvix(instance, showCommand)) return 0;
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-  ReleaseSources();
-  SetScsiTransport(nullptr);
+  EndCorvix();
   return static_cast<int>(message.wParam);
 }
 

@@ -43,6 +43,10 @@ constexpr int kVersionMinor = 0;
 // Start-up and the message loop; the entry point's work. 0 when start-up
 // fails, else the quit message's value.
 int RunCorvix(HINSTANCE instance, int showCommand);
+// Start-up without the message loop (seams, class, SCSI check, window), and
+// the releases after it; RunCorvix is StartCorvix, the loop, EndCorvix.
+bool StartCorvix(HINSTANCE instance, int showCommand);
+void EndCorvix();
 // Registers "CorvixClass" (once); false when that fails.
 bool RegisterMainClass(HINSTANCE instance);
 // Registers "CorvixClass" and creates the main window (visible, placed as
