@@ -9,6 +9,8 @@ packages=(
   nlohmann-json3-dev libcli11-dev
   pkg-config libsndfile1-dev
   clang libclang-rt-14-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64
+  wine wine64 wine32:i386
 )
 
 missing=()
@@ -24,5 +26,9 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# Wine's 32-bit loader comes from the i386 architecture.
+if [[ " ${missing[*]} " == *" wine32:i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,5 +1,6 @@
 // Opening the SOURCE argument of the command line as the current sector
-// source.
+// source: a disc image, or a CD-ROM drive ("/dev/sr0", "/dev/sg1" on Linux,
+// "D:" on Windows).
 #pragma once
 
 #include <memory>
@@ -9,8 +10,10 @@
 
 namespace corvix::cli {
 
-// Opens path as a disc image and makes it the current sector source. On
-// failure returns null with *error set to a one-line reason.
+// Opens path and makes it the current sector source; a drive also becomes the
+// CurrentDevice, with the current SCSI transport set for as long as the
+// returned source lives. On failure returns null with *error set to a
+// one-line reason.
 std::unique_ptr<SectorSource> OpenDiscSource(const std::string& path, std::string* error);
 
 }  // namespace corvix::cli

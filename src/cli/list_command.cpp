@@ -68,7 +68,9 @@ void PrintTree(const DiscListing& listing) {
 
 CLI::App* AddListCommand(CLI::App& app, ListOptions& options) {
   CLI::App* list = app.add_subcommand("list", "Show the partitions, volumes, programs and samples of a disc");
-  list->add_option("SOURCE", options.source, "Disc image (.iso, .img, .bin or .cue)")->required();
+  list->add_option("SOURCE", options.source,
+                   "Disc image (.iso, .img, .bin or .cue) or CD-ROM drive (/dev/sr0, /dev/sg1; D: on Windows)")
+      ->required();
   list->add_flag("--json", options.json, "Print the listing as one JSON document");
   return list;
 }
@@ -81,9 +83,15 @@ int RunList(const ListOptions& options) {
     return 1;
   }
   if (!AllocVolumeLists()) return 1;
-  const DiscListing listing = ListDisc();
+  // A drive's tray stays locked while the disc is read.
+  DiscListing listing;
+  const int read = ReadWithLockedMedium([&listing] {
+    listing = ListDisc();
+    return 1;
+  });
   FreeVolumeLists();
   SetSectorSource(nullptr);
+  if (!read) return 1;  // the drive was not ready; the message has been shown
   if (!listing.isAkaiDisc) {
     std::fprintf(stderr, "corvix: %s: not an Akai S1000 disc\n", options.source.c_str());
     return 1;

@@ -1,20 +1,27 @@
-// corvix: the command line. Reads Akai S1000 discs from disc images.
+// corvix: the command line. Reads Akai S1000 discs from disc images and
+// CD-ROM drives.
 //
 // Exit status: 0 on success, 1 when the work failed (the source can't be
-// opened, is not an Akai disc, a job failed), 2 on a usage error.
+// opened, is not an Akai disc, the drive was not ready, a job failed), 2 on a
+// usage error.
 #include <cstdio>
 
 #include <CLI/CLI.hpp>
 
 #include "cli/convert_command.h"
+#include "cli/devices_command.h"
 #include "cli/import_command.h"
 #include "cli/list_command.h"
+#include "cli/terminal_messages.h"
 #include "jobs/convert_job.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Corvix: reads Akai S1000 sample CD-ROMs and disc images.", "corvix"};
   app.require_subcommand(1);
   app.set_version_flag("--version", "corvix 1.0");
+  // Options are spelt "--name" everywhere; a SOURCE starting with "/" is a
+  // path, also on Windows.
+  app.allow_windows_style_options(false);
 
   corvix::cli::ListOptions listOptions;
   CLI::App* list = corvix::cli::AddListCommand(app, listOptions);
@@ -24,6 +31,8 @@ int main(int argc, char** argv) {
   CLI::App* convert = corvix::cli::AddConvertCommand(app, convertOptions, corvix::kConvertMode);
   corvix::cli::ConvertOptions combineOptions;
   CLI::App* combine = corvix::cli::AddConvertCommand(app, combineOptions, corvix::kCombineMode);
+  corvix::cli::DevicesOptions devicesOptions;
+  CLI::App* devices = corvix::cli::AddDevicesCommand(app, devicesOptions);
 
   try {
     app.parse(argc, argv);
@@ -38,9 +47,15 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  if (list->parsed()) return corvix::cli::RunList(listOptions);
-  if (import->parsed()) return corvix::cli::RunImport(importOptions);
-  if (convert->parsed()) return corvix::cli::RunConvert(convertOptions, corvix::kConvertMode);
-  if (combine->parsed()) return corvix::cli::RunConvert(combineOptions, corvix::kCombineMode);
-  return 2;
+  // Messages and the drive's Retry/Cancel question go to the terminal.
+  corvix::cli::TerminalMessages messages = corvix::cli::TerminalMessages::ForConsole();
+  corvix::SetUserMessages(&messages);
+  int status = 2;
+  if (list->parsed()) status = corvix::cli::RunList(listOptions);
+  if (import->parsed()) status = corvix::cli::RunImport(importOptions);
+  if (convert->parsed()) status = corvix::cli::RunConvert(convertOptions, corvix::kConvertMode);
+  if (combine->parsed()) status = corvix::cli::RunConvert(combineOptions, corvix::kCombineMode);
+  if (devices->parsed()) status = corvix::cli::RunDevices(devicesOptions);
+  corvix::SetUserMessages(nullptr);
+  return status;
 }

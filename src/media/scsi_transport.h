@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace corvix {
 
@@ -75,6 +76,10 @@ class ScsiTransport {
 
   // A short name for messages: "ASPI", "SCSI pass-through", "SG_IO".
   virtual const char* Name() const = 0;
+
+  // Devices the transport found but could not use, each with the reason
+  // ("/dev/sr0: Permission denied"), for messages.
+  virtual std::vector<std::string> Problems() { return {}; }
 };
 
 // The transport every SCSI command goes through; none until a front end sets
@@ -87,9 +92,9 @@ ScsiTransport* CurrentScsiTransport();
 // Returns null with *error set when the system offers none.
 std::unique_ptr<ScsiTransport> OpenPlatformScsiTransport(std::string* error);
 
-// True when path is spelt like a device of this platform ("/dev/…" on Linux,
-// a drive letter with an optional colon and backslash on Windows), so that the
-// command line treats it as a drive rather than an image file.
+// True when path names a device of this platform rather than an image file:
+// a block or character device file on Linux ("/dev/sr0"), a drive letter
+// ("D:", "d:\") on Windows.
 bool LooksLikeDevicePath(const std::string& path);
 
 // The drive letter a Windows device path names, upper case: "D:", "d:\",

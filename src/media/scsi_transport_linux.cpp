@@ -4,9 +4,11 @@
 #include <scsi/scsi.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -39,11 +41,12 @@ class LinuxSgIoSystem : public SgIoSystem {
     if (realpath(path.c_str(), resolved) == nullptr) return path;
     return resolved;
   }
-  int Open(const std::string& path) override {
+  int Open(const std::string& path, std::string* why) override {
     // Read-write lets an unprivileged user lock the tray; reading is enough
     // for everything else.
     int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) *why = std::strerror(errno);
     return fd;
   }
   void Close(int fd) override { close(fd); }
@@ -145,6 +148,11 @@ class SgIoTransport : public ScsiTransport {
 
   const char* Name() const override { return "SG_IO"; }
 
+  std::vector<std::string> Problems() override {
+    FindUnits();
+    return problems_;
+  }
+
  private:
   const Unit* Find(const ScsiAddress& address) const {
     for (const Unit& unit : units_) {
@@ -184,8 +192,14 @@ class SgIoTransport : public ScsiTransport {
     if (searched_) return;
     searched_ = true;
     for (const std::string& path : system_->CandidatePaths()) {
-      const int fd = system_->Open(path);
-      if (fd < 0) continue;
+      std::string why;
+      const int fd = system_->Open(path, &why);
+      if (fd < 0) {
+        // Every /dev/sr* is a CD-ROM drive; a /dev/sg* that can't be opened
+        // is most often a disk, not worth a word.
+        if (path.rfind("/dev/sr", 0) == 0) problems_.push_back(path + ": " + why);
+        continue;
+      }
       ScsiAddress address;
       const bool wanted = QueryAddress(fd, &address);
       if (!wanted || Find(address) != nullptr) system_->Close(fd);
@@ -198,6 +212,7 @@ class SgIoTransport : public ScsiTransport {
   std::unique_ptr<SgIoSystem> system_;
   std::vector<Unit> units_;
   std::map<std::string, ScsiAddress> aliases_;  // every name of every unit
+  std::vector<std::string> problems_;
   bool searched_ = false;
 };
 
@@ -213,6 +228,11 @@ std::unique_ptr<ScsiTransport> OpenPlatformScsiTransport(std::string*) {
   return MakeSgIoTransport(MakeLinuxSgIoSystem());
 }
 
-bool LooksLikeDevicePath(const std::string& path) { return path.rfind("/dev/", 0) == 0; }
+bool LooksLikeDevicePath(const std::string& path) {
+  // A block or character device: an image file that happens to lie below
+  // /dev (in /dev/shm, say) is still read as an image.
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && (S_ISBLK(info.st_mode) || S_ISCHR(info.st_mode));
+}
 
 }  // namespace corvix

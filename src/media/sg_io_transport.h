@@ -24,8 +24,8 @@ class SgIoSystem {
   // The path with symbolic links resolved ("/dev/cdrom" -> "/dev/sr0"); the
   // path itself when it can't be resolved.
   virtual std::string Canonical(const std::string& path) = 0;
-  // A file descriptor for path, or -1.
-  virtual int Open(const std::string& path) = 0;
+  // A file descriptor for path, or -1 with *why set to the reason.
+  virtual int Open(const std::string& path, std::string* why) = 0;
   virtual void Close(int fd) = 0;
   // As ioctl(2): -1 on failure.
   virtual int Ioctl(int fd, unsigned long request, void* argument) = 0;

@@ -44,6 +44,8 @@ class MemorySource : public SectorSource {
   std::vector<uint8_t> image_;
 };
 
+// Records message boxes and "Refresh" requests. Questions are answered from
+// script, in order, then with answer.
 class MessageRecorder : public UserMessages {
  public:
   struct Message {
@@ -52,10 +54,18 @@ class MessageRecorder : public UserMessages {
   };
   int ShowMessage(const char* text, const char* caption, uint32_t style) override {
     messages.push_back({text, caption, style});
+    if (!script.empty()) {
+      const int next = script.front();
+      script.erase(script.begin());
+      return next;
+    }
     return answer;
   }
+  void Refresh() override { ++refreshes; }
   std::vector<Message> messages;
+  std::vector<int> script;
   int answer = kIdOk;
+  int refreshes = 0;
 };
 
 // Resets the disk model and PendingError, allocates the volume lists and

@@ -25,8 +25,10 @@ void Section(const char* name);
 
 #define CHECK(condition) ::corvix::wine::Check((condition), #condition, __FILE__, __LINE__)
 // Evaluates each side once.
-#define CHECK_EQ(actual, expected)                                                            \
-  [&](const auto& checkActual, const auto& checkWanted) {                                                      \
-    return ::corvix::wine::Check(checkActual == checkWanted, #actual " == " #expected, __FILE__, __LINE__,        \
-                                 "got " + std::to_string(checkActual) + ", want " + std::to_string(checkWanted)); \
+#define CHECK_EQ(actual, expected)                                                      \
+  [&](const auto& checkActual, const auto& checkWanted) {                               \
+    return ::corvix::wine::Check(checkActual == checkWanted, #actual " == " #expected,  \
+                                 __FILE__, __LINE__,                                    \
+                                 "got " + std::to_string(checkActual) + ", want " +     \
+                                     std::to_string(checkWanted));                      \
   }((actual), (expected))

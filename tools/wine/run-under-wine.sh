@@ -3,9 +3,10 @@
 #   run-under-wine.sh BITS PREFIX PROGRAM [ARGS...]
 #   run-under-wine.sh BITS PREFIX --make-prefix
 # BITS is 32 or 64 (the program's kind), PREFIX the Wine prefix to use (made
-# on first use; --make-prefix only makes it). Exits 77 (CTest's skip code here) only when this machine
-# can't run Wine programs of that kind at all: no Wine, or a kernel that
-# can't execute Wine's loader (32-bit code on a 64-bit-only system).
+# on first use; --make-prefix only makes it). Exits 77 (CTest's skip code
+# here) only when this machine can't run Wine programs of that kind: a kernel
+# that can't execute Wine's 32-bit loader, or, outside CI, Wine not installed.
+# In CI (CI set) a missing Wine, or a 64-bit Wine that does not run, fails.
 set -u
 bits=$1 prefix=$2
 shift 2
@@ -17,10 +18,12 @@ case $bits in
 esac
 if [ ! -x "$loader" ]; then
   echo "SKIP: $loader not installed (tools/install-deps.sh installs Wine)"
+  [ -n "${CI:-}" ] && exit 1
   exit 77
 fi
 if ! "$loader" --version >/dev/null 2>&1; then
   echo "SKIP: this machine can't execute Wine's $bits-bit loader ($("$loader" --version 2>&1 | head -n 1))"
+  [ -n "${CI:-}" ] && [ "$bits" = 64 ] && exit 1
   exit 77
 fi
 

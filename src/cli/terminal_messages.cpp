@@ -1,0 +1,41 @@
+#include "cli/terminal_messages.h"
+
+#include <unistd.h>
+
+#include <cctype>
+
+namespace corvix::cli {
+
+TerminalMessages TerminalMessages::ForConsole() {
+  return TerminalMessages(stdin, stderr, isatty(fileno(stdin)) != 0);
+}
+
+int TerminalMessages::ShowMessage(const char* text, const char* caption, uint32_t style) {
+  if (text == nullptr) text = "";
+  if (caption == nullptr) caption = "";
+  if ((style & 0x0F) != kMbRetryCancel) {
+    std::fprintf(out_, "%s: %s\n", caption, text);
+    std::fflush(out_);
+    return kIdOk;
+  }
+  if (!interactive_) {
+    std::fprintf(out_, "corvix: %s\n", text);
+    std::fflush(out_);
+    return kIdCancel;
+  }
+  std::fprintf(out_, "%s\n", text);
+  for (;;) {
+    std::fprintf(out_, "[R]etry or [C]ancel? ");
+    std::fflush(out_);
+    char line[64];
+    if (std::fgets(line, sizeof line, in_) == nullptr) {
+      std::fprintf(out_, "\n");
+      return kIdCancel;
+    }
+    const char first = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
+    if (first == 'r') return kIdRetry;
+    if (first == 'c') return kIdCancel;
+  }
+}
+
+}  // namespace corvix::cli

@@ -1,0 +1,82 @@
+// A scripted SCSI transport for tests: records every command and answers
+// through a function the test sets (rejecting everything by default).
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "media/scsi_transport.h"
+
+namespace corvix::testing {
+
+class FakeTransport : public ScsiTransport {
+ public:
+  struct Sent {
+    ScsiAddress address;
+    std::vector<uint8_t> cdb;
+    uint32_t dataLength;
+  };
+
+  uint32_t SupportInfo() override { return supportInfo; }
+  ScsiResult Execute(const ScsiCommand& command) override {
+    sent.push_back({command.address,
+                    std::vector<uint8_t>(command.cdb, command.cdb + command.cdbLength),
+                    command.dataLength});
+    return answer ? answer(command) : ScsiResult{};
+  }
+  std::string DevicePath(const ScsiAddress& address) override {
+    for (const auto& [path, at] : paths) {
+      if (at == address) return path;
+    }
+    return {};
+  }
+  char DriveLetter(const ScsiAddress& address) override {
+    return address == letterAddress ? letter : 0;
+  }
+  bool Locate(const std::string& path, ScsiAddress* address) override {
+    const auto it = paths.find(path);
+    if (it == paths.end()) return false;
+    *address = it->second;
+    return true;
+  }
+  const char* Name() const override { return "fake"; }
+
+  // The commands whose operation code is op.
+  std::vector<Sent> SentWith(uint8_t op) const {
+    std::vector<Sent> found;
+    for (const Sent& s : sent) {
+      if (!s.cdb.empty() && s.cdb[0] == op) found.push_back(s);
+    }
+    return found;
+  }
+
+  uint32_t supportInfo = 0x0101;
+  std::function<ScsiResult(const ScsiCommand&)> answer;
+  std::vector<Sent> sent;
+  std::map<std::string, ScsiAddress> paths;
+  ScsiAddress letterAddress;
+  char letter = 0;
+};
+
+inline ScsiResult Completed() {
+  ScsiResult r;
+  r.outcome = ScsiOutcome::kCompleted;
+  return r;
+}
+
+// Check condition with fixed-format sense key/asc/ascq.
+inline ScsiResult CheckCondition(uint8_t key, uint8_t asc, uint8_t ascq) {
+  ScsiResult r;
+  r.outcome = ScsiOutcome::kFailed;
+  r.targetStatus = 2;
+  r.sense[0] = 0x70;
+  r.sense[2] = key;
+  r.sense[7] = 10;
+  r.sense[12] = asc;
+  r.sense[13] = ascq;
+  return r;
+}
+
+}  // namespace corvix::testing
