@@ -1,5 +1,6 @@
-# Two entry points: `make demo` lists the bundled demo disc, `make test`
-# builds and runs every test. Both install missing Debian packages first.
+# Two entry points: `make demo` lists the bundled demo disc and converts
+# every program on it into instrument files, `make test` builds and runs
+# every test. Both install missing Debian packages first.
 .PHONY: demo test deps fuzz-smoke win32-test
 
 FUZZ_SECONDS ?= 60
@@ -11,6 +12,9 @@ demo: deps
 	cmake --preset dev >/dev/null
 	cmake --build --preset dev --target corvix demo_disc
 	./build/dev/corvix list build/dev/demo/demo.iso
+	rm -rf build/dev/demo/out
+	./build/dev/corvix convert build/dev/demo/demo.iso 'A/*/*' 'B/*/*' --to build/dev/demo/out
+	ls -l build/dev/demo/out
 
 test: deps
 	cmake --preset dev

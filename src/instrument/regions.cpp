@@ -87,8 +87,9 @@ bool TripleTaken(const RegionLayout& l, int32_t v, int32_t b, int32_t c) {
 enum class Placed { kOk, kFull, kMixed };
 
 // Finds the index triple of a zone (program i, keygroup k, velocity range
-// low-high, wave stereo flag) and enters it as entry layout.count. L is the
-// keygroup's layer counter.
+// low-high, wave stereo flag), raising the layout's highest indices as it
+// needs; the caller enters the zone, or puts the counters back when the
+// zone can't be placed. L is the keygroup's layer counter.
 Placed PlaceZone(RegionLayout& l, uint8_t i, uint8_t k, uint8_t low, uint8_t high, uint32_t stereo,
                  int32_t& L, int32_t* triple) {
   const uint32_t n = l.count;
@@ -238,10 +239,10 @@ int MarkKeygroupsAtKey(int key, RegionPrograms& programs) {
   return found;
 }
 
-int BuildRegionLayout(RegionPrograms& programs, RegionLayout* layout) {
+int BuildRegionLayout(const RegionPrograms& programs, RegionLayout* layout) {
   RegionLayout& l = *layout;
   for (size_t i = 0; i < programs.size(); ++i) {
-    RegionProgram& p = programs[i];
+    const RegionProgram& p = programs[i];
     const ProgramSummary& s = p.summary;
     for (uint32_t k = 0; k < KeygroupLimit(s); ++k) {
       if (!s.keygroupMarks[k]) continue;
@@ -252,10 +253,9 @@ int BuildRegionLayout(RegionPrograms& programs, RegionLayout* layout) {
         const ZoneSlot& slot = s.keygroups[k].zones[z];
         const VelocityZone zone = DecodeVelocityZone(ZoneBytes(keygroup, z));
         if (!slot.present) {
-          if (IsZoneUsed(zone.sampleName) && !(p.notedZones[k] & (1u << z))) {
-            p.notedZones[k] = static_cast<uint8_t>(p.notedZones[k] | (1u << z));
+          // Noted once, however many regions the keygroup is cut into.
+          if (IsZoneUsed(zone.sampleName))
             AddJobNote(ZoneLabel(p, k, z, zone.sampleName) + ": the sample is not in the volume");
-          }
           partner = -1;
           continue;
         }

@@ -50,7 +50,6 @@ struct RegionProgram {
   const ConversionItem* item;
   ProgramSummary summary;
   char name[kAkaiNameBytes + 1];  // decoded program name, for notes
-  uint8_t notedZones[kMaxKeygroups];  // bit z: zone z's missing sample is noted
 };
 using RegionPrograms = std::vector<RegionProgram>;
 
@@ -87,7 +86,7 @@ int MarkKeygroupsAtKey(int key, RegionPrograms& programs);
 // caller), each with a distinct (velocity, program layer, layer) index
 // triple. Returns the number of entries; zones that can't be entered are
 // noted and skipped.
-int BuildRegionLayout(RegionPrograms& programs, RegionLayout* layout);
+int BuildRegionLayout(const RegionPrograms& programs, RegionLayout* layout);
 
 // Renumbers the velocity indices of each (program layer, layer) group
 // 0, 1, 2, … in ascending order of velocityLow.

@@ -427,6 +427,31 @@ TEST_F(RegionTest, KeygroupsBeyondTheFirstBlockBecomeRegions) {
   }
 }
 
+// The region's own sample block comes from zone 1 of its first keygroup;
+// when that zone has no wave the region is still written, with the block
+// of its first sub-region's wave.
+TEST_F(RegionTest, ARegionWithoutAWaveInZoneOneTakesItsFirstSubRegionsWave) {
+  struct Case {
+    const char* what;
+    std::vector<Zone> zones;
+  };
+  const Case cases[] = {
+      {"zone 1 unused", {{""}, {"B"}}},
+      {"zone 1 names a sample the volume lacks", {{"ELSEWHERE"}, {"B"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    UsePrograms({Program("PROG", {Group(36, 60, c.zones)})}, {"B"});
+    WaveTable.count = 0;
+    AddWave("OTHER", 0, 50);
+    AddWave("B", 0, 70);
+    const Chunk lrgn = WrittenRegions();
+    ASSERT_EQ(lrgn.children.size(), 1u);
+    EXPECT_EQ(U16At(lrgn.children[0].Find("wsmp")->data, 4), 70);
+    EXPECT_EQ(WaveIndices(*lrgn.children[0].Find("3lnk"))[0], 1u);
+  }
+}
+
 TEST_F(RegionTest, FindWaveEntryFallsBackToTheMergedName) {
   AddWave("PIANO LR", 1);
   AddWave("KICK");

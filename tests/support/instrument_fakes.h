@@ -1,6 +1,6 @@
 // Fakes for the instrument writer and the convert job: a host link that
 // records what it is told, identifiers on demand, and a file system that
-// refuses to reopen instrument files.
+// refuses chosen files.
 #pragma once
 
 #include <string>
@@ -8,6 +8,7 @@
 
 #include "instrument/identifiers.h"
 #include "jobs/host_link.h"
+#include "jobs/job_state.h"
 #include "support/fault_file_system.h"
 
 namespace corvix::testing {
@@ -15,8 +16,10 @@ namespace corvix::testing {
 class RecordingHostLink : public HostLink {
  public:
   std::vector<std::string> paths;
+  bool cancelOnNotify = false;  // press Cancel right after the first file
   intptr_t NotifyHost(const char* path) override {
     paths.push_back(path != nullptr ? path : "");
+    if (cancelOnNotify) CancelRequested = 1;
     return 0;
   }
 };
@@ -38,13 +41,16 @@ class FakeIdentifiers : public IdentifierSource {
   }
 };
 
-// Fails to open, for reading and writing, every path that contains text:
-// the patch pass's reopening of a finished instrument file.
-class NoReopenFileSystem : public FaultyFileSystem {
+// Fails to open, in one mode, every path that contains a text: the patch
+// pass's reopening of an instrument file (kReadWrite, ".tes"), the wave
+// pool's reading of one WAV file (kRead and its name).
+class PickyFileSystem : public FaultyFileSystem {
  public:
-  std::string failReopenContaining = ".tes";
+  std::string refuseContaining;
+  OpenMode refuseMode = OpenMode::kReadWrite;
   std::unique_ptr<PlatformFile> Open(const std::string& path, OpenMode mode) override {
-    if (mode == OpenMode::kReadWrite && path.find(failReopenContaining) != std::string::npos) return nullptr;
+    if (!refuseContaining.empty() && mode == refuseMode && path.find(refuseContaining) != std::string::npos)
+      return nullptr;
     return FaultyFileSystem::Open(path, mode);
   }
 };
