@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 wine32:i386
+  xvfb fonts-wine
 )
 
 missing=()

@@ -183,23 +183,25 @@ void RunWork(const Command& command, int id) {
 
 void OnCommand(int id) {
   const Command command = LookUpCommand(id);
+  if (CommandStartsWork(command.action)) {
+    RunWork(command, id);
+    return;
+  }
   switch (command.action) {
-    case CommandAction::kIgnore:
-      return;
     case CommandAction::kToggleMerge:
       MergeStereoPairs = ToggleMenuItem(IDM_MERGE_LR);
-      return;
+      break;
     case CommandAction::kToggleBatchView:
       ToggleBatchView();
-      return;
+      break;
     case CommandAction::kHelpContents:
       OpenHelp();
-      return;
+      break;
     case CommandAction::kAbout:
       DialogBoxParamA(Main.instance, "About", Main.window, AboutDialogProc, 0);
-      return;
+      break;
     default:
-      RunWork(command, id);
+      break;
   }
 }
 
