@@ -178,7 +178,14 @@ void RunWork(const Command& command, int id) {
     default:
       break;
   }
-  if (Main.jobs.End() && !Main.shutDown) PostMessageA(Main.window, WM_COMMAND, IDM_REFRESH, 0);
+  const bool refresh = Main.jobs.End();
+  if (Main.shutDown) return;
+  if (Main.closeAfterJob) {
+    Main.closeAfterJob = false;
+    PostMessageA(Main.window, WM_CLOSE, 0, 0);
+  } else if (refresh) {
+    PostMessageA(Main.window, WM_COMMAND, IDM_REFRESH, 0);
+  }
 }
 
 void OnCommand(int id) {
@@ -301,6 +308,8 @@ void OnDeferredFill() {
   if (!Main.jobs.TryBegin()) return;
   if (!FillTree(Main.tree)) MessageBoxA(nullptr, "Items not added", nullptr, MB_OK);
   SelectFirstVolume();
+  // The keyboard starts in the tree, which then shows its selection.
+  if (GetFocus() == nullptr || GetFocus() == Main.window) SetFocus(Main.tree);
   if (Main.jobs.End()) PostMessageA(Main.window, WM_COMMAND, IDM_REFRESH, 0);
 }
 
@@ -331,10 +340,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       OnDeviceChange(wParam, lParam);
       return TRUE;
     case WM_CLOSE:
-      // Closing in the middle of a job cancels the job; the window goes
-      // once the job has ended.
+      // Closing in the middle of a job cancels the job; the window closes
+      // once the job has ended (the lists it reads stay until then).
       if (Main.jobs.Running()) {
         CancelRequested = 1;
+        Main.closeAfterJob = true;
         return 0;
       }
       break;
@@ -429,6 +439,8 @@ bool CreateMainWindow(HINSTANCE instance, int showCommand) {
 bool StartCorvix(HINSTANCE instance, int showCommand) {
   InstallWindowSeams();
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // for the folder browser
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
   if (!RegisterMainClass(instance)) return false;
   // The SCSI interface: ASPI when it is installed, else the system's SCSI
   // pass-through. Without either the program still runs, on disc images.

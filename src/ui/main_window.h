@@ -30,6 +30,7 @@ struct MainWindowState {
   ScsiDevice* devices = nullptr;  // owned; released at shut-down
   bool discImageCurrent = false;  // the source is a disc image, not a drive
   bool shutDown = false;
+  bool closeAfterJob = false;     // the window was closed while a job ran
   JobGate jobs;
 };
 
