@@ -12,6 +12,7 @@ packages=(
   time python3
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 wine32:i386
+  xvfb fonts-wine
 )
 
 missing=()

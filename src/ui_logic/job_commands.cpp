@@ -1,0 +1,68 @@
+#include "ui_logic/job_commands.h"
+
+#include "common/pending_error.h"
+#include "common/user_messages.h"
+#include "export/wave_import.h"
+#include "jobs/conversion_list.h"
+
+namespace corvix {
+
+std::unique_ptr<ConversionItem> ConversionList;
+
+std::string FolderForConversion(const std::string& chosenFolder) {
+  if (!chosenFolder.empty() && chosenFolder.back() == '\\') {
+    return chosenFolder.substr(0, chosenFolder.size() - 1);
+  }
+  return chosenFolder;
+}
+
+int BuildConversionItems(const std::string& chosenFolder,
+                         const std::vector<const BrowserItem*>& records) {
+  FreeConversionList();
+  SetWaveFolder(FolderForConversion(chosenFolder));
+  ImportWavesMode = 0;
+
+  for (const BrowserItem* record : records) {
+    if (record == nullptr || record->kind != kKindProgram) continue;
+    std::unique_ptr<ConversionItem> item =
+        MakeConversionItem(record->partition, record->volume, record->program, &record->summary);
+    if (item && item->program->bytesRead == 0) {
+      SetPendingError("Can't read the program's first block");
+      item.reset();
+    }
+    if (!item) {
+      // Converting a zeroed block would write an empty instrument under a
+      // made-up name; the user is told and the job goes on without it.
+      ShowMessageBox(PendingError.text, "Error", kMbOk);
+      continue;
+    }
+    AppendConversionItem(ConversionList, std::move(item));
+  }
+  return 1;
+}
+
+void FreeConversionList() { FreeConversionList(ConversionList); }
+
+int ImportWavesForRecords(const std::vector<const BrowserItem*>& records) {
+  ImportWavesMode = 1;
+  for (const BrowserItem* record : records) {
+    if (record == nullptr || record->kind != kKindProgram) continue;
+    WaveTable.count = 0;
+    if (!ImportProgramWaves(record->partition, record->volume, record->program, 0)) {
+      ShowPendingError();
+      return 0;
+    }
+  }
+  return 1;
+}
+
+void ShowPendingError() {
+  ShowMessageBox(PendingError.text, "Veltrex Corvix", kMbOk | PendingError.style);
+}
+
+bool IsPickableDriveType(unsigned driveType) {
+  constexpr unsigned kRemovable = 2, kFixed = 3, kRemote = 4;
+  return driveType == kRemovable || driveType == kFixed || driveType == kRemote;
+}
+
+}  // namespace corvix

@@ -1,0 +1,174 @@
+#include "ui_logic/job_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/pending_error.h"
+#include "support/export_fixture.h"
+
+namespace corvix {
+namespace {
+
+using discbuilder::DiscSpec;
+using discbuilder::ProgramSpec;
+using discbuilder::VolumeSpec;
+using testing::ExportTest;
+using testing::Keygroup;
+using testing::Sample;
+
+TEST(ConversionFolder, OneTrailingBackslashGoes) {
+  struct Row {
+    const char* chosen;
+    const char* want;
+  };
+  const Row rows[] = {
+      {"C:\\", "C:"},
+      {"C:\\Sounds\\", "C:\\Sounds"},
+      {"C:\\Sounds", "C:\\Sounds"},
+      {"\\\\server\\share\\\\", "\\\\server\\share\\"},
+      {"", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.chosen);
+    EXPECT_EQ(FolderForConversion(row.chosen), row.want);
+  }
+}
+
+TEST(FolderBrowser, OnlyFixedRemovableAndNetworkDrives) {
+  // 0 unknown, 1 no root, 2 removable, 3 fixed, 4 network, 5 CD-ROM, 6 RAM disk
+  const bool want[] = {false, false, true, true, true, false, false};
+  for (unsigned type = 0; type < 7; ++type) {
+    SCOPED_TRACE(type);
+    EXPECT_EQ(IsPickableDriveType(type), want[type]);
+  }
+}
+
+class JobCommandsTest : public ExportTest {
+ protected:
+  void TearDown() override {
+    FreeConversionList();
+    ExportTest::TearDown();
+  }
+
+  // Partition 0: "STRINGS" (type 1) with PIANO and ORGAN, "BRASS" (type 3)
+  // with HORNS; the directory of STRINGS also names BROKEN, a program whose
+  // start block lies outside the partition.
+  void UseDisc() {
+    DiscSpec spec;
+    spec.partitions.resize(1);
+    VolumeSpec strings;
+    strings.name = "STRINGS";
+    strings.samples = {Sample("PIANO C3"), Sample("ORGAN C3")};
+    ProgramSpec piano;
+    piano.name = "PIANO";
+    piano.keygroups = {Keygroup(36, 96, {"PIANO C3"})};
+    ProgramSpec organ;
+    organ.name = "ORGAN";
+    organ.keygroups = {Keygroup(24, 60, {"ORGAN C3"}), Keygroup(61, 96, {"ORGAN C3"})};
+    strings.programs = {piano, organ};
+    std::array<uint8_t, 24> broken{};
+    const auto name = discbuilder::EncodeAkaiName("BROKEN");
+    std::copy(name.begin(), name.end(), broken.begin());
+    broken[16] = 'p';
+    broken[20] = 0xFF;
+    broken[21] = 0x7F;
+    strings.extraEntries = {broken};
+    VolumeSpec brass;
+    brass.name = "BRASS";
+    brass.type = 3;
+    brass.samples = {Sample("HORN")};
+    ProgramSpec horns;
+    horns.name = "HORNS";
+    horns.keygroups = {Keygroup(40, 80, {"HORN"})};
+    brass.programs = {horns};
+    spec.partitions[0].volumes = {strings, brass};
+    UseDisc(spec);
+    ASSERT_TRUE(ReadPartitionInfo());  // as the browser has done before any command
+  }
+  using ExportTest::UseDisc;
+
+  static BrowserItem Program(uint8_t volume, uint8_t program) {
+    BrowserItem record = MakeBrowserItem(kKindProgram, 0, volume, program);
+    record.summary.keygroupCount = static_cast<uint8_t>(program + 1);
+    return record;
+  }
+};
+
+TEST_F(JobCommandsTest, ItemsFollowTheRowsWithTheirProgramFiles) {
+  UseDisc();
+  const BrowserItem horns = Program(1, 0), organ = Program(0, 1);
+  ImportWavesMode = 1;
+  ASSERT_EQ(BuildConversionItems(dir_.path() + "\\", {&horns, &organ}), 1);
+
+  EXPECT_EQ(ImportWavesMode, 0);
+  EXPECT_EQ(std::string(WaveFolder), dir_.path());
+  const ConversionItem* first = ConversionList.get();
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->volume, 1);
+  EXPECT_EQ(first->programIndex, 0);
+  EXPECT_EQ(first->keygroupStride, 192u);  // a type 3 volume
+  EXPECT_EQ(first->summary.keygroupCount, 1);
+  char name[13] = {};
+  DecodeAkaiName(first->program->bytes + 3, name, 12);
+  EXPECT_STREQ(name, "HORNS       ");
+
+  const ConversionItem* second = first->next.get();
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->keygroupStride, 150u);
+  EXPECT_EQ(second->programIndex, 1);
+  DecodeAkaiName(second->program->bytes + 3, name, 12);
+  EXPECT_STREQ(name, "ORGAN       ");
+  EXPECT_EQ(second->next, nullptr);
+  EXPECT_TRUE(recorder_.messages.empty());
+
+  FreeConversionList();
+  EXPECT_EQ(ConversionList, nullptr);
+}
+
+TEST_F(JobCommandsTest, AnUnreadableProgramIsReportedAndLeftOut) {
+  UseDisc();
+  // BROKEN is the third program of STRINGS; 7 is not a program at all.
+  const BrowserItem piano = Program(0, 0), broken = Program(0, 2), missing = Program(0, 7),
+                    organ = Program(0, 1);
+  ASSERT_EQ(BuildConversionItems(dir_.path(), {&piano, &broken, &missing, &organ}), 1);
+
+  ASSERT_NE(ConversionList, nullptr);
+  EXPECT_EQ(ConversionList->programIndex, 0);
+  ASSERT_NE(ConversionList->next, nullptr);
+  EXPECT_EQ(ConversionList->next->programIndex, 1);
+  EXPECT_EQ(ConversionList->next->next, nullptr);
+
+  ASSERT_EQ(recorder_.messages.size(), 2u);
+  for (const auto& message : recorder_.messages) {
+    EXPECT_EQ(message.caption, "Error");
+    EXPECT_FALSE(message.text.empty());
+  }
+}
+
+TEST_F(JobCommandsTest, NoRowsGiveAnEmptyList) {
+  UseDisc();
+  ASSERT_EQ(BuildConversionItems("C:\\", {}), 1);
+  EXPECT_EQ(ConversionList, nullptr);
+  EXPECT_STREQ(WaveFolder, "C:");
+}
+
+TEST_F(JobCommandsTest, ImportWavesGivesEachProgramItsFolderAndStopsAtAFailure) {
+  UseDisc();
+  const BrowserItem piano = Program(0, 0), organ = Program(0, 1), horns = Program(1, 0);
+  ASSERT_EQ(ImportWavesForRecords({&piano, &organ}), 1);
+  EXPECT_EQ(ImportWavesMode, 1);
+  EXPECT_TRUE(std::filesystem::exists(dir_.path() + "/PIANO       /PIANO C3    .wav"));
+  EXPECT_TRUE(std::filesystem::exists(dir_.path() + "/ORGAN       /ORGAN C3    .wav"));
+  EXPECT_EQ(WaveTable.count, 1u);  // emptied before each program
+
+  files_.failMakeFolder = true;
+  EXPECT_EQ(ImportWavesForRecords({&horns, &piano}), 0);
+  ASSERT_EQ(recorder_.messages.size(), 1u);
+  EXPECT_EQ(recorder_.messages[0].text, "Can't create directory");
+  EXPECT_EQ(recorder_.messages[0].caption, "Veltrex Corvix");
+  EXPECT_EQ(recorder_.messages[0].style, kMbOk | kStyleError);
+}
+
+}  // namespace
+}  // namespace corvix
