@@ -40,12 +40,12 @@ int main(int argc, char** argv) {
   const uint16_t rates[] = {44100, 44100, 44100, 22050, 32000, 48000};
   const char* shapes[] = {"sine", "saw", "square", "noise"};
 
-  db::DiscSpec spec;
-  spec.fragmented = true;
-  spec.partitionSize = kBlocksPerPartition;
+  db::DiscSpec discSpec;
+  discSpec.fragmented = true;
+  discSpec.partitionSize = kBlocksPerPartition;
   int programNumber = 0, sampleNumber = 0;
   for (int p = 0; p < partitions; ++p) {
-    db::PartitionSpec& partition = spec.partitions.emplace_back();
+    db::PartitionSpec& partition = discSpec.partitions.emplace_back();
     // Fill to about 90% of the partition: the directory blocks and the
     // rounding of every file up to whole blocks need the rest.
     uint64_t room = perPartition * 9 / 10;
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     }
   }
   std::string error;
-  if (!db::WriteDiscImage(spec, argv[1], &error)) {
+  if (!db::WriteDiscImage(discSpec, argv[1], &error)) {
     std::fprintf(stderr, "corvix-bench-disc: %s\n", error.c_str());
     return 1;
   }

@@ -37,9 +37,9 @@ ProgramSpec Program(const std::string& name, std::vector<discbuilder::KeygroupSp
 // A: STRINGS 1 {VIOLINS (a pair and a mono sample), CELLOS}; B: B SIDE
 // {SOLO, whose keygroup is wider than a region may be}. Fragmented.
 DiscSpec TwoPartitions() {
-  DiscSpec spec;
-  spec.fragmented = true;
-  spec.partitions.resize(2);
+  DiscSpec discSpec;
+  discSpec.fragmented = true;
+  discSpec.partitions.resize(2);
   VolumeSpec strings;
   strings.name = "STRINGS 1";
   strings.samples = {Sample("VIOLIN L", 9000), Sample("VIOLIN R", 9000), Sample("VIOLA", 5000),
@@ -50,9 +50,9 @@ DiscSpec TwoPartitions() {
   other.name = "B SIDE";
   other.samples = {Sample("SOLO TONE", 700)};
   other.programs = {Program("SOLO", {Keygroup(48, 100, {"SOLO TONE"})})};
-  spec.partitions[0].volumes = {strings};
-  spec.partitions[1].volumes = {other};
-  return spec;
+  discSpec.partitions[0].volumes = {strings};
+  discSpec.partitions[1].volumes = {other};
+  return discSpec;
 }
 
 class ConvertCommandTest : public ::testing::Test {

@@ -38,9 +38,9 @@ ProgramSpec Program(const std::string& name, std::vector<discbuilder::KeygroupSp
 // A: STRINGS 1 {VIOLINS (a pair and a mono sample), CELLOS}, DRUMS {BIG KIT};
 // B: B SIDE {SOLO}. Written fragmented.
 DiscSpec TwoPartitions() {
-  DiscSpec spec;
-  spec.fragmented = true;
-  spec.partitions.resize(2);
+  DiscSpec discSpec;
+  discSpec.fragmented = true;
+  discSpec.partitions.resize(2);
   VolumeSpec strings;
   strings.name = "STRINGS 1";
   strings.samples = {Sample("VIOLIN L", 9000), Sample("VIOLIN R", 9000), Sample("VIOLA", 5000),
@@ -56,16 +56,16 @@ DiscSpec TwoPartitions() {
   other.name = "B SIDE";
   other.samples = {Sample("SOLO TONE", 700)};
   other.programs = {Program("SOLO", {Keygroup(48, 72, {"SOLO TONE"})})};
-  spec.partitions[0].volumes = {strings, drums};
-  spec.partitions[1].volumes = {other};
-  return spec;
+  discSpec.partitions[0].volumes = {strings, drums};
+  discSpec.partitions[1].volumes = {other};
+  return discSpec;
 }
 
 class ImportCommandTest : public ::testing::Test {
  protected:
-  void Build(const DiscSpec& spec) {
+  void Build(const DiscSpec& discSpec) {
     std::string error;
-    ASSERT_TRUE(discbuilder::WriteDiscImage(spec, image_, &error)) << error;
+    ASSERT_TRUE(discbuilder::WriteDiscImage(discSpec, image_, &error)) << error;
   }
   testing::CommandResult Import(const std::string& args) {
     return RunCommand(std::string(CORVIX_CLI_PATH) + " import " + ShellQuote(image_) + " " + args);
@@ -153,8 +153,8 @@ TEST_F(ImportCommandTest, MistakesGetClearAnswers) {
 // Ctrl-C ends the job as Cancel does: "Conversion cancelled by user", no
 // partial file; the programs imported before stay.
 TEST_F(ImportCommandTest, InterruptCancelsTheJob) {
-  DiscSpec spec;
-  spec.partitions.resize(1);
+  DiscSpec discSpec;
+  discSpec.partitions.resize(1);
   VolumeSpec v;
   v.name = "BIG";
   v.samples = {Sample("SMALL", 100)};
@@ -164,8 +164,8 @@ TEST_F(ImportCommandTest, InterruptCancelsTheJob) {
                                    Keygroup(11, 20, {"LONG 4", "LONG 5"})}),
                 Program("THIRD", {Keygroup(0, 10, {"LONG 6", "LONG 7", "LONG 8", "LONG 9"}),
                                   Keygroup(11, 20, {"LONG 10", "LONG 11"})})};
-  spec.partitions[0].volumes = {v};
-  Build(spec);
+  discSpec.partitions[0].volumes = {v};
+  Build(discSpec);
 
   int out[2];
   ASSERT_EQ(::pipe(out), 0);

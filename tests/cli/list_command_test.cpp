@@ -43,8 +43,8 @@ class ListCommandTest : public ::testing::Test {
 // Two partitions, a type-3 volume, a drum kit past the first block, a
 // stereo pair; written fragmented and in every sector layout.
 DiscSpec LayoutDisc() {
-  DiscSpec spec;
-  spec.partitions.resize(2);
+  DiscSpec discSpec;
+  discSpec.partitions.resize(2);
   VolumeSpec strings;
   strings.name = "STRINGS 1";
   strings.samples = {Sample("VIOLIN L", 9000), Sample("VIOLIN R", 9000)};
@@ -60,7 +60,7 @@ DiscSpec LayoutDisc() {
   kit.name = "BIG KIT";
   for (int k = 0; k < 61; ++k) kit.keygroups.push_back(Keygroup(static_cast<uint8_t>(30 + k), static_cast<uint8_t>(30 + k), {"KICK"}));
   drums.programs = {kit};
-  spec.partitions[0].volumes = {strings, drums};
+  discSpec.partitions[0].volumes = {strings, drums};
   VolumeSpec other;
   other.name = "B SIDE";
   other.slot = 7;
@@ -68,8 +68,8 @@ DiscSpec LayoutDisc() {
   solo.name = "SOLO";
   solo.keygroups = {Keygroup(48, 72)};
   other.programs = {solo};
-  spec.partitions[1].volumes = {other};
-  return spec;
+  discSpec.partitions[1].volumes = {other};
+  return discSpec;
 }
 
 TEST_F(ListCommandTest, ListsWhatTheBuilderWroteInEveryLayout) {
@@ -84,14 +84,14 @@ TEST_F(ListCommandTest, ListsWhatTheBuilderWroteInEveryLayout) {
                             {"disc.bin", 2352, RawMode::kMode2Form1, true}};
   for (const Layout& layout : layouts) {
     SCOPED_TRACE(layout.file);
-    DiscSpec spec = LayoutDisc();
-    spec.fragmented = true;
-    spec.sectorBytes = layout.sectorBytes;
-    spec.rawMode = layout.mode;
-    spec.cueSheet = layout.cue;
+    DiscSpec discSpec = LayoutDisc();
+    discSpec.fragmented = true;
+    discSpec.sectorBytes = layout.sectorBytes;
+    discSpec.rawMode = layout.mode;
+    discSpec.cueSheet = layout.cue;
     const fs::path image = dir_ / layout.file;
     std::string error;
-    ASSERT_TRUE(discbuilder::WriteDiscImage(spec, image.string(), &error)) << error;
+    ASSERT_TRUE(discbuilder::WriteDiscImage(discSpec, image.string(), &error)) << error;
     const std::string source = layout.cue ? image.string() + ".cue" : image.string();
 
     const auto result = List(source, "--json");

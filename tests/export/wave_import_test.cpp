@@ -47,9 +47,9 @@ class WaveImportTest : public ExportTest {
   // "PROG"; a second volume "OTHER" holds ELSEWHERE.
   void UseProgram(std::vector<KeygroupSpec> keygroups, std::vector<SampleSpec> samples,
                   uint8_t type = 1, const std::string& programName = "PROG") {
-    DiscSpec spec;
-    spec.fragmented = true;
-    spec.partitions.resize(1);
+    DiscSpec discSpec;
+    discSpec.fragmented = true;
+    discSpec.partitions.resize(1);
     VolumeSpec v;
     v.name = "STRINGS 1";
     v.type = type;
@@ -61,8 +61,8 @@ class WaveImportTest : public ExportTest {
     VolumeSpec other;
     other.name = "OTHER";
     other.samples = {Sample("ELSEWHERE", 50)};
-    spec.partitions[0].volumes = {v, other};
-    UseDisc(spec);
+    discSpec.partitions[0].volumes = {v, other};
+    UseDisc(discSpec);
     ASSERT_TRUE(ReadPartitionInfo());
   }
 

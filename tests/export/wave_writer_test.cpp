@@ -155,17 +155,17 @@ class WaveWriterTest : public ExportTest {
   // One volume holding the given samples; the FAT of partition 0 read.
   discbuilder::BuiltDisc UseSamples(std::vector<SampleSpec> samples, uint8_t type = 1,
                                     bool fragmented = false) {
-    DiscSpec spec;
-    spec.fragmented = fragmented;
-    spec.partitions.resize(1);
+    DiscSpec discSpec;
+    discSpec.fragmented = fragmented;
+    discSpec.partitions.resize(1);
     VolumeSpec v;
     v.name = "VOLUME";
     v.type = type;
     v.samples = std::move(samples);
     // A second file interleaves with the samples when fragmented.
     v.samples.push_back(testing::Sample("FILLER", 9000));
-    spec.partitions[0].volumes.push_back(v);
-    auto disc = UseDisc(spec);
+    discSpec.partitions[0].volumes.push_back(v);
+    auto disc = UseDisc(discSpec);
     EXPECT_TRUE(ReadPartitionInfo());
     EXPECT_TRUE(ReadFAT(0));
     return disc;

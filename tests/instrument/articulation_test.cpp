@@ -34,14 +34,14 @@ class ArticulationTest : public ExportTest {
   }
 
   void Convert(const ProgramSpec& program, std::vector<SampleSpec> samples) {
-    DiscSpec spec;
-    spec.partitions.resize(1);
+    DiscSpec discSpec;
+    discSpec.partitions.resize(1);
     VolumeSpec v;
     v.name = "V";
     v.samples = std::move(samples);
     v.programs = {program};
-    spec.partitions[0].volumes = {v};
-    UseDisc(spec);
+    discSpec.partitions[0].volumes = {v};
+    UseDisc(discSpec);
     ASSERT_TRUE(ReadPartitionInfo());
     ImportWavesMode = 0;
     WaveTable.count = 0;

@@ -67,15 +67,15 @@ class RegionTest : public ExportTest {
 
   // Volume "V" holding the programs and a short sample of each name given.
   void UsePrograms(std::vector<ProgramSpec> programs, std::vector<std::string> samples) {
-    DiscSpec spec;
-    spec.partitions.resize(1);
+    DiscSpec discSpec;
+    discSpec.partitions.resize(1);
     VolumeSpec v;
     v.name = "V";
     for (const std::string& s : samples) v.samples.push_back(Sample(s, 10));
     v.programs = std::move(programs);
     const size_t count = v.programs.size();
-    spec.partitions[0].volumes = {v};
-    UseDisc(spec);
+    discSpec.partitions[0].volumes = {v};
+    UseDisc(discSpec);
     ASSERT_TRUE(ReadPartitionInfo());
     FreeConversionList(list_);
     for (size_t i = 0; i < count; ++i) {

@@ -67,10 +67,10 @@ class ConvertJobTest : public ExportTest {
   }
 
   void UseVolumes(std::vector<VolumeSpec> volumes) {
-    DiscSpec spec;
-    spec.partitions.resize(1);
-    spec.partitions[0].volumes = std::move(volumes);
-    UseDisc(spec);
+    DiscSpec discSpec;
+    discSpec.partitions.resize(1);
+    discSpec.partitions[0].volumes = std::move(volumes);
+    UseDisc(discSpec);
     ASSERT_TRUE(ReadPartitionInfo());
   }
   // One volume "V" with the programs; every program selected, in order.

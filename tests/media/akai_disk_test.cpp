@@ -20,10 +20,10 @@ using testing::Keygroup;
 using testing::Sample;
 
 DiscSpec OneVolume(VolumeSpec volume) {
-  DiscSpec spec;
-  spec.partitions.resize(1);
-  spec.partitions[0].volumes.push_back(std::move(volume));
-  return spec;
+  DiscSpec discSpec;
+  discSpec.partitions.resize(1);
+  discSpec.partitions[0].volumes.push_back(std::move(volume));
+  return discSpec;
 }
 
 VolumeSpec Volume(const std::string& name, uint8_t type = 1) {
@@ -79,13 +79,13 @@ TEST_F(AkaiDiskTest, DecodesNamesAndMarksBytesOutsideTheTable) {
 }
 
 TEST_F(AkaiDiskTest, ReadsPartitionsAndVolumeTypes) {
-  DiscSpec spec;
-  spec.partitions.resize(2);
-  spec.partitions[0].volumes.push_back(Volume("PLAIN", 1));
-  spec.partitions[0].volumes.push_back(Volume("WIDE", 3));
-  spec.partitions[0].volumes.push_back(Volume("ODD TYPE", 200));
-  spec.partitions[1].volumes.push_back(Volume("SECOND", 1));
-  auto disc = UseDisc(spec);
+  DiscSpec discSpec;
+  discSpec.partitions.resize(2);
+  discSpec.partitions[0].volumes.push_back(Volume("PLAIN", 1));
+  discSpec.partitions[0].volumes.push_back(Volume("WIDE", 3));
+  discSpec.partitions[0].volumes.push_back(Volume("ODD TYPE", 200));
+  discSpec.partitions[1].volumes.push_back(Volume("SECOND", 1));
+  auto disc = UseDisc(discSpec);
   // A named slot of type 0 is not a volume.
   uint8_t* slot5 = disc.image.data() + kVolumeTableOffset + 5 * kVolumeEntryBytes;
   auto name = discbuilder::EncodeAkaiName("GHOST");
@@ -238,9 +238,9 @@ TEST_F(AkaiDiskTest, LargeProgramsAreReadWholeAtBothStrides) {
     for (int k = 0; k < c.keygroups; ++k)
       program.keygroups.push_back(Keygroup(static_cast<uint8_t>(k), static_cast<uint8_t>(k), {"HIT"}));
     volume.programs = {program, program, program};
-    DiscSpec spec = OneVolume(volume);
-    spec.fragmented = c.fragmented;
-    auto disc = UseDisc(spec);
+    DiscSpec discSpec = OneVolume(volume);
+    discSpec.fragmented = c.fragmented;
+    auto disc = UseDisc(discSpec);
     if (c.fragmented) {
       const auto& chain = disc.FindFile("KIT")->blocks;
       ASSERT_GT(chain.size(), 1u);

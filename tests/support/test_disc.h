@@ -89,10 +89,10 @@ class DiscTest : public ::testing::Test {
     SetSectorSource(source_.get());
     return *source_;
   }
-  // Builds spec and makes it current; fails the test when the builder refuses.
-  discbuilder::BuiltDisc UseDisc(const discbuilder::DiscSpec& spec) {
+  // Builds discSpec and makes it current; fails the test when the builder refuses.
+  discbuilder::BuiltDisc UseDisc(const discbuilder::DiscSpec& discSpec) {
     std::string error;
-    auto disc = discbuilder::BuildDisc(spec, &error);
+    auto disc = discbuilder::BuildDisc(discSpec, &error);
     EXPECT_TRUE(disc.has_value()) << error;
     if (!disc) return {};
     Use(disc->image);

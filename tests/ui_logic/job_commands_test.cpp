@@ -55,8 +55,8 @@ class JobCommandsTest : public ExportTest {
   // with HORNS; the directory of STRINGS also names BROKEN, a program whose
   // start block lies outside the partition.
   void UseDisc() {
-    DiscSpec spec;
-    spec.partitions.resize(1);
+    DiscSpec discSpec;
+    discSpec.partitions.resize(1);
     VolumeSpec strings;
     strings.name = "STRINGS";
     strings.samples = {Sample("PIANO C3"), Sample("ORGAN C3")};
@@ -82,8 +82,8 @@ class JobCommandsTest : public ExportTest {
     horns.name = "HORNS";
     horns.keygroups = {Keygroup(40, 80, {"HORN"})};
     brass.programs = {horns};
-    spec.partitions[0].volumes = {strings, brass};
-    UseDisc(spec);
+    discSpec.partitions[0].volumes = {strings, brass};
+    UseDisc(discSpec);
     ASSERT_TRUE(ReadPartitionInfo());  // as the browser has done before any command
   }
   using ExportTest::UseDisc;

@@ -208,8 +208,8 @@ void CheckPatternReads(StandinFixture& standin) {
 
 void CheckAkaiDisc(StandinFixture& standin) {
   Section("an Akai disc listed through ASPI");
-  discbuilder::DiscSpec spec;
-  spec.partitions.resize(2);
+  discbuilder::DiscSpec discSpec;
+  discSpec.partitions.resize(2);
   discbuilder::VolumeSpec volume;
   volume.name = "STRINGS";
   discbuilder::SampleSpec sample;
@@ -224,11 +224,11 @@ void CheckAkaiDisc(StandinFixture& standin) {
   keygroup.zones[0].sample = "VIOLIN C3";
   program.keygroups.push_back(keygroup);
   volume.programs.push_back(program);
-  spec.partitions[0].volumes.push_back(volume);
+  discSpec.partitions[0].volumes.push_back(volume);
   volume.name = "BRASS";
-  spec.partitions[1].volumes.push_back(volume);
+  discSpec.partitions[1].volumes.push_back(volume);
   std::string error;
-  const auto disc = discbuilder::BuildDisc(spec, &error);
+  const auto disc = discbuilder::BuildDisc(discSpec, &error);
   if (!Check(disc.has_value(), "BuildDisc", __FILE__, __LINE__, error)) return;
   standin.Configure({{"CORVIX_STANDIN_IMAGE", standin.Write("akai.iso", disc->image)}});
   ReadScsiSupportInfo();

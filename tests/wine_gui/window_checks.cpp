@@ -179,8 +179,8 @@ discbuilder::KeygroupSpec Keys(uint8_t low, uint8_t high, std::vector<std::strin
 // partition B: "BRASS".
 discbuilder::DiscSpec TestDisc() {
   using namespace discbuilder;
-  DiscSpec spec;
-  spec.partitions.resize(2);
+  DiscSpec discSpec;
+  discSpec.partitions.resize(2);
   VolumeSpec strings;
   strings.name = "STRINGS 1";
   strings.samples = {Tone("PIANO C3", 4000, 130.8), Tone("ORGAN C2", 3000, 65.4), Tone("ORGAN C4", 3000, 261.6),
@@ -194,25 +194,25 @@ discbuilder::DiscSpec TestDisc() {
   drums.type = 3;
   drums.samples = {Tone("KICK", 2000, 55.0)};
   drums.programs = {Program("KIT", {Keys(36, 36, {"KICK"})})};
-  spec.partitions[0].volumes = {strings, drums};
+  discSpec.partitions[0].volumes = {strings, drums};
   VolumeSpec brass;
   brass.name = "BRASS";
   brass.samples = {Tone("HORN", 2000, 220.0)};
   brass.programs = {Program("HORNS", {Keys(40, 80, {"HORN"})})};
-  spec.partitions[1].volumes = {brass};
-  return spec;
+  discSpec.partitions[1].volumes = {brass};
+  return discSpec;
 }
 
 discbuilder::DiscSpec ImageDisc() {
   using namespace discbuilder;
-  DiscSpec spec;
-  spec.partitions.resize(1);
+  DiscSpec discSpec;
+  discSpec.partitions.resize(1);
   VolumeSpec v;
   v.name = "IMAGE VOL";
   v.samples = {Tone("BELL", 2000, 440.0)};
   v.programs = {Program("BELLS", {Keys(60, 84, {"BELL"})})};
-  spec.partitions[0].volumes = {v};
-  return spec;
+  discSpec.partitions[0].volumes = {v};
+  return discSpec;
 }
 
 // The real progress dialogs, with a look at the transfer dialog half-way

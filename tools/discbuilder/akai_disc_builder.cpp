@@ -181,18 +181,18 @@ const FilePlacement* BuiltDisc::FindFile(std::string_view name) const {
   return nullptr;
 }
 
-std::optional<BuiltDisc> BuildDisc(const DiscSpec& spec, std::string* error) {
+std::optional<BuiltDisc> BuildDisc(const DiscSpec& discSpec, std::string* error) {
   auto fail = [&](const std::string& why) -> std::optional<BuiltDisc> {
     if (error) *error = why;
     return std::nullopt;
   };
-  if (spec.partitions.empty() || spec.partitions.size() > 255)
+  if (discSpec.partitions.empty() || discSpec.partitions.size() > 255)
     return fail("a disc holds 1 to 255 partitions");
 
-  std::vector<PartitionPlan> plans(spec.partitions.size());
+  std::vector<PartitionPlan> plans(discSpec.partitions.size());
   uint32_t largest = 0;
-  for (size_t p = 0; p < spec.partitions.size(); ++p) {
-    const PartitionSpec& part = spec.partitions[p];
+  for (size_t p = 0; p < discSpec.partitions.size(); ++p) {
+    const PartitionSpec& part = discSpec.partitions[p];
     PartitionPlan& plan = plans[p];
     BlockAllocator blocks(static_cast<uint32_t>(p));
     std::array<bool, 100> taken{};
@@ -218,21 +218,21 @@ std::optional<BuiltDisc> BuildDisc(const DiscSpec& spec, std::string* error) {
     }
     std::vector<uint32_t> counts;
     for (const FileToPlace& f : plan.files) counts.push_back(f.blockCount());
-    plan.chains = blocks.Place(counts, spec.fragmented);
+    plan.chains = blocks.Place(counts, discSpec.fragmented);
     plan.blocksUsed = blocks.used();
     largest = std::max(largest, plan.blocksUsed);
   }
   if (largest > kFatEntries) return fail("a partition needs more blocks than its FAT holds");
-  uint32_t size = spec.partitionSize != 0 ? spec.partitionSize : largest;
+  uint32_t size = discSpec.partitionSize != 0 ? discSpec.partitionSize : largest;
   if (size < largest) return fail("partitionSize is smaller than the contents");
 
   BuiltDisc disc;
   disc.partitionSize = static_cast<uint16_t>(size);
-  disc.image.assign(static_cast<size_t>(size) * kBlockBytes * spec.partitions.size(), 0);
-  disc.directoryOffsets.resize(spec.partitions.size());
+  disc.image.assign(static_cast<size_t>(size) * kBlockBytes * discSpec.partitions.size(), 0);
+  disc.directoryOffsets.resize(discSpec.partitions.size());
 
-  for (size_t p = 0; p < spec.partitions.size(); ++p) {
-    const PartitionSpec& part = spec.partitions[p];
+  for (size_t p = 0; p < discSpec.partitions.size(); ++p) {
+    const PartitionSpec& part = discSpec.partitions[p];
     const PartitionPlan& plan = plans[p];
     uint8_t* header = disc.image.data() + disc.BlockOffset(static_cast<uint32_t>(p), 0);
     PutCheckWords(header);
@@ -275,20 +275,20 @@ std::optional<BuiltDisc> BuildDisc(const DiscSpec& spec, std::string* error) {
   }
 
   uint8_t* info = disc.image.data() + 8 * 2048;
-  info[kPartitionCountOffset] = static_cast<uint8_t>(spec.partitions.size());
+  info[kPartitionCountOffset] = static_cast<uint8_t>(discSpec.partitions.size());
   PutU16LE(info + kPartitionSizeOffset, static_cast<uint16_t>(size));
   return disc;
 }
 
-bool WriteDiscImage(const DiscSpec& spec, const std::string& path, std::string* error) {
-  auto disc = BuildDisc(spec, error);
+bool WriteDiscImage(const DiscSpec& discSpec, const std::string& path, std::string* error) {
+  auto disc = BuildDisc(discSpec, error);
   if (!disc) return false;
   const std::vector<uint8_t>* bytes = &disc->image;
   std::vector<uint8_t> raw;
-  if (spec.sectorBytes == 2352) {
-    raw = WrapRawSectors(disc->image, spec.rawMode);
+  if (discSpec.sectorBytes == 2352) {
+    raw = WrapRawSectors(disc->image, discSpec.rawMode);
     bytes = &raw;
-  } else if (spec.sectorBytes != 2048) {
+  } else if (discSpec.sectorBytes != 2048) {
     if (error) *error = "sectorBytes must be 2048 or 2352";
     return false;
   }
@@ -299,11 +299,11 @@ bool WriteDiscImage(const DiscSpec& spec, const std::string& path, std::string* 
     if (error) *error = "cannot write " + path;
     return false;
   }
-  if (spec.sectorBytes == 2352 && spec.cueSheet) {
+  if (discSpec.sectorBytes == 2352 && discSpec.cueSheet) {
     const size_t slash = path.find_last_of("/\\");
     const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
     std::ofstream cue(path + ".cue", std::ios::trunc);
-    cue << MakeCueSheet(fileName, spec.rawMode);
+    cue << MakeCueSheet(fileName, discSpec.rawMode);
     cue.close();
     if (!cue) {
       if (error) *error = "cannot write " + path + ".cue";
@@ -423,12 +423,12 @@ ProgramSpec ParseProgram(const nlohmann::json& j) {
 
 std::optional<DiscSpec> ParseDiscDescription(const nlohmann::json& d, std::string* error) {
   try {
-    DiscSpec spec;
-    Take(d, "partitionSize", spec.partitionSize);
-    Take(d, "fragmented", spec.fragmented);
-    Take(d, "sectorBytes", spec.sectorBytes);
-    Take(d, "cueSheet", spec.cueSheet);
-    if (d.value("rawMode", std::string("mode1")) == "mode2") spec.rawMode = RawMode::kMode2Form1;
+    DiscSpec discSpec;
+    Take(d, "partitionSize", discSpec.partitionSize);
+    Take(d, "fragmented", discSpec.fragmented);
+    Take(d, "sectorBytes", discSpec.sectorBytes);
+    Take(d, "cueSheet", discSpec.cueSheet);
+    if (d.value("rawMode", std::string("mode1")) == "mode2") discSpec.rawMode = RawMode::kMode2Form1;
     for (const auto& pj : d.at("partitions")) {
       PartitionSpec part;
       for (const auto& vj : pj.value("volumes", nlohmann::json::array())) {
@@ -441,9 +441,9 @@ std::optional<DiscSpec> ParseDiscDescription(const nlohmann::json& d, std::strin
         for (const auto& prj : vj.value("programs", nlohmann::json::array())) vol.programs.push_back(ParseProgram(prj));
         part.volumes.push_back(std::move(vol));
       }
-      spec.partitions.push_back(std::move(part));
+      discSpec.partitions.push_back(std::move(part));
     }
-    return spec;
+    return discSpec;
   } catch (const nlohmann::json::exception& e) {
     if (error) *error = std::string("bad description: ") + e.what();
     return std::nullopt;

@@ -121,11 +121,11 @@ std::array<uint8_t, 12> EncodeAkaiName(std::string_view name);
 // description does not fit a disc: too many volumes, programs or samples for
 // the tables, a partition larger than its FAT, a zone naming a missing sample
 // is allowed (the reader treats it as absent).
-std::optional<BuiltDisc> BuildDisc(const DiscSpec& spec, std::string* error);
+std::optional<BuiltDisc> BuildDisc(const DiscSpec& discSpec, std::string* error);
 
 // Builds and writes the image to path: 2048-byte sectors as they are, 2352
 // wrapped as raw sectors (and a cue sheet at path with ".cue" when asked).
-bool WriteDiscImage(const DiscSpec& spec, const std::string& path, std::string* error);
+bool WriteDiscImage(const DiscSpec& discSpec, const std::string& path, std::string* error);
 
 // A description in JSON (see demo.json) as a DiscSpec. Sample sound is
 // either "pcm": [words…] or "tone": {"shape": "sine"|"saw"|"square"|"noise",

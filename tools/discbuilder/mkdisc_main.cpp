@@ -26,8 +26,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string error;
-  auto spec = corvix::discbuilder::ParseDiscDescription(description, &error);
-  if (!spec || !corvix::discbuilder::WriteDiscImage(*spec, argv[2], &error)) {
+  auto discSpec = corvix::discbuilder::ParseDiscDescription(description, &error);
+  if (!discSpec || !corvix::discbuilder::WriteDiscImage(*discSpec, argv[2], &error)) {
     std::fprintf(stderr, "corvix-mkdisc: %s\n", error.c_str());
     return 1;
   }
