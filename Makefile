@@ -1,6 +1,7 @@
 # Two entry points: `make demo` lists the bundled demo disc and converts
 # every program on it into instrument files, `make test` builds and runs
-# every test. Both install missing Debian packages first.
+# every test. Both install missing Debian packages first (the demo only
+# those of the native build).
 .PHONY: demo test deps fuzz-smoke win32-test
 
 FUZZ_SECONDS ?= 60
@@ -8,13 +9,14 @@ FUZZ_SECONDS ?= 60
 deps:
 	@tools/install-deps.sh
 
-demo: deps
-	cmake --preset dev >/dev/null
-	cmake --build --preset dev --target corvix demo_disc
-	./build/dev/corvix list build/dev/demo/demo.iso
-	rm -rf build/dev/demo/out
-	./build/dev/corvix convert build/dev/demo/demo.iso 'A/*/*' 'B/*/*' --to build/dev/demo/out
-	ls -l build/dev/demo/out
+demo:
+	@tools/install-deps.sh --native
+	cmake --preset demo >/dev/null
+	cmake --build --preset demo --target corvix demo_disc
+	./build/demo/corvix list build/demo/demo/demo.iso
+	rm -rf build/demo/demo/out
+	./build/demo/corvix convert build/demo/demo/demo.iso 'A/*/*' 'B/*/*' --to build/demo/demo/out
+	ls -l build/demo/demo/out
 
 test: deps
 	cmake --preset dev

@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, when any is missing.
 # As root it runs apt-get; otherwise it names what to install and fails.
+# With --native only what the native build (corvix, the demo) needs.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make
-  libgtest-dev libgmock-dev
   nlohmann-json3-dev libcli11-dev
-  pkg-config libsndfile1-dev
-  clang libclang-rt-14-dev
-  time python3
-  g++-mingw-w64-i686 g++-mingw-w64-x86-64
-  wine wine64 wine32:i386
-  xvfb fonts-wine
 )
+if [ "${1:-}" != "--native" ]; then
+  packages+=(
+    libgtest-dev libgmock-dev
+    pkg-config libsndfile1-dev
+    clang libclang-rt-14-dev
+    time python3
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64
+    wine wine64 wine32:i386
+    xvfb fonts-wine
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
