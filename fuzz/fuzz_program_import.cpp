@@ -10,52 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "common/byte_order.h"
+#include "fuzz_source.h"
 #include "common/user_messages.h"
 #include "export/wave_import.h"
 #include "jobs/job_state.h"
 #include "media/akai_disk.h"
 #include "media/sector_source.h"
 
-namespace {
-
-class FuzzSource : public corvix::SectorSource {
- public:
-  FuzzSource(const uint8_t* data, size_t size) : data_(data, data + size) {
-    if (data_.size() < 2048) return;
-    uint16_t value = 3333;
-    for (uint32_t i = 0; i < corvix::kCheckWordCount; ++i) {
-      corvix::PutU16LE(data_.data() + corvix::kCheckWordOffset + 2 * i, value);
-      value = static_cast<uint16_t>(value + 3333);
-    }
-  }
-  bool ReadSectors(uint32_t lba, uint16_t count, uint8_t* buffer, uint32_t size) override {
-    bool complete = true;
-    for (uint32_t i = 0; i < count; ++i) {
-      const uint64_t from = (static_cast<uint64_t>(lba) + i) * 2048;
-      if ((i + 1) * 2048 > size || from + 2048 > data_.size()) {
-        complete = false;
-        continue;
-      }
-      std::memcpy(buffer + i * 2048, data_.data() + from, 2048);
-    }
-    return complete;
-  }
-  std::string Describe() const override { return "fuzz input"; }
-
- private:
-  std::vector<uint8_t> data_;
-};
-
-class QuietMessages : public corvix::UserMessages {
- public:
-  int ShowMessage(const char*, const char*, uint32_t) override { return corvix::kIdOk; }
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static QuietMessages quiet;
+  static corvix::fuzz::QuietMessages quiet;
   static const std::filesystem::path folder = [] {
     corvix::SetUserMessages(&quiet);
     corvix::AllocVolumeLists();
@@ -64,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
 
-  FuzzSource source(data, size);
+  corvix::fuzz::FuzzSource source(data, size, true);
   corvix::SetSectorSource(&source);
   corvix::ResetAkaiDisk();
   corvix::ResetJobState();
