@@ -27,12 +27,7 @@ using testing::ShellQuote;
 using testing::TempDir;
 using testing::U32At;
 
-ProgramSpec Program(const std::string& name, std::vector<discbuilder::KeygroupSpec> keygroups) {
-  ProgramSpec p;
-  p.name = name;
-  p.keygroups = std::move(keygroups);
-  return p;
-}
+using testing::Program;
 
 // A: STRINGS 1 {VIOLINS (a pair and a mono sample), CELLOS}; B: B SIDE
 // {SOLO, whose keygroup is wider than a region may be}. Fragmented.

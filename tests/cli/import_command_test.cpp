@@ -28,12 +28,7 @@ using testing::Sample;
 using testing::ShellQuote;
 using testing::TempDir;
 
-ProgramSpec Program(const std::string& name, std::vector<discbuilder::KeygroupSpec> keygroups) {
-  ProgramSpec p;
-  p.name = name;
-  p.keygroups = std::move(keygroups);
-  return p;
-}
+using testing::Program;
 
 // A: STRINGS 1 {VIOLINS (a pair and a mono sample), CELLOS}, DRUMS {BIG KIT};
 // B: B SIDE {SOLO}. Written fragmented.

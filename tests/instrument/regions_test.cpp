@@ -40,12 +40,7 @@ KeygroupSpec Group(uint8_t lowKey, uint8_t highKey, std::vector<Zone> zones) {
   return k;
 }
 
-ProgramSpec Program(const std::string& name, std::vector<KeygroupSpec> keygroups) {
-  ProgramSpec p;
-  p.name = name;
-  p.keygroups = std::move(keygroups);
-  return p;
-}
+using testing::Program;
 
 // An entry as the tests compare it: its wave's name and its indices.
 struct Entry {

@@ -34,13 +34,7 @@ using testing::Sample;
 using testing::U16At;
 using testing::U32At;
 
-ProgramSpec Program(const std::string& name, std::vector<KeygroupSpec> keygroups, uint8_t midiProgram = 0) {
-  ProgramSpec p;
-  p.name = name;
-  p.keygroups = std::move(keygroups);
-  p.midiProgram = midiProgram;
-  return p;
-}
+using testing::Program;
 
 std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 

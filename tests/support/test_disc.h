@@ -112,6 +112,16 @@ inline discbuilder::SampleSpec Sample(const std::string& name, uint32_t words = 
   return s;
 }
 
+inline discbuilder::ProgramSpec Program(const std::string& name,
+                                        std::vector<discbuilder::KeygroupSpec> keygroups,
+                                        uint8_t midiProgram = 0) {
+  discbuilder::ProgramSpec p;
+  p.name = name;
+  p.keygroups = std::move(keygroups);
+  p.midiProgram = midiProgram;
+  return p;
+}
+
 inline discbuilder::KeygroupSpec Keygroup(uint8_t low, uint8_t high,
                                           std::vector<std::string> samples = {}) {
   discbuilder::KeygroupSpec k;
