@@ -1,19 +1,17 @@
 // Parses an arbitrary text as a cue sheet beside a small raw image, and
 // reads the sectors of the track it finds.
-#include <unistd.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "fuzz_source.h"
 #include "media/disc_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::filesystem::path folder = [] {
-    auto dir = std::filesystem::temp_directory_path() / ("corvix-fuzz-cue-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
+    auto dir = corvix::fuzz::ScratchFolder("cue");
     std::vector<char> raw(2352 * 4, 0);
     for (size_t s = 0; s < 4; ++s) {
       raw[s * 2352] = 0;

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_source.h"
 #include "media/disc_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::filesystem::path folder = [] {
-    auto dir = std::filesystem::temp_directory_path() / ("corvix-fuzz-image-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
+    auto dir = corvix::fuzz::ScratchFolder("image");
     // A small raw image for cue sheets to name.
     std::ofstream(dir / "disc.bin", std::ios::binary) << std::string(2352 * 3, '\0');
     return dir;

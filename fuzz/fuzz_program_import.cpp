@@ -1,18 +1,20 @@
-// Imports the waves of every program of an arbitrary disc into a temporary
-// folder: program blocks, keygroups, zones and sample headers all come from
-// the input, as do the FAT chains the WAV writer follows. The check words are
-// put in place so that inputs reach the programs.
-#include <unistd.h>
-
+// Summarises every program of an arbitrary disc, imports its waves into a
+// temporary folder and converts it into an instrument file there: program
+// blocks, keygroups, zones and sample headers all come from the input, as do
+// the FAT chains the WAV writer follows. The check words are put in place so
+// that inputs reach the programs.
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "fuzz_source.h"
 #include "common/user_messages.h"
 #include "export/wave_import.h"
+#include "jobs/conversion_list.h"
+#include "jobs/convert_job.h"
 #include "jobs/job_state.h"
 #include "media/akai_disk.h"
 #include "media/sector_source.h"
@@ -23,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::filesystem::path folder = [] {
     corvix::SetUserMessages(&quiet);
     corvix::AllocVolumeLists();
-    return std::filesystem::temp_directory_path() / ("corvix-fuzz-import-" + std::to_string(getpid()));
+    return corvix::fuzz::ScratchFolder("import");
   }();
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
@@ -35,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   corvix::ImportWavesMode = 1;
   corvix::MergeStereoPairs = size > 0 && (data[size - 1] & 1);
   corvix::SetChosenFolder(folder.string());
+  corvix::SetWaveFolder(folder.string());
   if (corvix::ReadPartitionInfo()) {
     const uint32_t partitions = std::min<uint32_t>(corvix::AkaiDisk.partitionCount, 2);
     for (uint16_t p = 0; p < partitions; ++p) {
@@ -45,8 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         corvix::ReadVolumeDirectory(p, static_cast<uint16_t>(v));
         const uint8_t programs = std::min<uint8_t>(corvix::AkaiDisk.volumes[v].programCount, 4);
         for (uint16_t i = 0; i < programs; ++i) {
+          corvix::ImportWavesMode = 1;
           corvix::WaveTable.count = 0;
           corvix::ImportProgramWaves(p, v, i, 0);
+          // The same program as an instrument file (reads its own summary).
+          std::unique_ptr<corvix::ConversionItem> item = corvix::MakeConversionItem(p, static_cast<uint16_t>(v), i, nullptr);
+          if (item != nullptr) {
+            corvix::ImportWavesMode = 0;
+            corvix::ConvertPrograms(item.get(), corvix::kConvertMode);
+            corvix::FreeConversionList(item);
+          }
+          corvix::ReadVolumeDirectory(p, static_cast<uint16_t>(v));
         }
       }
     }

@@ -1,12 +1,17 @@
 // What the fuzz targets share: fuzz input served as 2048-byte sectors (with
 // the check words put in place, so inputs get past the first test and into
-// the tables), and a message seam that shows nothing.
+// the tables), a message seam that shows nothing, and a scratch folder of
+// the process's own that is removed when the run ends.
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "common/byte_order.h"
 #include "common/user_messages.h"
@@ -47,5 +52,22 @@ class QuietMessages : public UserMessages {
  public:
   int ShowMessage(const char*, const char*, uint32_t) override { return kIdOk; }
 };
+
+// A new empty folder "corvix-fuzz-STEM-PID" in the temporary directory,
+// removed with everything in it when the process exits normally (libFuzzer
+// ends a timed run through exit()). Call it once, from a static initialiser.
+inline std::filesystem::path ScratchFolder(const char* stem) {
+  static std::filesystem::path folder;
+  folder = std::filesystem::temp_directory_path() /
+           ("corvix-fuzz-" + std::string(stem) + "-" + std::to_string(getpid()));
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+  std::filesystem::create_directories(folder);
+  std::atexit([] {
+    std::error_code ignoredAtExit;
+    std::filesystem::remove_all(folder, ignoredAtExit);
+  });
+  return folder;
+}
 
 }  // namespace corvix::fuzz

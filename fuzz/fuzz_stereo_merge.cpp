@@ -1,22 +1,16 @@
 // Merges two arbitrary files as the left and right mono WAV files of an L/R
 // pair. The input is split at a point given by its first two bytes.
-#include <unistd.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "fuzz_source.h"
 #include "common/user_messages.h"
 #include "export/stereo_merge.h"
 #include "jobs/job_state.h"
 
 namespace {
-
-class QuietMessages : public corvix::UserMessages {
- public:
-  int ShowMessage(const char*, const char*, uint32_t) override { return corvix::kIdOk; }
-};
 
 void Write(const std::filesystem::path& path, const uint8_t* data, size_t size) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -26,11 +20,10 @@ void Write(const std::filesystem::path& path, const uint8_t* data, size_t size) 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static QuietMessages quiet;
+  static corvix::fuzz::QuietMessages quiet;
   static const std::filesystem::path folder = [] {
     corvix::SetUserMessages(&quiet);
-    auto dir = std::filesystem::temp_directory_path() / ("corvix-fuzz-merge-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
+    auto dir = corvix::fuzz::ScratchFolder("merge");
     return dir;
   }();
   if (size < 2) return 0;
