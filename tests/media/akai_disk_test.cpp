@@ -145,9 +145,7 @@ TEST_F(AkaiDiskTest, DirectoryWalkFollowsTheTypeRules) {
     volume.extraEntries = {odd, after};
     UseDisc(OneVolume(volume));
 
-    ASSERT_TRUE(ReadPartitionInfo());
-    ASSERT_TRUE(ReadVolumeTable(0));
-    ASSERT_TRUE(ReadVolumeDirectory(0, 0));
+    OpenFirstVolume();
     const VolumeEntry& v = AkaiDisk.volumes[0];
     ASSERT_EQ(v.sampleCount, c.walkGoesOn ? 2 : 1);
     EXPECT_STREQ(v.samples[0].name, "FIRST       ");
@@ -167,10 +165,8 @@ TEST_F(AkaiDiskTest, FullDirectoryStaysInsideTheBlockAndTheLists) {
     PutU16LE(e.data() + 20, static_cast<uint16_t>(3 + i));
     volume.extraEntries.push_back(e);
   }
-  auto disc = UseDisc(OneVolume(volume));
-  ReadPartitionInfo();
-  ReadVolumeTable(0);
-  ASSERT_TRUE(ReadVolumeDirectory(0, 0));
+  UseDisc(OneVolume(volume));
+  OpenFirstVolume();
   EXPECT_EQ(AkaiDisk.volumes[0].programCount, kMaxPrograms);
   EXPECT_EQ(AkaiDisk.volumes[0].sampleCount, 141);
   EXPECT_STREQ(AkaiDisk.volumes[0].programs[127].name, "P127        ");
@@ -179,9 +175,7 @@ TEST_F(AkaiDiskTest, FullDirectoryStaysInsideTheBlockAndTheLists) {
   // 300 samples: the list keeps 255.
   for (int i = 0; i < 341; ++i) volume.extraEntries[i][16] = i < 300 ? 0x73 : 0x70;
   UseDisc(OneVolume(volume));
-  ReadPartitionInfo();
-  ReadVolumeTable(0);
-  ReadVolumeDirectory(0, 0);
+  OpenFirstVolume();
   EXPECT_EQ(AkaiDisk.volumes[0].sampleCount, kMaxSamples);
   EXPECT_EQ(AkaiDisk.volumes[0].programCount, 41);
 }

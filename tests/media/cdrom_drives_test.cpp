@@ -47,29 +47,6 @@ class FakeRegistry : public DriveLetterRegistry {
 // Records what the discovery logic does to the menu.
 class FakeMenu : public CdromMenu {
  public:
-  bool HasMainMenu() override { return hasMainMenu; }
-  bool HasPopup() override { return hasPopup; }
-  bool ReplaceFirstItem(const char* text, int identifier) override {
-    items.at(0) = {text, identifier};
-    return true;
-  }
-  bool AppendItem(const char* text, int identifier) override {
-    items.push_back({text, identifier});
-    return true;
-  }
-  bool CheckRadioByPosition(int first, int last, int chosen) override {
-    radio = {"position", first, last, chosen};
-    return true;
-  }
-  bool CheckRadioByCommand(int first, int last, int chosen) override {
-    radio = {"command", first, last, chosen};
-    return true;
-  }
-  bool Redraw() override {
-    ++redraws;
-    return true;
-  }
-
   struct Item {
     std::string text;
     int identifier;
@@ -78,6 +55,14 @@ class FakeMenu : public CdromMenu {
     std::string by;
     int first = -1, last = -1, chosen = -1;
   };
+  bool HasMainMenu() override { return hasMainMenu; }
+  bool HasPopup() override { return hasPopup; }
+  bool ReplaceFirstItem(const char* text, int id) override { return (items.at(0) = {text, id}, true); }
+  bool AppendItem(const char* text, int id) override { return (items.push_back({text, id}), true); }
+  bool CheckRadioByPosition(int a, int b, int c) override { return (radio = {"position", a, b, c}, true); }
+  bool CheckRadioByCommand(int a, int b, int c) override { return (radio = {"command", a, b, c}, true); }
+  bool Redraw() override { return ++redraws > 0; }
+
   std::vector<Item> items{{"No CDROM Found", 0}};
   Radio radio;
   int redraws = 0;
@@ -189,15 +174,36 @@ TEST_F(CdromDrivesTest, WithoutARegistryEntryTheTransportNamesTheLetter) {
   EXPECT_EQ(CurrentDriveIndex, 6);
 }
 
-TEST_F(CdromDrivesTest, NoDevicesLeavesThePlaceholder) {
-  FakeMenu menu;
-  EXPECT_EQ(BuildCdromMenu(menu, nullptr), 1);
-  ASSERT_EQ(menu.items.size(), 1u);
-  EXPECT_EQ(menu.items[0].text, "No CDROM Found");
-  EXPECT_EQ(menu.radio.chosen, -1);
-  EXPECT_EQ(menu.redraws, 1);
-  EXPECT_TRUE(CurrentDevice == (ScsiAddress{255, 255, 255}));
-  EXPECT_TRUE(recorder_.messages.empty());
+// Without devices the placeholder stays; without a menu nothing is added
+// and an ASSERT says so.
+TEST_F(CdromDrivesTest, NoDevicesOrNoMenuLeaveThePlaceholder) {
+  struct Case {
+    const char* name;
+    bool mainMenu, popup;
+    int devices, answer, redraws;
+    size_t asserts;
+  };
+  const Case cases[] = {
+      {"no devices", true, true, 0, 1, 1, 0},
+      {"no main menu", false, false, 2, 0, 0, 1},
+      {"no pop-up", true, false, 2, 0, 0, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    recorder_.messages.clear();
+    FakeMenu menu;
+    menu.hasMainMenu = c.mainMenu;
+    menu.hasPopup = c.popup;
+    EXPECT_EQ(BuildCdromMenu(menu, MakeList(c.devices)), c.answer);
+    FreeList();
+    ASSERT_EQ(menu.items.size(), 1u);
+    EXPECT_EQ(menu.items[0].text, "No CDROM Found");
+    EXPECT_EQ(menu.radio.chosen, -1);
+    EXPECT_EQ(menu.redraws, c.redraws);
+    EXPECT_EQ(Asserts().size(), c.asserts);
+    EXPECT_EQ(recorder_.messages.size(), c.asserts);  // nothing else is shown
+    EXPECT_TRUE(CurrentDevice == (ScsiAddress{255, 255, 255}));
+  }
 }
 
 TEST_F(CdromDrivesTest, ThreeDevicesFirstCurrentAndMarked) {
@@ -279,21 +285,6 @@ TEST_F(CdromDrivesTest, SelectionChecksChangeNothingWhenTheyFail) {
     EXPECT_TRUE(CurrentDevice == (ScsiAddress{9, 9, 9}));
     EXPECT_EQ(menu.radio.chosen, -1);
     EXPECT_EQ(recorder_.refreshes, 0);
-  }
-}
-
-TEST_F(CdromDrivesTest, MissingMenuIsAnAssertAndNothingIsAdded) {
-  for (bool mainMenu : {false, true}) {
-    SCOPED_TRACE(mainMenu);
-    recorder_.messages.clear();
-    FakeMenu menu;
-    menu.hasMainMenu = mainMenu;
-    menu.hasPopup = false;
-    EXPECT_EQ(BuildCdromMenu(menu, MakeList(2)), 0);
-    FreeList();
-    EXPECT_EQ(menu.items.size(), 1u);
-    EXPECT_EQ(Asserts().size(), 1u);
-    EXPECT_TRUE(CurrentDevice == (ScsiAddress{255, 255, 255}));
   }
 }
 

@@ -100,7 +100,6 @@ class DiscImageTest : public testing::Test {
   fs::path dir_;
 };
 
-// ---------------------------------------------------------------------------
 // Every layout delivers the same user data under the same read rules.
 
 struct ImageCase {
@@ -248,7 +247,6 @@ TEST_F(DiscImageTest, EveryLayoutDeliversTheSameSectors) {
   }
 }
 
-// ---------------------------------------------------------------------------
 
 TEST_F(DiscImageTest, LayoutIsToldFromTheBytesNotTheName) {
   auto rawMode1 = WrapRawSectors(UserData(3), RawMode::kMode1);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -64,31 +65,16 @@ class ScsiDeviceTest : public ::testing::Test {
   MessageRecorder recorder_;
 };
 
+// INQUIRY, TEST UNIT READY and READ(10) are checked as sent below; here the
+// top of READ(10)'s ranges and the tray commands.
 TEST_F(ScsiDeviceTest, CommandDescriptorBlocksAreByteExact) {
-  struct Case {
-    const char* name;
-    Bytes cdb;
-    Bytes expected;
-  };
-  Bytes inquiry(6), read(10), readTop(10), tur(6), lock(6), unlock(6);
-  BuildInquiryCdb(inquiry.data());
-  BuildRead10Cdb(5, 74565, 4, read.data());
+  Bytes readTop(10), lock(6), unlock(6);
   BuildRead10Cdb(7, 0xFEDCBA98, 0xFFFF, readTop.data());
-  BuildTestUnitReadyCdb(3, tur.data());
   BuildPreventAllowCdb(1, true, lock.data());
   BuildPreventAllowCdb(1, false, unlock.data());
-  const Case cases[] = {
-      {"INQUIRY", inquiry, {0x12, 0, 0, 0, 0x60, 0}},
-      {"READ(10) lun 5", read, {0x28, 0xA0, 0x00, 0x01, 0x23, 0x45, 0x00, 0x00, 0x04, 0x00}},
-      {"READ(10) top", readTop, {0x28, 0xE0, 0xFE, 0xDC, 0xBA, 0x98, 0x00, 0xFF, 0xFF, 0x00}},
-      {"TEST UNIT READY", tur, {0x00, 0x60, 0, 0, 0, 0}},
-      {"PREVENT", lock, {0x1E, 0x20, 0, 0, 1, 0}},
-      {"ALLOW", unlock, {0x1E, 0x20, 0, 0, 0, 0}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(c.cdb, c.expected);
-  }
+  EXPECT_EQ(readTop, (Bytes{0x28, 0xE0, 0xFE, 0xDC, 0xBA, 0x98, 0x00, 0xFF, 0xFF, 0x00}));
+  EXPECT_EQ(lock, (Bytes{0x1E, 0x20, 0, 0, 1, 0}));
+  EXPECT_EQ(unlock, (Bytes{0x1E, 0x20, 0, 0, 0, 0}));
 }
 
 TEST_F(ScsiDeviceTest, ReadGoesToCurrentDeviceAsRead10) {
@@ -113,15 +99,11 @@ TEST_F(ScsiDeviceTest, ReadThatFailsLeavesTheCallersBytes) {
     ScsiResult result;
     uint32_t writeBytes;  // what the transport puts into the data before answering
   };
-  ScsiResult shortRead = Completed();
-  shortRead.residual = kSectorBytes;
-  ScsiResult timedOut;
-  timedOut.outcome = ScsiOutcome::kTimedOut;
   const Case cases[] = {
       {"rejected", ScsiResult{}, 0},
       {"check condition", CheckCondition(3, 0x11, 0), 2 * kSectorBytes},
-      {"timed out", timedOut, kSectorBytes},
-      {"short transfer", shortRead, 3 * kSectorBytes},
+      {"timed out", {.outcome = ScsiOutcome::kTimedOut}, kSectorBytes},
+      {"short transfer", {.outcome = ScsiOutcome::kCompleted, .residual = kSectorBytes}, 3 * kSectorBytes},
   };
   CurrentDevice = {0, 0, 0};
   for (const Case& c : cases) {
@@ -183,22 +165,19 @@ TEST_F(ScsiDeviceTest, InquiryComparesOnlyThePeripheralDeviceType) {
     EXPECT_EQ(ScsiInquiry(0, 1, 0), c.answer);
     EXPECT_EQ(LastInquiry.deviceType, c.byte0 & 0x1F);
   }
+  AnswerInquiries({{{0, 1, 0}, InquiryData(5)}});
+  ASSERT_EQ(ScsiInquiry(0, 1, 0), 1);
   EXPECT_STREQ(LastInquiry.vendor, "ABC     ");
   EXPECT_STREQ(LastInquiry.product, "CD-ROM DRIVE 40X");
   EXPECT_STREQ(LastInquiry.revision, "1.00");
-  // An INQUIRY's LUN bits stay 0 whatever the unit's LUN.
+  // A failed INQUIRY clears the stored type; its LUN bits stay 0 whatever
+  // the unit's LUN.
   transport_.sent.clear();
-  ScsiInquiry(0, 0, 7);
+  EXPECT_EQ(ScsiInquiry(0, 0, 7), 0);
+  EXPECT_EQ(LastInquiry.deviceType, 0);
   ASSERT_EQ(transport_.sent.size(), 1u);
   EXPECT_EQ(transport_.sent[0].cdb, (Bytes{0x12, 0, 0, 0, 0x60, 0}));
   EXPECT_EQ(transport_.sent[0].dataLength, 96u);
-}
-
-TEST_F(ScsiDeviceTest, FailedInquiryClearsTheStoredType) {
-  AnswerInquiries({{{0, 1, 0}, InquiryData(5)}});
-  ASSERT_EQ(ScsiInquiry(0, 1, 0), 1);
-  EXPECT_EQ(ScsiInquiry(0, 2, 0), 0);
-  EXPECT_EQ(LastInquiry.deviceType, 0);
 }
 
 TEST_F(ScsiDeviceTest, IdentificationBytesBecomeFixedWidthText) {
@@ -259,9 +238,8 @@ TEST_F(ScsiDeviceTest, TestUnitReadyPacksStatusSenseKeyAndCodes) {
     ScsiResult result;
     uint32_t expected;
   };
-  ScsiResult noEvent;
-  noEvent.outcome = ScsiOutcome::kNoEvent;
-  ScsiResult keyWithFlags = CheckCondition(0xE2, 0x04, 0x01);  // filemark/EOM/ILI bits set
+  const ScsiResult noEvent{.outcome = ScsiOutcome::kNoEvent};
+  const ScsiResult keyWithFlags = CheckCondition(0xE2, 0x04, 0x01);  // filemark/EOM/ILI bits set
   const Case cases[] = {
       {"ready", Completed(), 0},
       {"not ready, becoming ready", CheckCondition(2, 0x04, 0x01), 0x02020401},
@@ -284,11 +262,7 @@ TEST_F(ScsiDeviceTest, TestUnitReadyPacksStatusSenseKeyAndCodes) {
 }
 
 TEST_F(ScsiDeviceTest, CouldNotCreateEventNamesTheCommand) {
-  transport_.answer = [](const ScsiCommand&) {
-    ScsiResult r;
-    r.outcome = ScsiOutcome::kNoEvent;
-    return r;
-  };
+  transport_.answer = [](const ScsiCommand&) { return ScsiResult{.outcome = ScsiOutcome::kNoEvent}; };
   Bytes buffer(kSectorBytes, 0);
   EXPECT_EQ(ScsiInquiry(0, 0, 0), 0);
   EXPECT_FALSE(ScsiReadSectors(0, 1, buffer.data(), kSectorBytes));
@@ -339,20 +313,6 @@ class MediumTest : public ScsiDeviceTest {
   std::vector<ScsiResult> readiness_;
 };
 
-TEST_F(MediumTest, NotReadyThreeTimesAsksThreeTimesThenGoesOn) {
-  readiness_ = {CheckCondition(2, 4, 1), CheckCondition(2, 4, 1), CheckCondition(2, 0x3A, 0)};
-  recorder_.answer = kIdRetry;
-  EXPECT_EQ(EnsureMediumReady(), 1);
-  ASSERT_EQ(recorder_.messages.size(), 3u);
-  for (const auto& m : recorder_.messages) {
-    EXPECT_EQ(m.text, "E:\\ is not accessible\n\nThe device is not ready");
-    EXPECT_EQ(m.caption, "Veltrex Corvix");
-    EXPECT_EQ(m.style, kMbRetryCancel | kMbIconStop);
-  }
-  EXPECT_EQ(transport_.SentWith(0x00).size(), 4u);
-  EXPECT_EQ(recorder_.refreshes, 0);
-}
-
 TEST_F(MediumTest, AnswersOfTheReadinessQuestion) {
   struct Case {
     const char* name;
@@ -363,6 +323,8 @@ TEST_F(MediumTest, AnswersOfTheReadinessQuestion) {
     int refreshes;
   };
   const Case cases[] = {
+      {"retried until ready", {CheckCondition(2, 4, 1), CheckCondition(2, 4, 1), CheckCondition(2, 0x3A, 0)},
+       {kIdRetry, kIdRetry, kIdRetry}, 1, 3, 0},
       {"cancel", {CheckCondition(2, 4, 1)}, {kIdCancel}, 0, 1, 0},
       {"retry then cancel", {CheckCondition(2, 4, 1), CheckCondition(2, 4, 1)}, {kIdRetry, kIdCancel}, 0, 2, 0},
       {"a closed box goes on", {CheckCondition(2, 4, 1)}, {kIdOk}, 1, 1, 0},
@@ -378,9 +340,18 @@ TEST_F(MediumTest, AnswersOfTheReadinessQuestion) {
     recorder_.refreshes = 0;
     recorder_.script = c.answers;
     recorder_.answer = kIdOk;
+    transport_.sent.clear();
     EXPECT_EQ(EnsureMediumReady(), c.expected);
     EXPECT_EQ(recorder_.messages.size(), c.questions);
     EXPECT_EQ(recorder_.refreshes, c.refreshes);
+    // Every Retry tests the unit again.
+    const auto retries = std::count(c.answers.begin(), c.answers.end(), kIdRetry);
+    EXPECT_EQ(transport_.SentWith(0x00).size(), static_cast<size_t>(retries) + 1);
+    for (const auto& m : recorder_.messages) {
+      EXPECT_EQ(m.text, "E:\\ is not accessible\n\nThe device is not ready");
+      EXPECT_EQ(m.caption, "Veltrex Corvix");
+      EXPECT_EQ(m.style, kMbRetryCancel | kMbIconStop);
+    }
   }
 }
 

@@ -31,7 +31,7 @@ struct SgAnswer {
   unsigned short hostStatus = 0;
   unsigned short driverStatus = 0;
   int resid = 0;
-  std::vector<uint8_t> sense;
+  std::vector<uint8_t> sense = {};
   uint8_t fill = 0x3C;
 };
 
@@ -200,9 +200,8 @@ TEST_F(SgIoTransportTest, Read10RequestHeader) {
 
 TEST_F(SgIoTransportTest, TestUnitReadyMovesNoData) {
   SetScsiTransport(transport_.get());
-  fake_->answer.status = 2;
-  fake_->answer.driverStatus = 0x08;  // DRIVER_SENSE
-  fake_->answer.sense = {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x3A, 0x00};
+  // DRIVER_SENSE with "no medium".
+  fake_->answer = {.status = 2, .driverStatus = 0x08, .sense = {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x3A, 0x00}};
   EXPECT_EQ(ScsiTestUnitReady(1, 0, 0), 0x02023A00u);
   ASSERT_EQ(fake_->requests.size(), 1u);
   EXPECT_EQ(fake_->requests[0].header.dxfer_direction, SG_DXFER_NONE);
@@ -217,32 +216,16 @@ TEST_F(SgIoTransportTest, AnswersBecomeOutcomes) {
     ScsiOutcome outcome;
     uint32_t residual;
   };
-  SgAnswer ok;
-  SgAnswer refused;
-  refused.ioctlResult = -1;
-  SgAnswer checkCondition;
-  checkCondition.status = 2;
-  checkCondition.driverStatus = 0x08;
-  checkCondition.sense = {0x70, 0, 0x03, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x11, 0x00};
-  SgAnswer hostTimeout;
-  hostTimeout.hostStatus = 0x03;
-  SgAnswer driverTimeout;
-  driverTimeout.driverStatus = 0x06;
-  SgAnswer noConnect;
-  noConnect.hostStatus = 0x01;
-  SgAnswer shortRead;
-  shortRead.resid = 2048;
-  SgAnswer hugeResid;
-  hugeResid.resid = 1 << 30;
+  const std::vector<uint8_t> mediumError = {0x70, 0, 0x03, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x11, 0x00};
   const Case cases[] = {
-      {"completed", ok, ScsiOutcome::kCompleted, 0},
-      {"ioctl refused", refused, ScsiOutcome::kRejected, 0},
-      {"check condition", checkCondition, ScsiOutcome::kFailed, 0},
-      {"host timeout", hostTimeout, ScsiOutcome::kTimedOut, 0},
-      {"driver timeout", driverTimeout, ScsiOutcome::kTimedOut, 0},
-      {"no connection", noConnect, ScsiOutcome::kFailed, 0},
-      {"short transfer", shortRead, ScsiOutcome::kCompleted, 2048},
-      {"residual beyond the request", hugeResid, ScsiOutcome::kCompleted, 4096},
+      {"completed", {}, ScsiOutcome::kCompleted, 0},
+      {"ioctl refused", {.ioctlResult = -1}, ScsiOutcome::kRejected, 0},
+      {"check condition", {.status = 2, .driverStatus = 0x08, .sense = mediumError}, ScsiOutcome::kFailed, 0},
+      {"host timeout", {.hostStatus = 0x03}, ScsiOutcome::kTimedOut, 0},
+      {"driver timeout", {.driverStatus = 0x06}, ScsiOutcome::kTimedOut, 0},
+      {"no connection", {.hostStatus = 0x01}, ScsiOutcome::kFailed, 0},
+      {"short transfer", {.resid = 2048}, ScsiOutcome::kCompleted, 2048},
+      {"residual beyond the request", {.resid = 1 << 30}, ScsiOutcome::kCompleted, 4096},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
