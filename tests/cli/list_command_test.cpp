@@ -2,7 +2,7 @@
 // writes in different layouts, and its answers to bad input.
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <algorithm>
 #include <fstream>
 
 #include <nlohmann/json.hpp>
@@ -10,34 +10,26 @@
 #include "akai_disc_builder.h"
 #include "support/run_command.h"
 #include "support/test_disc.h"
+#include "support/wav_files.h"
 
 namespace corvix {
 namespace {
 
-namespace fs = std::filesystem;
 using discbuilder::DiscSpec;
-using discbuilder::ProgramSpec;
 using discbuilder::RawMode;
 using discbuilder::VolumeSpec;
 using testing::Keygroup;
+using testing::Program;
 using testing::RunCommand;
 using testing::Sample;
 using testing::ShellQuote;
 
 class ListCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("corvix-list-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   testing::CommandResult List(const std::string& source, const std::string& flags = "") {
     return RunCommand(std::string(CORVIX_CLI_PATH) + " list " + flags + " " + ShellQuote(source));
   }
-
-  fs::path dir_;
+  testing::TempDir dir_;
 };
 
 // Two partitions, a type-3 volume, a drum kit past the first block, a
@@ -48,26 +40,19 @@ DiscSpec LayoutDisc() {
   VolumeSpec strings;
   strings.name = "STRINGS 1";
   strings.samples = {Sample("VIOLIN L", 9000), Sample("VIOLIN R", 9000)};
-  ProgramSpec violins;
-  violins.name = "VIOLINS";
-  violins.keygroups = {Keygroup(36, 59, {"VIOLIN L", "VIOLIN R"}), Keygroup(60, 96, {"VIOLIN L"})};
-  strings.programs = {violins};
+  strings.programs = {Program("VIOLINS", {Keygroup(36, 59, {"VIOLIN L", "VIOLIN R"}), Keygroup(60, 96, {"VIOLIN L"})})};
   VolumeSpec drums;
   drums.name = "DRUMS";
   drums.type = 3;
   drums.samples = {Sample("KICK", 5000)};
-  ProgramSpec kit;
-  kit.name = "BIG KIT";
-  for (int k = 0; k < 61; ++k) kit.keygroups.push_back(Keygroup(static_cast<uint8_t>(30 + k), static_cast<uint8_t>(30 + k), {"KICK"}));
-  drums.programs = {kit};
+  std::vector<discbuilder::KeygroupSpec> kit;
+  for (int k = 0; k < 61; ++k) kit.push_back(Keygroup(static_cast<uint8_t>(30 + k), static_cast<uint8_t>(30 + k), {"KICK"}));
+  drums.programs = {Program("BIG KIT", kit)};
   discSpec.partitions[0].volumes = {strings, drums};
   VolumeSpec other;
   other.name = "B SIDE";
   other.slot = 7;
-  ProgramSpec solo;
-  solo.name = "SOLO";
-  solo.keygroups = {Keygroup(48, 72)};
-  other.programs = {solo};
+  other.programs = {Program("SOLO", {Keygroup(48, 72)})};
   discSpec.partitions[1].volumes = {other};
   return discSpec;
 }
@@ -89,10 +74,10 @@ TEST_F(ListCommandTest, ListsWhatTheBuilderWroteInEveryLayout) {
     discSpec.sectorBytes = layout.sectorBytes;
     discSpec.rawMode = layout.mode;
     discSpec.cueSheet = layout.cue;
-    const fs::path image = dir_ / layout.file;
+    const std::string image = dir_ / layout.file;
     std::string error;
-    ASSERT_TRUE(discbuilder::WriteDiscImage(discSpec, image.string(), &error)) << error;
-    const std::string source = layout.cue ? image.string() + ".cue" : image.string();
+    ASSERT_TRUE(discbuilder::WriteDiscImage(discSpec, image, &error)) << error;
+    const std::string source = layout.cue ? image + ".cue" : image;
 
     const auto result = List(source, "--json");
     ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -118,8 +103,8 @@ TEST_F(ListCommandTest, ListsWhatTheBuilderWroteInEveryLayout) {
 
 TEST_F(ListCommandTest, TreeShowsThePartitionsAsTheBrowserDoes) {
   std::string error;
-  ASSERT_TRUE(discbuilder::WriteDiscImage(LayoutDisc(), (dir_ / "disc.iso").string(), &error));
-  const auto result = List((dir_ / "disc.iso").string());
+  ASSERT_TRUE(discbuilder::WriteDiscImage(LayoutDisc(), dir_ / "disc.iso", &error));
+  const auto result = List(dir_ / "disc.iso");
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_NE(result.out.find("PARTITION  A\n"), std::string::npos);
   EXPECT_NE(result.out.find("PARTITION  B\n"), std::string::npos);
@@ -136,8 +121,8 @@ TEST_F(ListCommandTest, BadSourcesAndUsageGetClearAnswers) {
   };
   const std::string cli = CORVIX_CLI_PATH;
   const Case cases[] = {
-      {"list " + ShellQuote((dir_ / "missing.iso").string()), 1, "cannot open"},
-      {"list " + ShellQuote((dir_ / "zeros.iso").string()), 1, "not an Akai S1000 disc"},
+      {"list " + ShellQuote(dir_ / "missing.iso"), 1, "cannot open"},
+      {"list " + ShellQuote(dir_ / "zeros.iso"), 1, "not an Akai S1000 disc"},
       {"", 2, "subcommand"},
       {"list", 2, "SOURCE"},
       {"list --colour x.iso", 2, "--colour"},

@@ -1,0 +1,235 @@
+// `corvix import`, `corvix convert` and `corvix combine` as a user runs them,
+// on images the builder writes.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "akai_disc_builder.h"
+#include "support/run_command.h"
+#include "support/test_disc.h"
+#include "support/wav_files.h"
+
+namespace corvix {
+namespace {
+
+namespace fs = std::filesystem;
+using discbuilder::DiscSpec;
+using discbuilder::VolumeSpec;
+using testing::Chunk;
+using testing::Keygroup;
+using testing::ListFolder;
+using testing::Program;
+using testing::ReadBytes;
+using testing::ReadWithSndfile;
+using testing::RunCommand;
+using testing::Sample;
+using testing::ShellQuote;
+using testing::TempDir;
+
+// A: STRINGS 1 {VIOLINS (a pair and a mono sample), CELLOS}; B: B SIDE
+// {SOLO, whose keygroup is wider than a region may be}. Fragmented.
+DiscSpec TwoPartitions() {
+  DiscSpec discSpec;
+  discSpec.fragmented = true;
+  discSpec.partitions.resize(2);
+  VolumeSpec strings;
+  strings.name = "STRINGS 1";
+  strings.samples = {Sample("VIOLIN L", 9000), Sample("VIOLIN R", 9000), Sample("VIOLA", 5000),
+                     Sample("CELLO", 3000)};
+  strings.programs = {Program("VIOLINS", {Keygroup(36, 59, {"VIOLIN L", "VIOLIN R"}), Keygroup(60, 96, {"VIOLA"})}),
+                      Program("CELLOS", {Keygroup(24, 60, {"CELLO"})})};
+  VolumeSpec other;
+  other.name = "B SIDE";
+  other.samples = {Sample("SOLO TONE", 700)};
+  other.programs = {Program("SOLO", {Keygroup(48, 100, {"SOLO TONE"})})};
+  discSpec.partitions[0].volumes = {strings};
+  discSpec.partitions[1].volumes = {other};
+  return discSpec;
+}
+
+class ProgramCommandTest : public ::testing::Test {
+ protected:
+  void Build(const DiscSpec& discSpec) {
+    std::string error;
+    ASSERT_TRUE(discbuilder::WriteDiscImage(discSpec, image_, &error)) << error;
+  }
+  testing::CommandResult Run(const std::string& command, const std::string& args) {
+    return RunCommand(std::string(CORVIX_CLI_PATH) + " " + command + " " + ShellQuote(image_) + " " + args);
+  }
+  // Every file of the folder is a well-formed instrument file.
+  void ExpectInstrumentFiles(const std::string& folder, const std::vector<std::string>& names) {
+    EXPECT_EQ(ListFolder(folder), names);
+    for (const std::string& name : names) {
+      SCOPED_TRACE(name);
+      Chunk root;
+      EXPECT_EQ(testing::WalkRiff(ReadBytes(folder + "/" + name), &root), "");
+      EXPECT_EQ(root.type, "DLS ");
+    }
+  }
+
+  TempDir dir_;
+  std::string image_ = dir_ / "disc.iso";
+  std::string out_ = dir_ / "out";
+};
+
+TEST_F(ProgramCommandTest, ImportsTheNamedProgramsInOrderIntoAFolderEach) {
+  Build(TwoPartitions());
+  const auto r = Run("import", "'A/STRINGS 1/*' 'B/*/SOLO' 'a/strings 1/violins ' --to " + ShellQuote(out_ + "/new"));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");  // no progress line when stderr is not a terminal
+  const std::string root = out_ + "/new";
+  EXPECT_EQ(r.out,
+            "A/STRINGS 1/VIOLINS: 2 files in \"" + root + "/VIOLINS     \"\n"
+            "  \"VIOLIN LR.wav\"  (stereo)\n"
+            "  \"VIOLA       .wav\"\n"
+            "A/STRINGS 1/CELLOS: 1 file in \"" + root + "/CELLOS      \"\n"
+            "  \"CELLO       .wav\"\n"
+            "B/B SIDE/SOLO: 1 file in \"" + root + "/SOLO        \"\n"
+            "  \"SOLO TONE   .wav\"\n");
+  EXPECT_EQ(ListFolder(root), (std::vector<std::string>{"CELLOS      ", "SOLO        ", "VIOLINS     "}));
+  EXPECT_EQ(ListFolder(root + "/VIOLINS     "), (std::vector<std::string>{"VIOLA       .wav", "VIOLIN LR.wav"}));
+
+  // The sound itself is the WAV writer's and the stereo merge's to test.
+  const auto pair = ReadWithSndfile(root + "/VIOLINS     /VIOLIN LR.wav");
+  EXPECT_EQ(pair.channels, 2);
+  EXPECT_EQ(pair.frames, 9000);
+}
+
+TEST_F(ProgramCommandTest, NoMergeKeepsPairsAsMonoFiles) {
+  Build(TwoPartitions());
+  const auto r = Run("import", "'A/STRINGS 1/VIOLINS' --no-merge --to " + ShellQuote(out_));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(ListFolder(out_ + "/VIOLINS     "),
+            (std::vector<std::string>{"VIOLA       .wav", "VIOLIN L    .wav", "VIOLIN R    .wav"}));
+}
+
+TEST_F(ProgramCommandTest, ConvertWritesOneInstrumentFilePerProgram) {
+  Build(TwoPartitions());
+  const auto r = Run("convert", "'A/*/*' 'B/*/*' --to " + ShellQuote(out_ + "/new/"));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string folder = out_ + "/new";
+  EXPECT_EQ(r.out,
+            "A/STRINGS 1/VIOLINS: \"" + folder + "/VIOLINS     .tes\"  (2 regions, 2 waves)\n"
+            "A/STRINGS 1/CELLOS: \"" + folder + "/CELLOS      .tes\"  (1 region, 1 wave)\n"
+            "B/B SIDE/SOLO: \"" + folder + "/SOLO        .tes\"  (1 region, 1 wave)\n");
+  // What didn't fit is said once, on stderr.
+  EXPECT_EQ(r.err,
+            "corvix: Not everything could be converted:\n"
+            "  SOLO: keys 85-100 get no region (a region spans at most 37 keys)\n");
+  ExpectInstrumentFiles(folder, {"CELLOS      .tes", "SOLO        .tes", "VIOLINS     .tes"});
+}
+
+TEST_F(ProgramCommandTest, CombineWritesOneFileNamedAfterTheFirstProgram) {
+  Build(TwoPartitions());
+  const auto r = Run("combine", "'A/STRINGS 1/CELLOS' 'A/STRINGS 1/VIOLINS' --to " + ShellQuote(out_));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "A/STRINGS 1/CELLOS + A/STRINGS 1/VIOLINS: \"" + out_ +
+                       "/CELLOS      .tes\"  (3 regions, 3 waves)\n");
+  ExpectInstrumentFiles(out_, {"CELLOS      .tes"});
+  Chunk root;
+  testing::WalkRiff(ReadBytes(out_ + "/CELLOS      .tes"), &root);
+  EXPECT_EQ(root.Find("3gri")->Find("3gnl")->children.size(), 2u);
+}
+
+// The three commands share the source, name and folder checks; nothing is
+// written before every name is found.
+TEST_F(ProgramCommandTest, MistakesGetClearAnswers) {
+  Build(TwoPartitions());
+  std::ofstream(dir_ / "zeros.iso", std::ios::binary) << std::string(40960, '\0');
+  std::ofstream(dir_ / "a file").close();
+  fs::create_directories(dir_ / "blocked");
+  std::ofstream(dir_ / "blocked/CELLOS      ").close();
+  const std::string image = ShellQuote(image_) + " ";
+  const std::string to = " --to " + ShellQuote(out_);
+  struct Case {
+    std::string args;
+    int exitCode;
+    std::string says;
+  };
+  const Case cases[] = {
+      {"import " + image + "'A/STRINGS 1'" + to, 2, "expected PARTITION/VOLUME/PROGRAM"},
+      {"convert " + image + "'AB/STRINGS 1/VIOLINS'" + to, 2, "expected PARTITION/VOLUME/PROGRAM"},
+      {"import " + image + "'A/STRINGS 1/VIOLINS'", 2, "--to"},
+      {"convert " + image + "'A/*/*'", 2, "--to"},
+      {"import " + image + to, 2, "PROGRAM"},
+      {"combine " + image + "'A/STRINGS 1/NOPE'" + to, 1, "A/STRINGS 1/NOPE: no such program on the disc"},
+      {"import " + ShellQuote(dir_ / "zeros.iso") + " 'A/*/*'" + to, 1, "not an Akai S1000 disc"},
+      {"convert " + ShellQuote(dir_ / "missing.iso") + " 'A/*/*'" + to, 1, "cannot open"},
+      {"import " + image + "'A/*/*' --to " + ShellQuote(dir_ / "a file"), 1, "can't create"},
+      {"combine " + image + "'A/*/*' --to " + ShellQuote(dir_ / "a file"), 1, "can't create"},
+      {"import " + image + "'A/STRINGS 1/CELLOS' --to " + ShellQuote(dir_ / "blocked"), 1,
+       "corvix: Can't create directory\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const auto r = RunCommand(std::string(CORVIX_CLI_PATH) + " " + c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode);
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(out_));
+}
+
+// Ctrl-C ends the job as Cancel does: "Conversion cancelled by user", no
+// partial file; the programs imported before stay.
+TEST_F(ProgramCommandTest, InterruptCancelsTheImport) {
+  DiscSpec discSpec;
+  discSpec.partitions.resize(1);
+  VolumeSpec v;
+  v.name = "BIG";
+  v.samples = {Sample("SMALL", 100)};
+  for (int i = 0; i < 12; ++i) v.samples.push_back(Sample("LONG " + std::to_string(i), 1000000));
+  v.programs = {Program("FIRST", {Keygroup(0, 10, {"SMALL"})}),
+                Program("SECOND", {Keygroup(0, 10, {"LONG 0", "LONG 1", "LONG 2", "LONG 3"}),
+                                   Keygroup(11, 20, {"LONG 4", "LONG 5"})}),
+                Program("THIRD", {Keygroup(0, 10, {"LONG 6", "LONG 7", "LONG 8", "LONG 9"}),
+                                  Keygroup(11, 20, {"LONG 10", "LONG 11"})})};
+  discSpec.partitions[0].volumes = {v};
+  Build(discSpec);
+
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  const std::string errPath = dir_ / "stderr";
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::dup2(out[1], 1);
+    ::close(out[0]);
+    FILE* err = std::freopen(errPath.c_str(), "w", stderr);
+    (void)err;
+    ::execl(CORVIX_CLI_PATH, "corvix", "import", image_.c_str(), "A/BIG/FIRST", "A/BIG/SECOND",
+            "A/BIG/THIRD", "--to", out_.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  // Wait until the first program is done, then press Ctrl-C.
+  std::string text;
+  char c;
+  while (text.find("FIRST") == std::string::npos && ::read(out[0], &c, 1) == 1) text += c;
+  while (text.back() != '\n' && ::read(out[0], &c, 1) == 1) text += c;
+  ::kill(pid, SIGINT);
+  while (::read(out[0], &c, 1) == 1) text += c;
+  ::close(out[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  const auto err = ReadBytes(errPath);
+  EXPECT_EQ(std::string(err.begin(), err.end()), "corvix: Conversion cancelled by user\n");
+  EXPECT_EQ(text.find("THIRD"), std::string::npos);
+
+  // Whatever stands is complete.
+  EXPECT_EQ(ListFolder(out_ + "/FIRST       "), std::vector<std::string>{"SMALL       .wav"});
+  for (const char* program : {"SECOND      ", "THIRD       "}) {
+    for (const auto& file : ListFolder(out_ + "/" + program)) {
+      SCOPED_TRACE(file);
+      EXPECT_EQ(ReadWithSndfile(out_ + "/" + program + "/" + file).frames, 1000000);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace corvix
