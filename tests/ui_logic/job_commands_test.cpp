@@ -11,7 +11,6 @@ namespace corvix {
 namespace {
 
 using discbuilder::DiscSpec;
-using discbuilder::ProgramSpec;
 using discbuilder::VolumeSpec;
 using testing::ExportTest;
 using testing::Keygroup;
@@ -60,13 +59,8 @@ class JobCommandsTest : public ExportTest {
     VolumeSpec strings;
     strings.name = "STRINGS";
     strings.samples = {Sample("PIANO C3"), Sample("ORGAN C3")};
-    ProgramSpec piano;
-    piano.name = "PIANO";
-    piano.keygroups = {Keygroup(36, 96, {"PIANO C3"})};
-    ProgramSpec organ;
-    organ.name = "ORGAN";
-    organ.keygroups = {Keygroup(24, 60, {"ORGAN C3"}), Keygroup(61, 96, {"ORGAN C3"})};
-    strings.programs = {piano, organ};
+    strings.programs = {testing::Program("PIANO", {Keygroup(36, 96, {"PIANO C3"})}),
+                        testing::Program("ORGAN", {Keygroup(24, 60, {"ORGAN C3"}), Keygroup(61, 96, {"ORGAN C3"})})};
     std::array<uint8_t, 24> broken{};
     const auto name = discbuilder::EncodeAkaiName("BROKEN");
     std::copy(name.begin(), name.end(), broken.begin());
@@ -78,10 +72,7 @@ class JobCommandsTest : public ExportTest {
     brass.name = "BRASS";
     brass.type = 3;
     brass.samples = {Sample("HORN")};
-    ProgramSpec horns;
-    horns.name = "HORNS";
-    horns.keygroups = {Keygroup(40, 80, {"HORN"})};
-    brass.programs = {horns};
+    brass.programs = {testing::Program("HORNS", {Keygroup(40, 80, {"HORN"})})};
     discSpec.partitions[0].volumes = {strings, brass};
     UseDisc(discSpec);
     ASSERT_TRUE(ReadPartitionInfo());  // as the browser has done before any command
