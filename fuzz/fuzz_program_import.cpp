@@ -15,6 +15,7 @@
 #include "export/wave_import.h"
 #include "jobs/conversion_list.h"
 #include "jobs/convert_job.h"
+#include "jobs/job_notes.h"
 #include "jobs/job_state.h"
 #include "media/akai_disk.h"
 #include "media/sector_source.h"
@@ -34,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   corvix::SetSectorSource(&source);
   corvix::ResetAkaiDisk();
   corvix::ResetJobState();
+  corvix::ResetJobNotes();  // notes name fuzzed samples: one input's at a time
   corvix::ImportWavesMode = 1;
   corvix::MergeStereoPairs = size > 0 && (data[size - 1] & 1);
   corvix::SetChosenFolder(folder.string());
@@ -63,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
+  corvix::ShowJobNotes();
   corvix::SetSectorSource(nullptr);
   return 0;
 }

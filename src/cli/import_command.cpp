@@ -9,6 +9,7 @@
 #include "cli/terminal_progress.h"
 #include "common/pending_error.h"
 #include "export/wave_import.h"
+#include "jobs/job_notes.h"
 #include "jobs/job_state.h"
 #include "jobs/progress.h"
 #include "riff/file_system.h"
@@ -46,6 +47,7 @@ int RunImport(const ImportOptions& options) {
   CancelOnInterrupt interrupt;
   ImportWavesMode = 1;
   MergeStereoPairs = options.noMerge ? 0 : 1;
+  ResetJobNotes();
   int status = 0;
   for (const Selection& s : selections) {
     WaveTable.count = 0;
@@ -66,6 +68,7 @@ int RunImport(const ImportOptions& options) {
     std::fflush(stdout);
   }
   SetProgressUi(nullptr);
+  ShowJobNotes();
   return status;
 }
 

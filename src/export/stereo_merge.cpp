@@ -42,8 +42,10 @@ class Merge {
  public:
   ~Merge() { Abandon(); }
 
+  // A step that failed because the disk is full says so, whichever it was.
   int Fail(const std::string& message) {
-    SetPendingError(message.c_str(), kStyleError);
+    const bool full = output && output->wroteShort();
+    SetPendingError(full ? "Can't write to file (disk full?)" : message.c_str(), kStyleError);
     Abandon();
     return 0;
   }

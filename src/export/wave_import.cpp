@@ -8,10 +8,12 @@
 #include "common/pending_error.h"
 #include "export/stereo_merge.h"
 #include "export/wave_writer.h"
+#include "jobs/job_notes.h"
 #include "jobs/job_state.h"
 #include "jobs/progress.h"
 #include "media/akai_disk.h"
 #include "media/akai_records.h"
+#include "media/disc_listing.h"
 #include "riff/file_system.h"
 
 namespace corvix {
@@ -107,7 +109,20 @@ int ImportProgramWaves(uint16_t partition, int32_t volumeIndex, uint16_t program
       const char* name = zoneRecord.sampleName;
       if (!IsZoneUsed(name)) continue;
       const DirEntry* sample = FindSample(volume, name);
-      if (sample == nullptr || IsAlreadyExported(name)) continue;
+      if (sample == nullptr) {
+        // A conversion tells of it where the zone is left out of its region.
+        if (ImportWavesMode == 1) {
+          AddJobNote(TrimmedName(header.name) + ": keygroup " + std::to_string(k + 1) + ", zone " +
+                     std::to_string(z + 1) + " (\"" + TrimmedName(name) + "\"): the sample is not in the volume");
+        }
+        continue;
+      }
+      if (IsAlreadyExported(name)) continue;
+      // A sample of one block never looks at Cancel itself.
+      if (CancelRequested) {
+        SetPendingError("Conversion cancelled by user", kStyleWarning);
+        return 0;
+      }
 
       if (WaveTable.count >= kWaveTableRows) {
         SetPendingError(kTableFull, kStyleError);

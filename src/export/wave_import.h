@@ -18,7 +18,10 @@ namespace corvix {
 // caller resets WaveTable.count as it needs; rows are appended.
 //
 // A zone 2 (4) pairs only with the sample that zone 1 (3) of the same
-// keygroup has just exported. 1 on success (also for a program without
+// keygroup has just exported. Cancel is honoured before each sample and
+// between the blocks of one. In "Import Waves" mode a zone whose sample is
+// not in the volume is noted (job_notes.h); so is damage the WAV writer
+// meets. 1 on success (also for a program without
 // keygroups); 0 at the first failure or on Cancel, with PendingError set:
 // files completed earlier stay and are in WaveTable (a pair whose merge
 // failed as two mono rows), the failing file is gone.

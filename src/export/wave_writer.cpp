@@ -1,6 +1,7 @@
 #include "export/wave_writer.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -8,8 +9,10 @@
 #include <string>
 
 #include "common/pending_error.h"
+#include "jobs/job_notes.h"
 #include "jobs/job_state.h"
 #include "media/akai_disk.h"
+#include "media/disc_listing.h"
 #include "riff/chunk_writer.h"
 #include "riff/riff_file.h"
 
@@ -23,6 +26,7 @@ constexpr const char* kNoMemory = "Read Buffer Malloc";
 constexpr const char* kDiskFull = "Can't write to file (disk full?)";
 constexpr const char* kCancelled = "Conversion cancelled by user";
 constexpr const char* kTableFull = "Too many samples for one job (1024 at most)";
+constexpr const char* kFolderGone = "The target folder was removed while the job was running";
 
 class NoBar : public ProgressBar {
  public:
@@ -61,6 +65,19 @@ void PutFormat(uint8_t* format, uint32_t sampleRate) {
   PutU32LE(format + 8, 2 * sampleRate);
   PutU16LE(format + 12, 2);  // block align
   PutU16LE(format + 14, 16);
+}
+
+// What the disc did not give of a sample, for the user to hear when the job
+// ends: the file is still written, with what there is.
+void NoteDamage(const char* name, bool headerUnreadable, bool unreadable, bool cutShort, bool noRate) {
+  const std::string sample = "\"" + TrimmedName(name) + "\"";
+  if (headerUnreadable) {
+    AddJobNote(sample + ": the sample could not be read from the disc; its file is empty");
+    return;
+  }
+  if (unreadable) AddJobNote(sample + ": part of the sample could not be read from the disc and is silent in the file");
+  if (cutShort) AddJobNote(sample + ": the sample ends early on the disc; the file holds the part that is there");
+  if (noRate) AddJobNote(sample + ": the sample has no sampling rate; it was written as 44100 Hz");
 }
 
 }  // namespace
@@ -173,7 +190,9 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kBlockBytes]);
   if (!buffer) return out.Fail(kNoMemory);
   std::memset(buffer.get(), 0, kBlockBytes);
-  ReadDiscBlock(partition, startBlock, buffer.get());
+  // A block that can't be read stays silent; the user is told at the end.
+  const bool headerUnreadable = !ReadDiscBlock(partition, startBlock, buffer.get());
+  bool unreadable = false;
   const uint32_t headerBytes = std::min(recordLength, kBlockBytes);
   const SampleRecord sample = DecodeSampleRecord({buffer.get(), headerBytes});
 
@@ -202,9 +221,17 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
     return out.Fail(kDiskFull);
   }
 
-  // 7. The sound, from the word `first` on, along the chain. A file has no
-  // more blocks than the FAT has entries, so a chain that loops back on
-  // itself ends there too.
+  // 7. The sound, from the word `first` on, along the chain. A chain ends
+  // at a block it has been through already: a file holds no block twice, so
+  // a chain that loops back on itself is damaged there.
+  std::bitset<kFatEntries> visited;
+  if (startBlock < kFatEntries) visited.set(startBlock);
+  auto follow = [&visited](uint16_t from) -> uint16_t {
+    const uint16_t to = NextFileBlock(from);
+    if (to == kChainEnd || visited.test(to)) return kChainEnd;
+    visited.set(to);
+    return to;
+  };
   const uint64_t bytesWanted = 2ull * range.words;
   const uint64_t firstByte = headerBytes + 2ull * range.first;
   const uint64_t firstBlockIndex = firstByte / kBlockBytes;
@@ -212,12 +239,12 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
   uint16_t block = startBlock;
   bool haveBlock = firstBlockIndex < kFatEntries;
   for (uint64_t i = 0; haveBlock && i < firstBlockIndex; ++i) {
-    block = NextFileBlock(block);
+    block = follow(block);
     if (block == kChainEnd) haveBlock = false;
   }
   if (haveBlock && firstBlockIndex > 0) {
     std::memset(buffer.get(), 0, kBlockBytes);
-    ReadDiscBlock(partition, block, buffer.get());
+    if (!ReadDiscBlock(partition, block, buffer.get())) unreadable = true;
   }
   const uint64_t total = offset + bytesWanted;
   const uint64_t blocks =
@@ -231,18 +258,18 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
     const uint64_t n = std::min<uint64_t>(bytesWanted, kBlockBytes - offset);
     if (!out.WriteAll(buffer.get() + offset, n)) return out.Fail(kDiskFull);
     written += n;
-    next = NextFileBlock(block);
+    next = follow(block);
   }
   uint64_t done = kBlockBytes;
   for (uint64_t counter = 1; next != kChainEnd && counter < blocks; ++counter) {
     if (CancelRequested) return out.Fail(kCancelled, kStyleWarning);
     bar->StepIt();
     std::memset(buffer.get(), 0, kBlockBytes);
-    ReadDiscBlock(partition, next, buffer.get());
+    if (!ReadDiscBlock(partition, next, buffer.get())) unreadable = true;
     const uint64_t n = std::min<uint64_t>(kBlockBytes, total - done);
     if (!out.WriteAll(buffer.get(), n)) return out.Fail(kDiskFull);
     written += n;
-    next = NextFileBlock(next);
+    next = follow(next);
     done += kBlockBytes;
     CurrentProgressUi().PumpMessages();
   }
@@ -287,6 +314,10 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
   // 10. Fix the form's size and close; a file that didn't reach the disk whole
   // is not reported as written.
   if (!out.file().Ascend(form) || !out.file().Close()) return out.Fail(kDiskFull);
+  // Where a folder can be removed with files open in it (POSIX), the writes
+  // above went to a file that no longer has a name.
+  if (!CurrentFileSystem().FileExists(path)) return out.Fail(kFolderGone);
+  NoteDamage(name, headerUnreadable, unreadable, written < bytesWanted, sample.sampleRate == 0);
   return 1;
 }
 

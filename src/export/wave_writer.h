@@ -60,8 +60,13 @@ PlayRange ComputePlayRange(const SampleRecord& sample, uint8_t zoneOverride);
 // (header of recordLength bytes) as named by zone of keygroup, and fills the
 // tuning and loop fields of WaveTable row count (not counted here). The FAT
 // of the partition must have been read. bar may be null.
+// A chain that ends early or comes back to a block it has been through ends
+// the copy; blocks that can't be read are written as silence; a rate of 0
+// is written as 44100 Hz. Each is noted for the user (job_notes.h) and the
+// file still counts as written.
 // 1 when the file is complete; 0 with PendingError set and no file left
-// (unless it could not even be created).
+// (unless it could not even be created), also when the file is gone after
+// closing (its folder removed meanwhile).
 int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16_t startBlock,
                   uint32_t recordLength, ByteView keygroup, ByteView zone, uint32_t groupIndex);
 

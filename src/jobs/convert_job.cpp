@@ -30,6 +30,7 @@ void ResetConversionReport() { ConversionReport.files.clear(); }
 namespace {
 
 constexpr const char* kCancelled = "Conversion cancelled by user";
+constexpr const char* kDiskFull = "Can't write to file (disk full?)";
 
 struct ProgramName {
   char text[kAkaiNameBytes + 1];
@@ -95,6 +96,8 @@ int WriteOneFile(const ConversionItem& head, int single, uint32_t programs,
   }
   auto abandon = [&](const char* message) {
     if (message != nullptr) SetPendingError(message, kStyleError);
+    // Whichever chunk met the full disk, the user hears what happened.
+    if (file->wroteShort()) SetPendingError(kDiskFull, kStyleError);
     AbandonInstrumentFile(file.get(), path, dialog);
     return 0;
   };

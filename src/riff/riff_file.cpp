@@ -33,6 +33,7 @@ int64_t RiffFile::Write(const void* buffer, size_t bytes) {
   if (position_ + bytes > kMaxRiffPosition) bytes = static_cast<size_t>(kMaxRiffPosition - position_);
   const int64_t put = file_->Write(buffer, bytes);
   if (put > 0) position_ += static_cast<uint64_t>(put);
+  if (put < static_cast<int64_t>(bytes)) wroteShort_ = true;
   return put;
 }
 

@@ -100,11 +100,15 @@ class RiffFile {
   // Idempotent: a second Close returns false and does nothing.
   bool Close();
   bool closed() const { return file_ == nullptr; }
+  // True once a write has put fewer bytes than asked (the disk is full),
+  // also after the file has been closed.
+  bool wroteShort() const { return wroteShort_; }
 
  private:
   bool WriteU32At(uint64_t position, uint32_t value);
   std::unique_ptr<PlatformFile> file_;
   uint64_t position_ = 0;
+  bool wroteShort_ = false;
 };
 
 // Deletes a file through the current file system; true when it is gone.

@@ -4,6 +4,7 @@
 #include "common/user_messages.h"
 #include "export/wave_import.h"
 #include "jobs/conversion_list.h"
+#include "jobs/job_notes.h"
 
 namespace corvix {
 
@@ -45,14 +46,23 @@ void FreeConversionList() { FreeConversionList(ConversionList); }
 
 int ImportWavesForRecords(const std::vector<const BrowserItem*>& records) {
   ImportWavesMode = 1;
+  ResetJobNotes();
+  bool first = true;
   for (const BrowserItem* record : records) {
     if (record == nullptr || record->kind != kKindProgram) continue;
-    WaveTable.count = 0;
-    if (!ImportProgramWaves(record->partition, record->volume, record->program, 0)) {
+    // Cancel pressed after the last check of the program before (the wave
+    // import clears the flag when it starts).
+    const bool cancelled = !first && CancelRequested;
+    first = false;
+    if (cancelled) SetPendingError("Conversion cancelled by user", kStyleWarning);
+    if (!cancelled) WaveTable.count = 0;
+    if (cancelled || !ImportProgramWaves(record->partition, record->volume, record->program, 0)) {
+      ShowJobNotes();
       ShowPendingError();
       return 0;
     }
   }
+  ShowJobNotes();
   return 1;
 }
 

@@ -35,8 +35,9 @@ void FreeConversionList();
 
 // "Import Waves" for the program records, in row order, below the folder
 // ChosenFolder names: ImportWavesMode 1, WaveTable emptied before each
-// program. Stops at the first failure and shows PendingError; 1 when every
-// program was exported.
+// program. Stops at the first failure or at a Cancel pressed between two
+// programs and shows PendingError; what the job noted on the way is shown
+// first (ShowJobNotes). 1 when every program was exported.
 int ImportWavesForRecords(const std::vector<const BrowserItem*>& records);
 
 // A message box with PendingError's text, titled "Veltrex Corvix", with its

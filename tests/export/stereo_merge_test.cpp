@@ -187,6 +187,8 @@ TEST_F(StereoMergeTest, FailuresKeepTheMonoFilesAndNoTemporaryFile) {
   auto noData = goodLeft;
   std::memcpy(noData.data() + 12 + 24 + 32, "dat ", 4);
   std::vector<uint8_t> notWav(100, 'x');
+  // Whichever step meets the full disk, the message says what happened.
+  const std::string kDiskFull = "Can't write to file (disk full?)";
 
   struct Case {
     const char* what;
@@ -203,12 +205,12 @@ TEST_F(StereoMergeTest, FailuresKeepTheMonoFilesAndNoTemporaryFile) {
       {"right not a WAV file", goodLeft, notWav, Message(rightPath + "  is not a vaild .WAV file"), nullptr},
       {"no fmt chunk", noFormat, goodRight, Message("Can't find the fmt chunk in  " + leftPath), nullptr},
       {"no data chunk", noData, goodRight, "Can't find data chunk", nullptr},
-      {"full disk at the form", goodLeft, goodRight, "Error creating chunk", [](auto& f) { f.writeBudget = 0; }},
-      {"full disk in the sound", goodLeft, goodRight, "Write error", [](auto& f) { f.writeBudget = 50000; }},
-      {"full disk at smpl", goodLeft, goodRight, "Write error", [](auto& f) { f.writeBudget = 80100; }},
+      {"full disk at the form", goodLeft, goodRight, kDiskFull, [](auto& f) { f.writeBudget = 0; }},
+      {"full disk in the sound", goodLeft, goodRight, kDiskFull, [](auto& f) { f.writeBudget = 50000; }},
+      {"full disk at smpl", goodLeft, goodRight, kDiskFull, [](auto& f) { f.writeBudget = 80100; }},
       // Out: RIFF 12, fmt 24 + 4, INFO 12 + 12 + 4 + 4, data 8 + 80000 + 4,
       // smpl 68 + 4 (80156), then the RIFF size.
-      {"full disk at the final size", goodLeft, goodRight, "Write error",
+      {"full disk at the final size", goodLeft, goodRight, kDiskFull,
        [](auto& f) { f.writeBudget = 80158; }},
       {"the merged file can't take its name", goodLeft, goodRight, "Can't move temp file",
        [](auto& f) { f.failMove = true; }},

@@ -22,6 +22,7 @@ class FaultyFileSystem : public FileSystem {
   std::string failOpenContaining;
   std::vector<std::string> deleted;
   std::vector<std::string> created;  // paths opened with OpenMode::kCreate
+  std::vector<size_t> writes;        // bytes asked of each write, in order
 
   std::unique_ptr<PlatformFile> Open(const std::string& path, OpenMode mode) override;
   bool Delete(const std::string& path) override;
