@@ -2,6 +2,8 @@
 // WNASPI32.dll) and works it from this process as a person would, one flow
 // per run:
 //   corvix_e2e FLOW PROGRAM_FOLDER SCREENSHOT_FOLDER
+// (and, as the shell's handler of .html files during the Help flow,
+//   corvix_e2e record-open RECORD_FILE FILE)
 // Prints each step, every failed check with its flow and step, and
 // "N passed, N failed"; exits 0 only when every check passed.
 #include <windows.h>
@@ -15,6 +17,14 @@
 
 int main(int argc, char** argv) {
   using namespace corvix;
+  // The shell's "open" of a file during the Help flow: note the file's path.
+  if (argc == 4 && std::strcmp(argv[1], "record-open") == 0) {
+    FILE* record = std::fopen(argv[2], "a");
+    if (record == nullptr) return 1;
+    std::fprintf(record, "%s\n", argv[3]);
+    std::fclose(record);
+    return 0;
+  }
   if (argc != 4) {
     std::fprintf(stderr, "usage: corvix_e2e FLOW PROGRAM_FOLDER SCREENSHOT_FOLDER\n");
     return 2;

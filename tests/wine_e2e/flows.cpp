@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -88,7 +89,7 @@ discbuilder::DiscSpec DriveDisc() {
   VolumeSpec brass;
   brass.name = "BRASS";
   brass.samples = {Tone("HORN", 2000, 220.0)};
-  brass.programs = {Program("HORNS", {Keys(40, 80, {"HORN"})})};
+  brass.programs = {Program("HORNS", {Keys(44, 80, {"HORN"})})};
   VolumeSpec many;
   many.name = "MANY";
   ProgramSpec manyProgram = Program("MANY", {});
@@ -162,7 +163,9 @@ bool ProgressDialogOpen(const Corvix& corvix) {
 // Posts a job command, picks folder in the browser, and waits until the job
 // has ended (the drive unlocked again) or a message box asks for attention.
 // The message box, if any, is left open and returned.
-MessageBoxSeen RunJob(Corvix& corvix, int command, const std::string& folder, DWORD ms = 60000) {
+// With a disc image there is no drive to unlock: done tells the end.
+MessageBoxSeen RunJob(Corvix& corvix, int command, const std::string& folder,
+                      const std::function<bool()>& done = nullptr) {
   const int unlocksBefore = corvix.LogCount("PREVENT 0");
   corvix.Command(command);
   std::string why;
@@ -171,10 +174,10 @@ MessageBoxSeen RunJob(Corvix& corvix, int command, const std::string& folder, DW
   const bool ended = PumpUntil(
       [&] {
         if ((seen = corvix.MessageBox()).window != nullptr) return true;
-        return corvix.LogCount("PREVENT 0") > unlocksBefore && IsWindowEnabled(corvix.window) &&
-               !ProgressDialogOpen(corvix);
+        const bool finished = done ? done() : corvix.LogCount("PREVENT 0") > unlocksBefore;
+        return finished && IsWindowEnabled(corvix.window) && !ProgressDialogOpen(corvix);
       },
-      ms);
+      60000);
   Check(ended, "the job ended", __FILE__, __LINE__);
   return seen;
 }
@@ -575,11 +578,405 @@ void ConvertFlow(const Paths& paths) {
 
 // ---------------------------------------------------------------- flows 5-9
 
-void CancelFlow(const Paths&) { Step("not yet"); }
-void FailuresFlow(const Paths&) { Step("not yet"); }
-void BusyFlow(const Paths&) { Step("not yet"); }
-void AboutHelpFlow(const Paths&) { Step("not yet"); }
-void DiscImageFlow(const Paths&) { Step("not yet"); }
+// ---------------------------------------------------------------- flow 5
+
+HWND FindProgressDialog(const Corvix& corvix, const char* caption) {
+  for (HWND w : corvix.TopWindows("#32770")) {
+    if (WindowText(w).find(caption) != std::string::npos) return w;
+  }
+  return nullptr;
+}
+
+// A cancelled job's message: "Conversion cancelled by user" with the
+// warning icon; closed with OK.
+void CheckCancelledMessage(const Corvix& corvix, const Paths& paths, bool shot) {
+  MessageBoxSeen seen;
+  if (!EXPECT(corvix.WaitForMessageBox(&seen, 20000), "a message after Cancel")) return;
+  SAME(seen.text, "Conversion cancelled by user");
+  SAME(seen.caption, kTitle);
+  EXPECT(seen.icon == ProbeIcon::kWarning, "icon " + std::to_string(static_cast<int>(seen.icon)));
+  if (shot) Shot(seen.window, 24, paths, "e2e-cancelled-message.png");
+  EXPECT(corvix.Press(seen.window, IDOK), "OK closes it");
+}
+
+void SelectVolume(const Corvix& corvix, int partition, int volume, int rows) {
+  HTREEITEM item = corvix.Child(corvix.tree, corvix.Root(corvix.tree));
+  for (int p = 0; p < partition && item != nullptr; ++p) item = corvix.Next(corvix.tree, item);
+  item = corvix.Child(corvix.tree, item);
+  for (int v = 0; v < volume && item != nullptr; ++v) item = corvix.Next(corvix.tree, item);
+  corvix.Select(corvix.tree, item);
+  PumpUntil([&] { return corvix.Selected(corvix.tree) == item && corvix.RowCount(corvix.contents) == rows; }, 10000);
+}
+
+void CancelFlow(const Paths& paths) {
+  Step("start on a slow drive");
+  Corvix corvix;
+  if (!StartOnDriveDisc(corvix, paths, {{"CORVIX_STANDIN_READ_DELAY_MS", "15"}})) return;
+
+  Step("Import Waves of LONG, Cancel in the transfer dialog");
+  const std::string waves = paths.work + "waves";
+  CreateDirectoryA(waves.c_str(), nullptr);
+  corvix.SelectRows(corvix.contents, {3});
+  corvix.Command(IDM_IMPORT_WAVES);
+  std::string why;
+  EXPECT(corvix.PickFolder(waves, &why), why);
+  HWND transfer = nullptr;
+  if (EXPECT(PumpUntil([&] { return (transfer = FindProgressDialog(corvix, "Importing Waves")) != nullptr; }, 10000),
+             "the transfer dialog")) {
+    Pump(800);
+    SAME(WindowText(GetDlgItem(transfer, IDC_XFER_PROGRAM_LINE)), "Importing from  LONG        ");
+    EXPECT(!IsWindowEnabled(corvix.window), "the main window takes no input during the job");
+    Shot(transfer, 24, paths, "e2e-transfer-dialog.png");
+    EXPECT(corvix.Press(transfer, IDCANCEL, 20000), "Cancel ends the transfer");
+    CheckCancelledMessage(corvix, paths, true);
+  }
+  EXPECT(List(waves + "\\LONG", "*.wav").empty(), Joined(List(waves + "\\LONG")));
+  EXPECT(PumpUntil([&] { return IsWindowEnabled(corvix.window) != FALSE; }, 5000), "the window is usable again");
+
+  Step("the program stays usable: Import Waves of PIANO");
+  corvix.SelectRows(corvix.contents, {0});
+  NoMessage(corvix, RunJob(corvix, IDM_IMPORT_WAVES, waves), __LINE__);
+  SAME_LIST(List(waves + "\\PIANO"), {"PIANO C3    .wav"});
+
+  Step("Convert to TES of MANY, Cancel in the progress dialog");
+  SelectVolume(corvix, 1, 1, 1);
+  corvix.SelectRows(corvix.contents, {0});
+  const std::string tes = paths.work + "tes";
+  CreateDirectoryA(tes.c_str(), nullptr);
+  corvix.Command(IDM_CONVERT_TES);
+  EXPECT(corvix.PickFolder(tes, &why), why);
+  // The progress dialog stands while the wave pool is written; Cancel is
+  // pressed as soon as it is there.
+  HWND creating = nullptr;
+  const DWORD end = GetTickCount() + 60000;
+  while ((creating = FindProgressDialog(corvix, "Creating .TES File")) == nullptr &&
+         static_cast<LONG>(GetTickCount() - end) < 0) {
+    Sleep(2);
+  }
+  if (EXPECT(creating != nullptr, "the progress dialog")) {
+    PostMessageA(GetDlgItem(creating, IDCANCEL), BM_CLICK, 0, 0);
+    wine::SaveWindowShot(creating, 24, paths.screenshots + "e2e-progress-dialog.png");
+    std::printf("   screenshot: %se2e-progress-dialog.png\n", paths.screenshots.c_str());
+    CheckCancelledMessage(corvix, paths, false);
+  }
+  EXPECT(List(tes).empty(), Joined(List(tes)));
+
+  Step("the program stays usable: Convert to TES of HORNS");
+  SelectVolume(corvix, 1, 0, 1);
+  corvix.SelectRows(corvix.contents, {0});
+  NoMessage(corvix, RunJob(corvix, IDM_CONVERT_TES, tes), __LINE__);
+  SAME_LIST(List(tes), {"HORNS       .tes"});
+
+  Step("Exit");
+  EXPECT(corvix.Exit(), "ended with code 0");
+}
+
+// ---------------------------------------------------------------- flow 6
+
+// Writes the stand-in's control file: read before its next TEST UNIT READY.
+bool Control(const Corvix& corvix, const std::string& text) {
+  return WriteBytes(corvix.controlPath, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+void FailuresFlow(const Paths& paths) {
+  const std::string other = paths.work + "other.iso", blank = paths.work + "blank.iso";
+  if (!WriteDisc(OtherDisc(), other) || !WriteDisc(DriveDisc(), paths.work + "drive.iso")) return;
+  WriteBytes(blank, std::vector<uint8_t>(64 * 2048, 0));
+
+  Step("a drive not ready three times, then ready");
+  Corvix corvix;
+  if (!EXPECT(corvix.Start(paths, {{"CORVIX_STANDIN_IMAGE", paths.work + "drive.iso"},
+                                   {"CORVIX_STANDIN_INQUIRY", kInquiry},
+                                   {"CORVIX_STANDIN_TUR", "2/04/01,2/04/01,2/04/01"}}),
+              "started")) {
+    return;
+  }
+  for (int i = 0; i < 3; ++i) {
+    MessageBoxSeen seen;
+    if (!EXPECT(corvix.WaitForMessageBox(&seen, 15000), "question " + std::to_string(i + 1))) break;
+    // Under Wine the stand-in's unit has no drive letter, so the program
+    // names it by its SCSI address.
+    SAME(seen.text, "SCSI 0:0:0 is not accessible\n\nThe device is not ready");
+    SAME(seen.caption, kTitle);
+    EXPECT(seen.icon == ProbeIcon::kStop, "icon " + std::to_string(static_cast<int>(seen.icon)));
+    EXPECT(GetDlgItem(seen.window, IDRETRY) != nullptr && GetDlgItem(seen.window, IDCANCEL) != nullptr,
+           "Retry and Cancel");
+    if (i == 0) Shot(seen.window, 24, paths, "e2e-not-ready-message.png");
+    EXPECT(corvix.Press(seen.window, IDRETRY), "Retry");
+  }
+  EXPECT(corvix.WaitForListing(kDriveTreeItems, 4), "listed after the third Retry");
+  MessageBoxSeen extra;
+  EXPECT(!corvix.WaitForMessageBox(&extra, 800), "no fourth question: " + extra.text);
+  EXPECT(corvix.LogCount("TUR 2/04/01") == 3, "three not-ready answers in the log");
+
+  Step("not ready, then Cancel: an empty list");
+  Control(corvix, "tur=2/04/01");
+  HTREEITEM partitionA = corvix.Child(corvix.tree, corvix.Root(corvix.tree));
+  HTREEITEM drums = corvix.Next(corvix.tree, corvix.Child(corvix.tree, partitionA));
+  corvix.Select(corvix.tree, drums);
+  MessageBoxSeen seen;
+  if (EXPECT(corvix.WaitForMessageBox(&seen, 10000), "the question")) {
+    EXPECT(corvix.Press(seen.window, IDCANCEL), "Cancel");
+  }
+  Pump(500);
+  EXPECT(corvix.RowCount(corvix.contents) == 0, std::to_string(corvix.RowCount(corvix.contents)) + " rows");
+  EXPECT(corvix.TreeCount() == kDriveTreeItems, "the tree stays");
+
+  Step("a target where the file can't be created");
+  // Tests run as root, so no folder is read-only to them; a folder that
+  // occupies the instrument file's name makes its creation fail instead.
+  SelectVolume(corvix, 0, 0, 4);
+  const std::string blocked = paths.work + "blocked";
+  CreateDirectoryA(blocked.c_str(), nullptr);
+  CreateDirectoryA((blocked + "\\PIANO       .tes").c_str(), nullptr);
+  corvix.SelectRows(corvix.contents, {0});
+  seen = RunJob(corvix, IDM_CONVERT_TES, blocked);
+  if (EXPECT(seen.window != nullptr, "a failure message")) {
+    SAME(seen.text, "Can't open file  " + blocked + "\\PIANO       .tes");
+    SAME(seen.caption, kTitle);
+    EXPECT(seen.icon == ProbeIcon::kStop, "icon " + std::to_string(static_cast<int>(seen.icon)));
+    Shot(seen.window, 24, paths, "e2e-failure-message.png");
+    EXPECT(corvix.Press(seen.window, IDOK), "OK");
+  }
+  SAME_LIST(List(blocked), {"PIANO       .tes\\"});  // no WAV file left behind
+  EXPECT(PumpUntil([&] { return IsWindowEnabled(corvix.window) != FALSE; }, 5000), "usable again");
+
+  Step("a disc change: unit attention, the tree is rebuilt");
+  Control(corvix, "image=" + other + "\ntur=6/28/00");
+  SelectVolume(corvix, 0, 1, 1);  // listing DRUMS meets the new disc
+  const bool rebuilt = PumpUntil(
+      [&] {
+        HTREEITEM a = corvix.Child(corvix.tree, corvix.Root(corvix.tree));
+        return a != nullptr && corvix.ChildTexts(corvix.tree, a) == std::vector<std::string>{"IMAGE VOL   "};
+      },
+      10000);
+  EXPECT(rebuilt, "tree: " + Joined(corvix.ChildTexts(corvix.tree, corvix.Root(corvix.tree))));
+  EXPECT(PumpUntil([&] { return corvix.Column(corvix.contents, 0) == std::vector<std::string>{"BELLS"}; }, 5000),
+         Joined(corvix.Column(corvix.contents, 0)));
+  EXPECT(corvix.LogCount("TUR 6/28/00") == 1, "one unit attention");
+
+  Step("a disc that is not an Akai disc");
+  Control(corvix, "image=" + blank + "\ntur=6/28/00");
+  corvix.Select(corvix.tree, corvix.Root(corvix.tree));
+  SelectVolume(corvix, 0, 0, 1);
+  const bool notFound = PumpUntil(
+      [&] { return corvix.TreeText(corvix.tree, corvix.Root(corvix.tree)) == "S1000 CDROM Not Found!"; }, 10000);
+  EXPECT(notFound, corvix.TreeText(corvix.tree, corvix.Root(corvix.tree)));
+  EXPECT(corvix.TreeCount() == 1, std::to_string(corvix.TreeCount()) + " tree items");
+  EXPECT(corvix.RowCount(corvix.contents) == 0, std::to_string(corvix.RowCount(corvix.contents)) + " rows");
+  EXPECT(!corvix.MessageBox().window, "no message");
+
+  Step("Exit");
+  EXPECT(corvix.Exit(), "ended with code 0");
+}
+
+// ---------------------------------------------------------------- flow 7
+
+// A click on "&Convert" in the menu bar: true when its menu opened (then
+// closed again with Escape).
+bool ConvertMenuOpens(const Corvix& corvix) {
+  RECT frame{};
+  GetWindowRect(corvix.window, &frame);
+  // The menu bar lies below the caption; "&Convert" is its second title.
+  const int barY = frame.top + GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFRAME) +
+                   GetSystemMetrics(SM_CYMENU) / 2 + 1;
+  Click({frame.left + 80, barY}, false);
+  const bool opened = PumpUntil([&] { return corvix.PopupMenu() != nullptr; }, 1500);
+  if (opened) {
+    PressKey(VK_ESCAPE);
+    PressKey(VK_ESCAPE);
+    PumpUntil([&] { return corvix.PopupMenu() == nullptr; }, 2000);
+  }
+  return opened;
+}
+
+void BusyFlow(const Paths& paths) {
+  Step("start on a slow drive");
+  Corvix corvix;
+  if (!StartOnDriveDisc(corvix, paths, {{"CORVIX_STANDIN_READ_DELAY_MS", "15"}})) return;
+  SetForeground(corvix.window);
+  EXPECT(ConvertMenuOpens(corvix), "the menu bar works before the job");
+
+  Step("during Import Waves of LONG");
+  const std::string waves = paths.work + "waves";
+  CreateDirectoryA(waves.c_str(), nullptr);
+  corvix.SelectRows(corvix.contents, {3});
+  const int unlocks = corvix.LogCount("PREVENT 0");
+  corvix.Command(IDM_IMPORT_WAVES);
+  std::string why;
+  EXPECT(corvix.PickFolder(waves, &why), why);
+  HWND transfer = nullptr;
+  if (EXPECT(PumpUntil([&] { return (transfer = FindProgressDialog(corvix, "Importing Waves")) != nullptr; }, 10000),
+             "the transfer dialog")) {
+    EXPECT(!IsWindowEnabled(corvix.window), "the main window is disabled");
+    EXPECT(!ConvertMenuOpens(corvix), "no menu opens");
+    // Commands that arrive anyway (posted, as a menu would) start nothing.
+    const int treeItems = corvix.TreeCount();
+    corvix.Command(IDM_CONVERT_TES);
+    corvix.Command(IDM_IMPORT_WAVES);
+    corvix.Command(IDM_BATCH_VIEW);
+    corvix.Command(IDM_REFRESH);
+    Pump(1000);
+    EXPECT(corvix.FolderBrowser() == nullptr, "no second job asks for a folder");
+    EXPECT(corvix.TreeCount() == treeItems && IsWindow(transfer), "the job goes on");
+  }
+  EXPECT(PumpUntil([&] { return corvix.LogCount("PREVENT 0") > unlocks && IsWindowEnabled(corvix.window); }, 90000),
+         "the job ended");
+  SAME_LIST(List(waves + "\\LONG"), {"LONG LR.wav"});
+
+  Step("after the job");
+  // The refresh asked for during the job runs now; it lists the first volume again.
+  EXPECT(corvix.WaitForListing(kDriveTreeItems, 4), "listed");
+  Pump(500);
+  EXPECT(ConvertMenuOpens(corvix), "the menu bar works again");
+  corvix.SelectRows(corvix.contents, {0});
+  NoMessage(corvix, RunJob(corvix, IDM_IMPORT_WAVES, waves), __LINE__);
+  SAME_LIST(List(waves + "\\PIANO"), {"PIANO C3    .wav"});
+
+  Step("Exit");
+  EXPECT(corvix.Exit(), "ended with code 0");
+}
+
+// ---------------------------------------------------------------- flow 8
+
+// The shell's "open" of .html files, pointed at this program for the flow:
+// it notes what it was asked to open (see main).
+class HtmlOpenRecorder {
+ public:
+  HtmlOpenRecorder(const std::string& self, const std::string& record) {
+    RegCreateKeyExA(HKEY_CLASSES_ROOT, ".html", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &html_, nullptr);
+    DWORD size = sizeof old_ - 1;
+    hadOld_ = RegQueryValueExA(html_, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old_), &size) == ERROR_SUCCESS;
+    const char kind[] = "CorvixE2eGuide";
+    RegSetValueExA(html_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kind), sizeof kind);
+    const std::string command = "\"" + self + "\" record-open \"" + record + "\" \"%1\"";
+    RegSetValueA(HKEY_CLASSES_ROOT, "CorvixE2eGuide\\shell\\open\\command", REG_SZ, command.c_str(),
+                 static_cast<DWORD>(command.size()));
+  }
+  ~HtmlOpenRecorder() {
+    if (hadOld_) RegSetValueExA(html_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(old_), lstrlenA(old_) + 1);
+    RegCloseKey(html_);
+  }
+  HtmlOpenRecorder(const HtmlOpenRecorder&) = delete;
+  HtmlOpenRecorder& operator=(const HtmlOpenRecorder&) = delete;
+
+ private:
+  HKEY html_ = nullptr;
+  char old_[256] = {};
+  bool hadOld_ = false;
+};
+
+void AboutHelpFlow(const Paths& paths) {
+  Step("start");
+  Corvix corvix;
+  if (!StartOnDriveDisc(corvix, paths)) return;
+
+  Step("About");
+  corvix.Command(IDM_ABOUT);
+  HWND about = nullptr;
+  if (EXPECT(PumpUntil([&] { return (about = corvix.FindDialog("About Veltrex Corvix")) != nullptr; }, 5000),
+             "the About dialog")) {
+    SAME(WindowText(GetDlgItem(about, IDC_ABOUT_VERSION)), "Version 1.0");
+    SAME(WindowText(GetDlgItem(about, IDC_ABOUT_PRODUCT)), "Veltrex Corvix");
+    RECT r{};
+    GetWindowRect(about, &r);
+    const int wantLeft = (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2;
+    const int wantTop = (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2;
+    EXPECT(std::abs(r.left - wantLeft) <= 1 && std::abs(r.top - wantTop) <= 1,
+           "at " + std::to_string(r.left) + "," + std::to_string(r.top) + ", centred " + std::to_string(wantLeft) +
+               "," + std::to_string(wantTop));
+    EXPECT(!IsWindowEnabled(corvix.window), "modal: the main window waits");
+    Shot(about, 24, paths, "e2e-about-dialog.png");
+    SetForeground(about);
+    PressKey(VK_ESCAPE);
+    EXPECT(PumpUntil([&] { return !IsWindow(about); }, 3000), "Escape closes it");
+    EXPECT(PumpUntil([&] { return IsWindowEnabled(corvix.window) != FALSE; }, 3000), "the main window again");
+  }
+
+  Step("Help Contents opens the user guide beside the program");
+  const std::string record = paths.work + "opened.txt";
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  {
+    HtmlOpenRecorder recorder(self, record);
+    corvix.Command(IDM_HELP_CONTENTS);
+    const bool opened = PumpUntil([&] { return Exists(record); }, 15000);
+    Pump(300);
+    const std::vector<uint8_t> bytes = ReadBytes(record);
+    std::string path(bytes.begin(), bytes.end());
+    while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
+    if (EXPECT(opened, "the shell was asked to open a file")) {
+      EXPECT(lstrcmpiA(path.c_str(), (paths.programFolder + "corvix-guide.html").c_str()) == 0, path);
+    }
+  }
+  MessageBoxSeen seen = corvix.MessageBox();
+  EXPECT(seen.window == nullptr, seen.text);
+
+  Step("Exit");
+  EXPECT(corvix.Exit(), "ended with code 0");
+}
+
+// ---------------------------------------------------------------- flow 9
+
+void DiscImageFlow(const Paths& paths) {
+  Step("a cue sheet and its raw image");
+  discbuilder::DiscSpec disc = OtherDisc();
+  disc.sectorBytes = 2352;
+  disc.cueSheet = true;
+  const std::string bin = paths.work + "other.bin";
+  if (!WriteDisc(disc, bin)) return;
+  const std::string cue = bin + ".cue";
+  EXPECT(Exists(cue), cue);
+
+  Step("start without a CD-ROM drive");
+  Corvix corvix;
+  // The unit answers as a type-4 device: the scan finds no CD-ROM drive.
+  if (!EXPECT(corvix.Start(paths, {{"CORVIX_STANDIN_TYPE", "4"}}), "started")) return;
+  EXPECT(PumpUntil([&] { return corvix.TreeCount() == 1; }, 10000), "the tree's root");
+  SAME(corvix.TreeText(corvix.tree, corvix.Root(corvix.tree)), "S1000 CDROM Not Found!");
+  const std::vector<MenuItem> drives = corvix.Menu({MENU_POS_CDROM});
+  if (EXPECT(drives.size() == 3, std::to_string(drives.size()) + " items")) {
+    SAME(drives[0].text, "No CDROM Found");
+    EXPECT(drives[0].grayed, "No CDROM Found is gray");
+    SAME(drives[2].text, "Open Disc Image...");
+  }
+
+  Step("Open Disc Image... with the cue sheet");
+  corvix.Command(IDM_OPEN_DISC_IMAGE);
+  HWND dialog = nullptr;
+  if (!EXPECT(PumpUntil([&] { return (dialog = corvix.FindDialog("Open Disc Image")) != nullptr; }, 10000),
+              "the file dialog")) {
+    return;
+  }
+  HWND name = GetDlgItem(dialog, 1148);  // the file name box (cmb13), or its edit
+  if (name != nullptr && ClassOf(name) == "ComboBox") name = FindWindowExA(name, nullptr, "Edit", nullptr);
+  if (name == nullptr) name = GetDlgItem(dialog, 1152);  // edt1
+  if (!EXPECT(name != nullptr, "the file name box")) return;
+  SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(cue.c_str()));
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  EXPECT(PumpUntil([&] { return !IsWindow(dialog); }, 5000), "the dialog closed");
+  const bool listed = PumpUntil([&] { return corvix.TreeCount() == 3 && corvix.RowCount(corvix.contents) == 1; }, 10000);
+  EXPECT(listed, std::to_string(corvix.TreeCount()) + " tree items");
+  SAME(corvix.TreeText(corvix.tree, corvix.Root(corvix.tree)), "S1000 CDROM");
+  SAME_LIST(corvix.ChildTexts(corvix.tree, corvix.Child(corvix.tree, corvix.Root(corvix.tree))), {"IMAGE VOL   "});
+  SAME(WindowText(corvix.treeCaption), " Contents of other.bin.cue");
+  SAME_LIST(corvix.Column(corvix.contents, 0), {"BELLS"});
+  SAME_LIST(corvix.Column(corvix.contents, 3), {"60-84"});
+  EXPECT(corvix.MenuItemById({MENU_POS_CDROM}, IDM_OPEN_DISC_IMAGE).checked, "Open Disc Image... checked");
+
+  Step("Convert to TES from the image");
+  const std::string tes = paths.work + "tes";
+  CreateDirectoryA(tes.c_str(), nullptr);
+  corvix.SelectRows(corvix.contents, {0});
+  const std::string file = tes + "\\BELLS       .tes";
+  NoMessage(corvix, RunJob(corvix, IDM_CONVERT_TES, tes, [&] { return Exists(file); }), __LINE__);
+  Pump(300);
+  SAME_LIST(List(tes), {"BELLS       .tes"});
+  CheckTesFile(file, 1, 1, {"BELLS"});
+
+  Step("Exit");
+  EXPECT(corvix.Exit(), "ended with code 0");
+}
 
 const Flow kFlows[] = {
     {"startup", StartupFlow}, {"selection", SelectionFlow}, {"import", ImportFlow},

@@ -98,11 +98,10 @@ bool Contains(const std::string& text, const std::string& part) {
 }  // namespace
 
 std::string WindowText(HWND window) {
+  // For another process's window the system answers from its own copy of
+  // the text, without waiting for that process (which may be busy in a job).
   char text[1024] = {};
-  // WM_GETTEXT with a timeout: a window of a busy process must not stop us.
-  DWORD_PTR result = 0;
-  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 3000,
-                      &result);
+  GetWindowTextA(window, text, sizeof text);
   return text;
 }
 
@@ -303,7 +302,9 @@ HTREEITEM Corvix::Selected(HWND treeView) const {
   return reinterpret_cast<HTREEITEM>(SendMessageA(treeView, TVM_GETNEXTITEM, TVGN_CARET, 0));
 }
 void Corvix::Select(HWND treeView, HTREEITEM item) const {
-  SendMessageA(treeView, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+  // Posted: listing a volume may ask a question, which would wait for this
+  // process while a sent message waited for it.
+  PostMessageA(treeView, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
 }
 int Corvix::TreeCount() const { return static_cast<int>(SendMessageA(tree, TVM_GETCOUNT, 0, 0)); }
 

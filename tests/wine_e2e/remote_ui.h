@@ -72,7 +72,7 @@ class Corvix {
   HTREEITEM Child(HWND treeView, HTREEITEM item) const;
   HTREEITEM Next(HWND treeView, HTREEITEM item) const;
   HTREEITEM Selected(HWND treeView) const;
-  void Select(HWND treeView, HTREEITEM item) const;
+  void Select(HWND treeView, HTREEITEM item) const;  // returns at once
   int TreeCount() const;
 
   // List views.
