@@ -587,6 +587,17 @@ HWND FindProgressDialog(const Corvix& corvix, const char* caption) {
   return nullptr;
 }
 
+// Watches closely (a progress dialog may stand only briefly) until a
+// dialog with caption appears; null after a minute.
+HWND WaitForProgressDialog(const Corvix& corvix, const char* caption) {
+  HWND dialog = nullptr;
+  const DWORD end = GetTickCount() + 60000;
+  while ((dialog = FindProgressDialog(corvix, caption)) == nullptr && static_cast<LONG>(GetTickCount() - end) < 0) {
+    Sleep(2);
+  }
+  return dialog;
+}
+
 // A cancelled job's message: "Conversion cancelled by user" with the
 // warning icon; closed with OK.
 void CheckCancelledMessage(const Corvix& corvix, const Paths& paths, bool shot) {
@@ -638,25 +649,46 @@ void CancelFlow(const Paths& paths) {
   NoMessage(corvix, RunJob(corvix, IDM_IMPORT_WAVES, waves), __LINE__);
   SAME_LIST(List(waves + "\\PIANO"), {"PIANO C3    .wav"});
 
-  Step("Convert to TES of MANY, Cancel in the progress dialog");
+  Step("Convert to TES of MANY: the progress dialog");
   SelectVolume(corvix, 1, 1, 1);
   corvix.SelectRows(corvix.contents, {0});
+  const std::string whole = paths.work + "whole";
+  CreateDirectoryA(whole.c_str(), nullptr);
+  const int unlocks = corvix.LogCount("PREVENT 0");
+  corvix.Command(IDM_CONVERT_TES);
+  EXPECT(corvix.PickFolder(whole, &why), why);
+  // The dialog stands while the wave pool is written, and is drawn only
+  // when the job lets the program handle its messages: the last picture
+  // taken while it still stood shows it drawn.
+  HWND creating = WaitForProgressDialog(corvix, "Creating .TES File");
+  const std::string shot = paths.screenshots + "e2e-progress-dialog.png", partial = shot + ".part";
+  int shots = 0;
+  std::string line;
+  while (creating != nullptr && IsWindow(creating)) {
+    line = WindowText(GetDlgItem(creating, IDC_CREATE_LINE));
+    if (wine::SaveWindowShot(creating, 24, partial) && IsWindow(creating)) {
+      MoveFileExA(partial.c_str(), shot.c_str(), MOVEFILE_REPLACE_EXISTING);
+      ++shots;
+    }
+    Sleep(5);
+  }
+  DeleteFileA(partial.c_str());
+  if (EXPECT(shots > 0, "a picture of the progress dialog")) std::printf("   screenshot: %s\n", shot.c_str());
+  SAME(line, "Creating  MANY        .tes");
+  EXPECT(PumpUntil([&] { return corvix.LogCount("PREVENT 0") > unlocks && IsWindowEnabled(corvix.window); }, 60000),
+         "the job ended");
+  NoMessage(corvix, corvix.MessageBox(), __LINE__);
+  CheckTesFile(whole + "\\MANY        .tes", 40, 40, {"MANY"});
+
+  Step("Convert to TES of MANY, Cancel in the progress dialog");
   const std::string tes = paths.work + "tes";
   CreateDirectoryA(tes.c_str(), nullptr);
   corvix.Command(IDM_CONVERT_TES);
   EXPECT(corvix.PickFolder(tes, &why), why);
-  // The progress dialog stands while the wave pool is written; Cancel is
-  // pressed as soon as it is there.
-  HWND creating = nullptr;
-  const DWORD end = GetTickCount() + 60000;
-  while ((creating = FindProgressDialog(corvix, "Creating .TES File")) == nullptr &&
-         static_cast<LONG>(GetTickCount() - end) < 0) {
-    Sleep(2);
-  }
+  // Cancel is pressed as soon as the dialog is there.
+  creating = WaitForProgressDialog(corvix, "Creating .TES File");
   if (EXPECT(creating != nullptr, "the progress dialog")) {
     PostMessageA(GetDlgItem(creating, IDCANCEL), BM_CLICK, 0, 0);
-    wine::SaveWindowShot(creating, 24, paths.screenshots + "e2e-progress-dialog.png");
-    std::printf("   screenshot: %se2e-progress-dialog.png\n", paths.screenshots.c_str());
     CheckCancelledMessage(corvix, paths, false);
   }
   EXPECT(List(tes).empty(), Joined(List(tes)));
