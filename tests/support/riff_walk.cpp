@@ -11,21 +11,23 @@ const Chunk* Chunk::Find(const std::string& wanted) const {
 namespace {
 
 std::string WalkChildren(const std::vector<uint8_t>& b, uint64_t from, uint64_t end, Chunk* parent) {
+  // Positions are 64-bit so that no sum of a position and a size read from
+  // the file wraps; each is inside the buffer when it is used as an index.
   uint64_t at = from;
   while (at < end) {
     if (at + 8 > end) return "a chunk header runs past its parent at " + std::to_string(at);
     Chunk c;
     c.offset = at;
-    c.id.assign(reinterpret_cast<const char*>(&b[at]), 4);
-    const uint32_t size = U32At(b, at + 4);
+    c.id.assign(reinterpret_cast<const char*>(&b[static_cast<size_t>(at)]), 4);
+    const uint32_t size = U32At(b, static_cast<size_t>(at + 4));
     if (at + 8 + size > end) return c.id + " at " + std::to_string(at) + " runs past its parent";
     if (size % 2 == 1) {
       if (at + 8 + size + 1 > end) return c.id + " has no pad byte";
-      if (b[at + 8 + size] != 0) return c.id + " has a non-zero pad byte";
+      if (b[static_cast<size_t>(at + 8 + size)] != 0) return c.id + " has a non-zero pad byte";
     }
     if (c.id == "LIST") {
       if (size < 4) return "LIST without a type";
-      c.type.assign(reinterpret_cast<const char*>(&b[at + 8]), 4);
+      c.type.assign(reinterpret_cast<const char*>(&b[static_cast<size_t>(at + 8)]), 4);
       const std::string why = WalkChildren(b, at + 12, at + 8 + size, &c);
       if (!why.empty()) return why;
     } else {

@@ -240,6 +240,38 @@ int WavChannels(const std::string& path) {
   return format != nullptr && format->data.size() >= 4 ? testing::U16At(format->data, 2) : 0;
 }
 
+// A right click on a row of list, the window brought to the front first;
+// the pop-up menu that opens (null when none does within wait ms).
+HWND RightClickRow(const Corvix& corvix, HWND list, int row, DWORD wait = 3000) {
+  SetForeground(corvix.window);
+  Click(corvix.RowPoint(list, row), true);
+  HWND popup = nullptr;
+  PumpUntil([&] { return (popup = corvix.PopupMenu()) != nullptr; }, wait);
+  return popup;
+}
+
+// The items of an open pop-up menu; the menu is closed with Escape after.
+std::vector<MenuItem> PopupItemsThenEscape(const Corvix& corvix, HWND popup) {
+  const auto menu = reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0));
+  std::vector<MenuItem> items = corvix.Menu({}, menu);
+  PressKey(VK_ESCAPE);
+  Check(PumpUntil([&] { return corvix.PopupMenu() == nullptr; }, 3000), "Escape closes the pop-up", __FILE__,
+        __LINE__);
+  return items;
+}
+
+std::vector<std::string> Texts(const std::vector<MenuItem>& items) {
+  std::vector<std::string> texts;
+  for (const MenuItem& item : items) texts.push_back(item.separator ? "-" : item.text);
+  return texts;
+}
+
+std::vector<std::string> Grays(const std::vector<MenuItem>& items) {
+  std::vector<std::string> grays;
+  for (const MenuItem& item : items) grays.push_back(item.grayed ? "gray" : "on");
+  return grays;
+}
+
 // ---------------------------------------------------------------- flow 1
 
 void StartupFlow(const Paths& paths) {
@@ -327,35 +359,19 @@ void SelectionFlow(const Paths& paths) {
   SAME(states(), "gray gray gray gray ");
 
   Step("right click on a program row: POPUP1");
-  const auto rightClickRow = [&](int row) {
-    SetForeground(corvix.window);
-    Click(corvix.RowPoint(corvix.contents, row), true);
-  };
   corvix.SelectRows(corvix.contents, {0, 2});
-  rightClickRow(2);
-  HWND popup = nullptr;
-  if (EXPECT(PumpUntil([&] { return (popup = corvix.PopupMenu()) != nullptr; }, 3000), "a pop-up menu")) {
-    const auto menu = reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0));
-    std::vector<std::string> texts, grays;
-    for (const MenuItem& item : corvix.Menu({}, menu)) {
-      texts.push_back(item.text);
-      grays.push_back(item.grayed ? "gray" : "on");
-    }
-    SAME_LIST(texts, {"Import Waves", "Convert to Tes", "Combine to TES", "Add to Batch List"});
-    SAME_LIST(grays, {"on", "on", "on", "on"});  // two rows selected: Combine too
-    PressKey(VK_ESCAPE);
-    EXPECT(PumpUntil([&] { return corvix.PopupMenu() == nullptr; }, 3000), "Escape closes the pop-up");
+  HWND popup = RightClickRow(corvix, corvix.contents, 2);
+  if (EXPECT(popup != nullptr, "a pop-up menu")) {
+    const std::vector<MenuItem> items = PopupItemsThenEscape(corvix, popup);
+    SAME_LIST(Texts(items), {"Import Waves", "Convert to Tes", "Combine to TES", "Add to Batch List"});
+    SAME_LIST(Grays(items), {"on", "on", "on", "on"});  // two rows selected: Combine too
   }
   Step("right click with one row selected: Combine gray");
   Click(corvix.RowPoint(corvix.contents, 0), false);  // a plain click selects that row alone
   EXPECT(PumpUntil([&] { return corvix.SelectedCount(corvix.contents) == 1; }, 2000), "one row selected");
-  rightClickRow(0);
-  if (EXPECT(PumpUntil([&] { return (popup = corvix.PopupMenu()) != nullptr; }, 3000), "a pop-up menu")) {
-    const auto menu = reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0));
-    const std::vector<MenuItem> items = corvix.Menu({}, menu);
-    EXPECT(items.size() == 4 && items[2].grayed && !items[0].grayed, std::to_string(items.size()) + " items");
-    PressKey(VK_ESCAPE);
-    PumpUntil([&] { return corvix.PopupMenu() == nullptr; }, 3000);
+  popup = RightClickRow(corvix, corvix.contents, 0);
+  if (EXPECT(popup != nullptr, "a pop-up menu")) {
+    SAME_LIST(Grays(PopupItemsThenEscape(corvix, popup)), {"on", "on", "gray", "on"});
   }
 
   Step("partition A listed: volume rows");
@@ -368,10 +384,9 @@ void SelectionFlow(const Paths& paths) {
   SAME(states(), "gray gray gray gray ");
 
   Step("no pop-up menu on a volume row");
-  rightClickRow(1);
-  Pump(700);
-  EXPECT(corvix.PopupMenu() == nullptr, "");
-  if (corvix.PopupMenu() != nullptr) PressKey(VK_ESCAPE);
+  popup = RightClickRow(corvix, corvix.contents, 1, 700);
+  EXPECT(popup == nullptr, "");
+  if (popup != nullptr) PressKey(VK_ESCAPE);
 
   Step("double click on a volume row opens it in the tree");
   Click(corvix.RowPoint(corvix.contents, 1), false, true);
@@ -535,6 +550,15 @@ void ConvertFlow(const Paths& paths) {
   EXPECT(corvix.RowCount(corvix.batch) == 3, std::to_string(corvix.RowCount(corvix.batch)));
   corvix.SelectRows(corvix.contents, {});
   Shot(corvix.window, 0, paths, "e2e-batch-pane.png");
+
+  Step("right click on a batch row: POPUPB2");
+  HWND popup = RightClickRow(corvix, corvix.batch, 0);
+  if (EXPECT(popup != nullptr, "a pop-up menu")) {
+    const std::vector<MenuItem> items = PopupItemsThenEscape(corvix, popup);
+    SAME_LIST(Texts(items),
+              {"Import Waves", "Convert to TES", "Combine to TES", "-", "Remove Item(s)", "Clear Batch List"});
+    EXPECT(items.size() == 6 && !items[2].grayed, "Combine to TES enabled: three rows");
+  }
 
   Step("Remove Item(s)");
   corvix.SelectRows(corvix.batch, {1});
@@ -886,8 +910,14 @@ class HtmlOpenRecorder {
                  static_cast<DWORD>(command.size()));
   }
   ~HtmlOpenRecorder() {
-    if (hadOld_) RegSetValueExA(html_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(old_), lstrlenA(old_) + 1);
+    if (hadOld_) {
+      RegSetValueExA(html_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(old_),
+                     static_cast<DWORD>(lstrlenA(old_) + 1));
+    } else {
+      RegDeleteValueA(html_, nullptr);
+    }
     RegCloseKey(html_);
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "CorvixE2eGuide");
   }
   HtmlOpenRecorder(const HtmlOpenRecorder&) = delete;
   HtmlOpenRecorder& operator=(const HtmlOpenRecorder&) = delete;
