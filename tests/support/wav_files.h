@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/riff_walk.h"
+
 namespace corvix::testing {
 
 // A fresh folder below the test temporary directory, removed with all it
@@ -38,28 +40,6 @@ std::vector<uint8_t> PcmBytes(const std::vector<int16_t>& pcm, size_t from = 0, 
 std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts);
 std::vector<uint8_t> ChunkBytes(const std::string& id, const std::vector<uint8_t>& body);
 std::vector<uint8_t> RiffBytes(const std::string& type, std::initializer_list<std::vector<uint8_t>> chunks);
-
-struct Chunk {
-  std::string id;
-  std::string type;      // RIFF and LIST only
-  uint64_t offset = 0;   // of the header in the file
-  std::vector<uint8_t> data;  // for RIFF/LIST: after the type
-  std::vector<Chunk> children;
-  const Chunk* Find(const std::string& wanted) const;  // child by id, or LIST/RIFF by type
-};
-
-// Parses a RIFF file. Returns an empty string when every chunk's size fits
-// its parent, every odd chunk has its zero pad byte and the RIFF size is the
-// file length − 8; otherwise the first fault found.
-std::string WalkRiff(const std::vector<uint8_t>& bytes, Chunk* root);
-
-inline uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
-  return static_cast<uint32_t>(b.at(at)) | static_cast<uint32_t>(b.at(at + 1)) << 8 |
-         static_cast<uint32_t>(b.at(at + 2)) << 16 | static_cast<uint32_t>(b.at(at + 3)) << 24;
-}
-inline uint16_t U16At(const std::vector<uint8_t>& b, size_t at) {
-  return static_cast<uint16_t>(b.at(at) | b.at(at + 1) << 8);
-}
 
 // What libsndfile makes of a WAV file.
 struct SoundFileInfo {

@@ -19,7 +19,7 @@ Tally& Checks();
 bool Check(bool ok, const char* what, const char* file, int line, const std::string& detail = {});
 
 // Names the checks that follow in failure messages.
-void Section(const char* name);
+void Section(const std::string& name);
 
 }  // namespace corvix::wine
 

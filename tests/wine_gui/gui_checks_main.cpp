@@ -11,34 +11,6 @@
 #include "gui_checks.h"
 
 namespace corvix::wine {
-
-namespace {
-const char* g_section = "";
-}
-
-Tally& Checks() {
-  static Tally tally;
-  return tally;
-}
-
-void Section(const char* name) {
-  g_section = name;
-  std::printf("-- %s\n", name);
-  std::fflush(stdout);
-}
-
-bool Check(bool ok, const char* what, const char* file, int line, const std::string& detail) {
-  if (ok) {
-    ++Checks().passed;
-    return true;
-  }
-  ++Checks().failed;
-  std::printf("FAILED [%s] %s:%d: %s%s%s\n", g_section, file, line, what, detail.empty() ? "" : ": ",
-              detail.c_str());
-  std::fflush(stdout);
-  return false;
-}
-
 namespace {
 
 std::string WithSlash(std::string folder) {

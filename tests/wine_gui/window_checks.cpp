@@ -13,10 +13,12 @@
 #include "../wine/checks.h"
 #include "akai_disc_builder.h"
 #include "gui_checks.h"
+#include "disc_descriptions.h"
 #include "common/user_messages.h"
 #include "jobs/job_state.h"
 #include "jobs/progress.h"
 #include "media/scsi_device.h"
+#include "message_pump.h"
 #include "screenshot.h"
 #include "ui/main_window.h"
 #include "ui_logic/batch_list.h"
@@ -42,28 +44,6 @@ class Recorder : public UserMessages {
   std::vector<std::string> texts, captions;
   std::vector<uint32_t> styles;
 };
-
-void Pump(DWORD milliseconds) {
-  const DWORD end = GetTickCount() + milliseconds;
-  do {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) continue;
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    Sleep(10);
-  } while (static_cast<LONG>(GetTickCount() - end) < 0);
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds) {
-  const DWORD end = GetTickCount() + milliseconds;
-  while (!done()) {
-    if (static_cast<LONG>(GetTickCount() - end) >= 0) return false;
-    Pump(20);
-  }
-  return true;
-}
 
 std::string ItemText(HWND tree, HTREEITEM item) {
   char text[64] = {};
@@ -150,28 +130,6 @@ int CountFiles(const std::string& pattern) {
   } while (FindNextFileA(search, &found));
   FindClose(search);
   return count;
-}
-
-discbuilder::SampleSpec Tone(const std::string& name, uint32_t words, double frequency) {
-  discbuilder::SampleSpec s;
-  s.name = name;
-  s.pcm = discbuilder::MakeTone("saw", frequency, words, 0.4, 0.0, 44100);
-  return s;
-}
-
-discbuilder::ProgramSpec Program(const std::string& name, std::vector<discbuilder::KeygroupSpec> keygroups) {
-  discbuilder::ProgramSpec p;
-  p.name = name;
-  p.keygroups = std::move(keygroups);
-  return p;
-}
-
-discbuilder::KeygroupSpec Keys(uint8_t low, uint8_t high, std::vector<std::string> samples) {
-  discbuilder::KeygroupSpec k;
-  k.lowKey = low;
-  k.highKey = high;
-  for (size_t z = 0; z < samples.size() && z < 4; ++z) k.zones[z].sample = samples[z];
-  return k;
 }
 
 // Partition A: "STRINGS 1" (PIANO, ORGAN, and LONG, whose stereo pair is

@@ -21,6 +21,13 @@
 //   CORVIX_STANDIN_LOG       a file that gets one line per command
 //                            ("INQUIRY 0:1:0", "READ 16 4", "TUR 2/04/01",
 //                            "PREVENT 1", "ABORT 0")
+//   CORVIX_STANDIN_READ_DELAY_MS  each READ(10) takes this long (a slow
+//                            drive, so that a person can press Cancel)
+//   CORVIX_STANDIN_CONTROL   a file that another process may write while the
+//                            unit runs: before each TEST UNIT READY, if it
+//                            exists, its lines "image=PATH" and "tur=ANSWERS"
+//                            replace those settings and the file is deleted
+//                            (a disc change: "tur=6/28/00" and a new image)
 #include <windows.h>
 
 #include <cstdarg>
@@ -49,6 +56,8 @@ struct Config {
   bool hangReads = false;
   bool ignoreAbort = false;
   std::string log;
+  DWORD readDelayMs = 0;
+  std::string control;
 };
 
 CRITICAL_SECTION g_lock;
@@ -72,6 +81,20 @@ void Pad(const std::string& text, char* to, size_t width) {
   for (size_t i = 0; i < width; ++i) to[i] = i < text.size() ? text[i] : ' ';
 }
 
+std::vector<Sense> ParseReadiness(const std::string& readiness) {
+  std::vector<Sense> answers;
+  for (size_t at = 0; at < readiness.size();) {
+    size_t end = readiness.find(',', at);
+    if (end == std::string::npos) end = readiness.size();
+    unsigned key = 0, asc = 0, ascq = 0;
+    if (std::sscanf(readiness.substr(at, end - at).c_str(), "%x/%x/%x", &key, &asc, &ascq) >= 1) {
+      answers.push_back({static_cast<uint8_t>(key), static_cast<uint8_t>(asc), static_cast<uint8_t>(ascq)});
+    }
+    at = end + 1;
+  }
+  return answers;
+}
+
 void Configure() {
   Config c;
   c.image = Env("CORVIX_STANDIN_IMAGE");
@@ -91,21 +114,13 @@ void Configure() {
   Pad(bar2 == std::string::npos ? "" : inquiry.substr(bar2 + 1), c.revision, sizeof c.revision);
   const std::string type = Env("CORVIX_STANDIN_TYPE");
   if (!type.empty()) c.type = static_cast<uint8_t>(std::strtoul(type.c_str(), nullptr, 0));
-  const std::string readiness = Env("CORVIX_STANDIN_TUR");
-  for (size_t at = 0; at < readiness.size();) {
-    size_t end = readiness.find(',', at);
-    if (end == std::string::npos) end = readiness.size();
-    unsigned key = 0, asc = 0, ascq = 0;
-    if (std::sscanf(readiness.substr(at, end - at).c_str(), "%x/%x/%x", &key, &asc, &ascq) >= 1) {
-      c.readiness.push_back({static_cast<uint8_t>(key), static_cast<uint8_t>(asc),
-                             static_cast<uint8_t>(ascq)});
-    }
-    at = end + 1;
-  }
+  c.readiness = ParseReadiness(Env("CORVIX_STANDIN_TUR"));
   const std::string hang = Env("CORVIX_STANDIN_HANG");
   c.hangReads = hang == "read" || hang == "read-ignore-abort";
   c.ignoreAbort = hang == "read-ignore-abort";
   c.log = Env("CORVIX_STANDIN_LOG");
+  c.readDelayMs = static_cast<DWORD>(std::strtoul(Env("CORVIX_STANDIN_READ_DELAY_MS").c_str(), nullptr, 10));
+  c.control = Env("CORVIX_STANDIN_CONTROL");
   g_config = std::move(c);
   g_configured = true;
 }
@@ -192,7 +207,32 @@ uint8_t Read10(SRB_ExecSCSICmd* srb) {
   return SS_COMP;
 }
 
+// Applies and deletes the control file, if another process has written one.
+void ReadControlFile() {
+  if (g_config.control.empty()) return;
+  HANDLE file = CreateFileA(g_config.control.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  char text[2048];
+  DWORD got = 0;
+  const bool read = ReadFile(file, text, sizeof text - 1, &got, nullptr) != FALSE;
+  CloseHandle(file);
+  DeleteFileA(g_config.control.c_str());
+  if (!read) return;
+  text[got] = '\0';
+  for (const char* line = text; *line != '\0';) {
+    const char* end = std::strpbrk(line, "\r\n");
+    const std::string entry(line, end != nullptr ? static_cast<size_t>(end - line) : std::strlen(line));
+    if (entry.rfind("image=", 0) == 0) g_config.image = entry.substr(6);
+    if (entry.rfind("tur=", 0) == 0) g_config.readiness = ParseReadiness(entry.substr(4));
+    if (end == nullptr) break;
+    line = end + 1;
+  }
+  Log("CONTROL");
+}
+
 uint8_t TestUnitReady(SRB_ExecSCSICmd* srb) {
+  ReadControlFile();
   if (g_config.readiness.empty()) {
     Log("TUR 0/00/00");
     return SS_COMP;
@@ -223,6 +263,12 @@ uint8_t Execute(SRB_ExecSCSICmd* srb) {
 DWORD WINAPI Worker(void* parameter) {
   auto* srb = static_cast<SRB_ExecSCSICmd*>(parameter);
   uint8_t status;
+  DWORD delay = 0;
+  {
+    Locked lock;
+    if (srb->CDBByte[0] == 0x28) delay = g_config.readDelayMs;
+  }
+  if (delay > 0) Sleep(delay);
   {
     Locked lock;
     status = Execute(srb);

@@ -1,0 +1,15 @@
+// The user flows of the end-to-end driver, by name.
+#pragma once
+
+#include "remote_ui.h"
+
+namespace corvix::e2e {
+
+struct Flow {
+  const char* name;
+  void (*run)(const Paths& paths);
+};
+
+const Flow* FindFlow(const char* name);
+
+}  // namespace corvix::e2e

@@ -1,0 +1,94 @@
+// The probe DLL that the end-to-end driver's hook brings into Corvix.exe:
+// answers questions about menus and message boxes (probe_protocol.h).
+#include <windows.h>
+
+#include <cstring>
+#include <iterator>
+
+#include "probe_protocol.h"
+
+namespace {
+
+using corvix::e2e::ProbeBlock;
+using corvix::e2e::ProbeIcon;
+using corvix::e2e::ProbeRequest;
+
+UINT ProbeMessageId() {
+  static const UINT id = RegisterWindowMessageA(corvix::e2e::kProbeMessage);
+  return id;
+}
+
+void DescribeMenu(ProbeBlock& block) {
+  HMENU menu = block.menu != 0 ? reinterpret_cast<HMENU>(static_cast<uintptr_t>(block.menu))
+                               : GetMenu(reinterpret_cast<HWND>(static_cast<uintptr_t>(block.window)));
+  for (int32_t i = 0; i < block.depth && i < 4 && menu != nullptr; ++i) menu = GetSubMenu(menu, block.path[i]);
+  block.count = -1;
+  if (menu == nullptr) return;
+  const int count = GetMenuItemCount(menu);
+  block.count = 0;
+  for (int i = 0; i < count && i < static_cast<int>(std::size(block.items)); ++i) {
+    auto& item = block.items[i];
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_ID | MIIM_STATE | MIIM_FTYPE | MIIM_STRING | MIIM_SUBMENU;
+    info.dwTypeData = item.text;
+    info.cch = sizeof item.text - 1;
+    item.text[0] = '\0';
+    if (!GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info)) return;
+    item.id = info.hSubMenu != nullptr ? 0xFFFFFFFFu : info.wID;
+    item.state = info.fState;
+    item.type = info.fType;
+    block.count = i + 1;
+  }
+}
+
+BOOL CALLBACK FindIcon(HWND child, LPARAM found) {
+  char className[16] = {};
+  GetClassNameA(child, className, sizeof className);
+  if (lstrcmpiA(className, "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+    *reinterpret_cast<HICON*>(found) = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void DescribeMessageIcon(ProbeBlock& block) {
+  HICON shown = nullptr;
+  EnumChildWindows(reinterpret_cast<HWND>(static_cast<uintptr_t>(block.window)), FindIcon,
+                   reinterpret_cast<LPARAM>(&shown));
+  block.icon = ProbeIcon::kNone;
+  if (shown == nullptr) return;
+  const struct {
+    LPCSTR name;
+    ProbeIcon icon;
+  } kinds[] = {{IDI_HAND, ProbeIcon::kStop},
+               {IDI_EXCLAMATION, ProbeIcon::kWarning},
+               {IDI_QUESTION, ProbeIcon::kQuestion},
+               {IDI_ASTERISK, ProbeIcon::kInformation}};
+  block.icon = ProbeIcon::kOther;
+  for (const auto& kind : kinds) {
+    if (LoadIconA(nullptr, kind.name) == shown) block.icon = kind.icon;
+  }
+}
+
+void Answer() {
+  HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, corvix::e2e::kProbeBlockName);
+  if (mapping == nullptr) return;
+  auto* block = static_cast<ProbeBlock*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(ProbeBlock)));
+  if (block != nullptr) {
+    if (block->request == ProbeRequest::kDescribeMenu) DescribeMenu(*block);
+    if (block->request == ProbeRequest::kMessageIcon) DescribeMessageIcon(*block);
+    block->answered = 1;
+    UnmapViewOfFile(block);
+  }
+  CloseHandle(mapping);
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) LRESULT CALLBACK CorvixE2eProbeHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION && lParam != 0 && reinterpret_cast<const CWPSTRUCT*>(lParam)->message == ProbeMessageId()) {
+    Answer();
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
