@@ -23,6 +23,10 @@ constexpr const char* kNoMemory = "Read Buffer Malloc";
 constexpr const char* kDiskFull = "Can't write to file (disk full?)";
 constexpr const char* kCancelled = "Conversion cancelled by user";
 constexpr const char* kTableFull = "Too many samples for one job (1024 at most)";
+// Blocks of sound gathered before they are written: one write per 128 KiB
+// rather than one per 8 KiB block.
+constexpr uint32_t kStagedBlocks = 16;
+constexpr uint32_t kStageBytes = kStagedBlocks * kBlockBytes;
 
 class NoBar : public ProgressBar {
  public:
@@ -169,8 +173,9 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
   }
   WaveOutput out(std::move(file), path);
 
-  // 2. The first block: header and the first sound.
-  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kBlockBytes]);
+  // 2. The first block: header and the first sound. The buffer holds
+  // kStagedBlocks blocks; the first one is read into its start.
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kStageBytes]);
   if (!buffer) return out.Fail(kNoMemory);
   std::memset(buffer.get(), 0, kBlockBytes);
   ReadDiscBlock(partition, startBlock, buffer.get());
@@ -225,11 +230,22 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
   bar->SetRange(0, static_cast<uint32_t>(blocks - 1));
   bar->SetStep(1);
 
-  uint64_t written = 0;
+  // Blocks are read one at a time, each into the next free part of the
+  // buffer, and the sound gathered there is written when the buffer is full
+  // and after the last block. The gathered bytes are always one run: only
+  // the first block starts inside it (at offset), only the last one may end
+  // short, and every block between is whole.
+  uint64_t written = 0;  // bytes taken into the file, gathered or written
+  uint32_t runFrom = offset, runEnd = offset;
+  auto writeRun = [&]() {
+    if (!out.WriteAll(buffer.get() + runFrom, runEnd - runFrom)) return false;
+    runFrom = runEnd = 0;
+    return true;
+  };
   uint16_t next = kChainEnd;
   if (haveBlock) {
     const uint64_t n = std::min<uint64_t>(bytesWanted, kBlockBytes - offset);
-    if (!out.WriteAll(buffer.get() + offset, n)) return out.Fail(kDiskFull);
+    runEnd += static_cast<uint32_t>(n);
     written += n;
     next = NextFileBlock(block);
   }
@@ -237,15 +253,18 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
   for (uint64_t counter = 1; next != kChainEnd && counter < blocks; ++counter) {
     if (CancelRequested) return out.Fail(kCancelled, kStyleWarning);
     bar->StepIt();
-    std::memset(buffer.get(), 0, kBlockBytes);
-    ReadDiscBlock(partition, next, buffer.get());
+    if (runEnd + kBlockBytes > kStageBytes && !writeRun()) return out.Fail(kDiskFull);
+    uint8_t* slot = buffer.get() + runEnd;
+    std::memset(slot, 0, kBlockBytes);
+    ReadDiscBlock(partition, next, slot);
     const uint64_t n = std::min<uint64_t>(kBlockBytes, total - done);
-    if (!out.WriteAll(buffer.get(), n)) return out.Fail(kDiskFull);
+    runEnd += static_cast<uint32_t>(n);
     written += n;
     next = NextFileBlock(next);
     done += kBlockBytes;
     CurrentProgressUi().PumpMessages();
   }
+  if (!writeRun()) return out.Fail(kDiskFull);
 
   // The loop as written: within the words that reached the file (a chain
   // that ends early leaves fewer than the play range asked for).

@@ -347,6 +347,62 @@ TEST_F(WaveWriterTest, ChainsThatEndEarlyEndTheCopyAndTheLoopStaysInTheData) {
   }
 }
 
+// Sound longer than the writer's buffer (16 blocks) is written in several
+// runs; the file must be the same as for a copy block by block, whichever
+// block the play range starts in, and a full disk or Cancel in a later run
+// must leave no file.
+TEST_F(WaveWriterTest, SoundLongerThanTheBufferIsCopiedWhole) {
+  constexpr uint32_t kWords = 160000;  // 40 blocks: three runs
+  SampleSpec s = testing::Sample("HUGE", kWords);
+  for (size_t i = 0; i < s.pcm.size(); ++i) s.pcm[i] = static_cast<int16_t>(i * 7919u + 13);
+  s.playbackType = 2;
+  struct Case {
+    uint8_t type;
+    uint32_t playStart;
+    uint32_t playEnd;
+  };
+  const Case cases[] = {
+      {1, 0, kWords},          {3, 0, kWords},      {1, 65536 - 75, kWords},
+      {3, 4000, 4096 * 16 + 3}, {1, 100000, 131071}, {1, 0, 4096 * 16 - 75},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "type " << int(c.type) << " from " << c.playStart
+                                      << " to " << c.playEnd);
+    s.playStart = c.playStart;
+    s.playEnd = c.playEnd;
+    auto disc = UseSamples({s}, c.type, true);
+    ASSERT_EQ(Write(disc, "HUGE", {}, RecordLength(c.type)), 1);
+    const auto b = ReadBytes(PathOf("HUGE"));
+    const uint32_t last = c.playEnd < kWords ? c.playEnd : kWords - 1;
+    const uint32_t words = last + 1 - c.playStart;
+    ASSERT_EQ(U32At(b, 72), 2 * words);
+    ASSERT_GE(b.size(), 76u + 2 * words);
+    EXPECT_EQ(std::vector<uint8_t>(b.begin() + 76, b.begin() + 76 + 2 * words),
+              PcmBytes(s.pcm, c.playStart, words));
+  }
+
+  s.playStart = 0;
+  s.playEnd = kWords;
+  auto disc = UseSamples({s}, 1, true);
+  // Head 88 bytes, then the first run of 16 blocks less the header's 150.
+  for (int64_t budget : {88 + 131072 - 150, 88 + 200000}) {
+    SCOPED_TRACE(budget);
+    ClearPendingError();
+    files_.writeBudget = budget;
+    EXPECT_EQ(Write(disc, "HUGE"), 0);
+    EXPECT_STREQ(PendingError.text, "Can't write to file (disk full?)");
+    EXPECT_TRUE(ListFolder(dir_.path()).empty());
+  }
+  files_.writeBudget = -1;
+  ClearPendingError();
+  progress_.record = {};
+  progress_.cancelAtPump = 25;
+  EXPECT_EQ(Write(disc, "HUGE"), 0);
+  EXPECT_STREQ(PendingError.text, "Conversion cancelled by user");
+  EXPECT_EQ(progress_.record.steps, 25);
+  EXPECT_TRUE(ListFolder(dir_.path()).empty());
+}
+
 // Cancel before a further block: the first such check, one in the middle
 // and the last one; a press after the last block comes too late to matter.
 TEST_F(WaveWriterTest, CancelDeletesThePartialFile) {
