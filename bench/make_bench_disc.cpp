@@ -69,7 +69,10 @@ int main(int argc, char** argv) {
           keygroup.highKey = static_cast<uint8_t>(24 + (k + 1) * span - 1);
           for (int channel = 0; channel < (stereo ? 2 : 1); ++channel) {
             db::SampleSpec sample;
-            sample.name = Numbered(stereo ? (channel == 0 ? "L SAMPLE " : "R SAMPLE ") : "SAMPLE ", sampleNumber);
+            // A pair is told by an L and an R at the same place, the last
+            // L or R of each name: "SAMPLE 012 L" and "SAMPLE 012 R".
+            sample.name = Numbered("SAMPLE ", sampleNumber);
+            if (stereo) sample.name += channel == 0 ? " L" : " R";
             sample.sampleRate = rate;
             sample.recordedPitch = static_cast<uint8_t>(keygroup.lowKey + span / 2);
             sample.pcm = db::MakeTone(shapes[random() % 4], 110.0 * (1 + k), length, 0.5, 0.2, rate);
