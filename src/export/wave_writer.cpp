@@ -249,17 +249,43 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
     written += n;
     next = NextFileBlock(block);
   }
+  // Where the chain goes on to the next block of the disc, the blocks that
+  // follow are read with the block at hand, in one read of up to
+  // kMaxBlocksPerRead blocks (as far as the buffer and the range reach);
+  // they are then taken from the buffer, each still in a step of its own.
   uint64_t done = kBlockBytes;
+  uint32_t blocksInBuffer = 0;  // blocks read ahead, from runEnd on
   for (uint64_t counter = 1; next != kChainEnd && counter < blocks; ++counter) {
     if (CancelRequested) return out.Fail(kCancelled, kStyleWarning);
     bar->StepIt();
-    if (runEnd + kBlockBytes > kStageBytes && !writeRun()) return out.Fail(kDiskFull);
-    uint8_t* slot = buffer.get() + runEnd;
-    std::memset(slot, 0, kBlockBytes);
-    ReadDiscBlock(partition, next, slot);
+    if (blocksInBuffer == 0) {
+      if (runEnd + kBlockBytes > kStageBytes && !writeRun()) return out.Fail(kDiskFull);
+      const uint64_t room = std::min<uint64_t>(
+          {(kStageBytes - runEnd) / kBlockBytes, blocks - counter, kMaxBlocksPerRead});
+      uint16_t count = 1;
+      for (uint16_t last = next; count < room; ++count) {
+        const uint16_t after = NextFileBlock(last);
+        if (after != static_cast<uint16_t>(last + 1)) break;
+        last = after;
+      }
+      uint8_t* slot = buffer.get() + runEnd;
+      std::memset(slot, 0, size_t{count} * kBlockBytes);
+      if (count == 1) {
+        ReadDiscBlock(partition, next, slot);
+      } else if (!ReadDiscBlocks(partition, next, count, slot)) {
+        // A failed read may have delivered none of its blocks: block by
+        // block, each that can be read is.
+        for (uint16_t i = 0; i < count; ++i) {
+          std::memset(slot + size_t{i} * kBlockBytes, 0, kBlockBytes);
+          ReadDiscBlock(partition, static_cast<uint16_t>(next + i), slot + size_t{i} * kBlockBytes);
+        }
+      }
+      blocksInBuffer = count;
+    }
     const uint64_t n = std::min<uint64_t>(kBlockBytes, total - done);
     runEnd += static_cast<uint32_t>(n);
     written += n;
+    --blocksInBuffer;
     next = NextFileBlock(next);
     done += kBlockBytes;
     CurrentProgressUi().PumpMessages();

@@ -4,8 +4,10 @@
 //
 // The sound is copied block by block straight from the disc along the
 // partition's FAT, unchanged, and written 16 blocks at a time (128 KiB of
-// buffer per call). Between blocks the writer steps the progress bar, lets
-// the interface process its messages and honours Cancel.
+// buffer per call); blocks of the chain that follow each other on the disc
+// are read together, up to 8 in one read. Between blocks the writer steps
+// the progress bar, lets the interface process its messages and honours
+// Cancel.
 #pragma once
 
 #include <cstdint>

@@ -347,10 +347,31 @@ TEST_F(WaveWriterTest, ChainsThatEndEarlyEndTheCopyAndTheLoopStaysInTheData) {
   }
 }
 
+// A source that refuses every read of more than one block, as a drive whose
+// adapter moves less at once might.
+class OneBlockPerRead : public SectorSource {
+ public:
+  explicit OneBlockPerRead(SectorSource& inner) : inner_(inner) {}
+  bool ReadSectors(uint32_t lba, uint16_t count, uint8_t* buffer, uint32_t size) override {
+    if (count > kSectorsPerBlock) {
+      ++refused;
+      return false;
+    }
+    return inner_.ReadSectors(lba, count, buffer, size);
+  }
+  std::string Describe() const override { return "one block per read"; }
+  int refused = 0;
+
+ private:
+  SectorSource& inner_;
+};
+
 // Sound longer than the writer's buffer (16 blocks) is written in several
-// runs; the file must be the same as for a copy block by block, whichever
-// block the play range starts in, and a full disk or Cancel in a later run
-// must leave no file.
+// runs, and blocks that follow each other on the disc are read together; the
+// file must be the same as for a copy block by block, whichever block the
+// play range starts in, contiguous or fragmented, also when the source
+// refuses reads of several blocks. A full disk or Cancel in a later run must
+// leave no file.
 TEST_F(WaveWriterTest, SoundLongerThanTheBufferIsCopiedWhole) {
   constexpr uint32_t kWords = 160000;  // 40 blocks: three runs
   SampleSpec s = testing::Sample("HUGE", kWords);
@@ -358,20 +379,34 @@ TEST_F(WaveWriterTest, SoundLongerThanTheBufferIsCopiedWhole) {
   s.playbackType = 2;
   struct Case {
     uint8_t type;
+    bool fragmented;
+    bool oneBlockPerRead;
     uint32_t playStart;
     uint32_t playEnd;
   };
   const Case cases[] = {
-      {1, 0, kWords},          {3, 0, kWords},      {1, 65536 - 75, kWords},
-      {3, 4000, 4096 * 16 + 3}, {1, 100000, 131071}, {1, 0, 4096 * 16 - 75},
+      {1, true, false, 0, kWords},         {3, true, false, 0, kWords},
+      {1, true, false, 65536 - 75, kWords}, {3, true, false, 4000, 4096 * 16 + 3},
+      {1, true, false, 100000, 131071},    {1, true, false, 0, 4096 * 16 - 75},
+      {1, false, false, 0, kWords},        {3, false, false, 4000, 4096 * 16 + 3},
+      {1, false, false, 100000, 131071},   {1, false, false, 4096 * 9 - 75, 4096 * 11},
+      {1, false, true, 0, kWords},         {3, false, true, 65536 - 75, kWords},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "type " << int(c.type) << " from " << c.playStart
-                                      << " to " << c.playEnd);
+    SCOPED_TRACE(::testing::Message() << "type " << int(c.type) << " fragmented " << c.fragmented
+                                      << " one block per read " << c.oneBlockPerRead << " from "
+                                      << c.playStart << " to " << c.playEnd);
     s.playStart = c.playStart;
     s.playEnd = c.playEnd;
-    auto disc = UseSamples({s}, c.type, true);
-    ASSERT_EQ(Write(disc, "HUGE", {}, RecordLength(c.type)), 1);
+    auto disc = UseSamples({s}, c.type, c.fragmented);
+    OneBlockPerRead oneBlock(*source_);
+    if (c.oneBlockPerRead) SetSectorSource(&oneBlock);
+    const int written = Write(disc, "HUGE", {}, RecordLength(c.type));
+    SetSectorSource(source_.get());
+    ASSERT_EQ(written, 1);
+    if (c.oneBlockPerRead) {
+      EXPECT_GT(oneBlock.refused, 0);
+    }
     const auto b = ReadBytes(PathOf("HUGE"));
     const uint32_t last = c.playEnd < kWords ? c.playEnd : kWords - 1;
     const uint32_t words = last + 1 - c.playStart;
