@@ -1,12 +1,15 @@
-// corvix-bench-disc IMAGE [MEGABYTES]
+// corvix-bench-disc IMAGE [MEGABYTES] [--contiguous]
 //
 // Writes a full-size Akai S1000 disc for the benchmark: ten or more
 // partitions, each with a few volumes of programs and samples of realistic
 // sizes (mono and L/R pairs, loops, several rates), FAT chains interleaved
-// as on a disc written over time. The same arguments give the same image.
+// as on a disc written over time (with --contiguous, each file in one run
+// of blocks, as on a disc written in one go). The same arguments give the
+// same image.
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <cstring>
 #include <string>
 
 #include "akai_disc_builder.h"
@@ -27,7 +30,7 @@ std::string Numbered(const char* stem, int n) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: corvix-bench-disc IMAGE [MEGABYTES]\n");
+    std::fprintf(stderr, "usage: corvix-bench-disc IMAGE [MEGABYTES] [--contiguous]\n");
     return 2;
   }
   const double megabytes = argc > 2 ? std::atof(argv[2]) : 650.0;
@@ -41,7 +44,7 @@ int main(int argc, char** argv) {
   const char* shapes[] = {"sine", "saw", "square", "noise"};
 
   db::DiscSpec discSpec;
-  discSpec.fragmented = true;
+  discSpec.fragmented = !(argc > 3 && std::strcmp(argv[3], "--contiguous") == 0);
   discSpec.partitionSize = kBlocksPerPartition;
   int programNumber = 0, sampleNumber = 0;
   for (int p = 0; p < partitions; ++p) {
@@ -69,7 +72,10 @@ int main(int argc, char** argv) {
           keygroup.highKey = static_cast<uint8_t>(24 + (k + 1) * span - 1);
           for (int channel = 0; channel < (stereo ? 2 : 1); ++channel) {
             db::SampleSpec sample;
-            sample.name = Numbered(stereo ? (channel == 0 ? "L SAMPLE " : "R SAMPLE ") : "SAMPLE ", sampleNumber);
+            // A pair is told by an L and an R at the same place, the last
+            // L or R of each name: "SAMPLE 012 L" and "SAMPLE 012 R".
+            sample.name = Numbered("SAMPLE ", sampleNumber);
+            if (stereo) sample.name += channel == 0 ? " L" : " R";
             sample.sampleRate = rate;
             sample.recordedPitch = static_cast<uint8_t>(keygroup.lowKey + span / 2);
             sample.pcm = db::MakeTone(shapes[random() % 4], 110.0 * (1 + k), length, 0.5, 0.2, rate);

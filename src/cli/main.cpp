@@ -10,12 +10,14 @@
 
 #include "cli/convert_command.h"
 #include "cli/devices_command.h"
+#include "cli/heap.h"
 #include "cli/import_command.h"
 #include "cli/list_command.h"
 #include "cli/terminal_messages.h"
 #include "jobs/convert_job.h"
 
 int main(int argc, char** argv) {
+  corvix::cli::KeepFreedBuffersForReuse();
   CLI::App app{"Corvix: reads Akai S1000 sample CD-ROMs and disc images.", "corvix"};
   app.require_subcommand(1);
   app.set_version_flag("--version", "corvix 1.0");

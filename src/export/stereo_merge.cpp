@@ -14,7 +14,9 @@
 namespace corvix {
 namespace {
 
-constexpr uint32_t kPassBytes = 20480;  // per input file and pass
+// Per input file and pass: 64 Ki frames, so that a merge costs few calls to
+// the file system (the output buffer is twice this; 512 KiB in all).
+constexpr uint32_t kPassBytes = 131072;
 constexpr uint32_t kFormatRecordBytes = 16;
 constexpr uint32_t kSamplerRecordBytes = 68;
 constexpr uint32_t kSamplerWrittenBytes = 60;

@@ -27,6 +27,10 @@ constexpr const char* kDiskFull = "Can't write to file (disk full?)";
 constexpr const char* kCancelled = "Conversion cancelled by user";
 constexpr const char* kTableFull = "Too many samples for one job (1024 at most)";
 constexpr const char* kFolderGone = "The target folder was removed while the job was running";
+// Blocks of sound gathered before they are written: one write per 128 KiB
+// rather than one per 8 KiB block.
+constexpr uint32_t kStagedBlocks = 16;
+constexpr uint32_t kStageBytes = kStagedBlocks * kBlockBytes;
 
 class NoBar : public ProgressBar {
  public:
@@ -186,8 +190,9 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
   }
   WaveOutput out(std::move(file), path);
 
-  // 2. The first block: header and the first sound.
-  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kBlockBytes]);
+  // 2. The first block: header and the first sound. The buffer holds
+  // kStagedBlocks blocks; the first one is read into its start.
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kStageBytes]);
   if (!buffer) return out.Fail(kNoMemory);
   std::memset(buffer.get(), 0, kBlockBytes);
   // A block that can't be read stays silent; the user is told at the end.
@@ -252,27 +257,70 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
   bar->SetRange(0, static_cast<uint32_t>(blocks - 1));
   bar->SetStep(1);
 
-  uint64_t written = 0;
+  // Blocks are read one at a time, each into the next free part of the
+  // buffer, and the sound gathered there is written when the buffer is full
+  // and after the last block. The gathered bytes are always one run: only
+  // the first block starts inside it (at offset), only the last one may end
+  // short, and every block between is whole.
+  uint64_t written = 0;  // bytes taken into the file, gathered or written
+  uint32_t runFrom = offset, runEnd = offset;
+  auto writeRun = [&]() {
+    if (!out.WriteAll(buffer.get() + runFrom, runEnd - runFrom)) return false;
+    runFrom = runEnd = 0;
+    return true;
+  };
   uint16_t next = kChainEnd;
   if (haveBlock) {
     const uint64_t n = std::min<uint64_t>(bytesWanted, kBlockBytes - offset);
-    if (!out.WriteAll(buffer.get() + offset, n)) return out.Fail(kDiskFull);
+    runEnd += static_cast<uint32_t>(n);
     written += n;
     next = follow(block);
   }
+  // Where the chain goes on to the next block of the disc, the blocks that
+  // follow are read with the block at hand, in one read of up to
+  // kMaxBlocksPerRead blocks (as far as the buffer and the range reach);
+  // they are then taken from the buffer, each still in a step of its own.
   uint64_t done = kBlockBytes;
+  uint32_t blocksInBuffer = 0;  // blocks read ahead, from runEnd on
   for (uint64_t counter = 1; next != kChainEnd && counter < blocks; ++counter) {
     if (CancelRequested) return out.Fail(kCancelled, kStyleWarning);
     bar->StepIt();
-    std::memset(buffer.get(), 0, kBlockBytes);
-    if (!ReadDiscBlock(partition, next, buffer.get())) unreadable = true;
+    if (blocksInBuffer == 0) {
+      if (runEnd + kBlockBytes > kStageBytes && !writeRun()) return out.Fail(kDiskFull);
+      const uint64_t room = std::min<uint64_t>(
+          {(kStageBytes - runEnd) / kBlockBytes, blocks - counter, kMaxBlocksPerRead});
+      // Only a peek along the chain: follow() below still decides where it
+      // ends, so blocks read ahead past a loop are never used.
+      uint16_t count = 1;
+      for (uint16_t last = next; count < room; ++count) {
+        const uint16_t after = NextFileBlock(last);
+        if (after != static_cast<uint16_t>(last + 1)) break;
+        last = after;
+      }
+      uint8_t* slot = buffer.get() + runEnd;
+      std::memset(slot, 0, size_t{count} * kBlockBytes);
+      if (count == 1) {
+        if (!ReadDiscBlock(partition, next, slot)) unreadable = true;
+      } else if (!ReadDiscBlocks(partition, next, count, slot)) {
+        // A failed read may have delivered none of its blocks: block by
+        // block, each that can be read is.
+        for (uint16_t i = 0; i < count; ++i) {
+          uint8_t* into = slot + size_t{i} * kBlockBytes;
+          std::memset(into, 0, kBlockBytes);
+          if (!ReadDiscBlock(partition, static_cast<uint16_t>(next + i), into)) unreadable = true;
+        }
+      }
+      blocksInBuffer = count;
+    }
     const uint64_t n = std::min<uint64_t>(kBlockBytes, total - done);
-    if (!out.WriteAll(buffer.get(), n)) return out.Fail(kDiskFull);
+    runEnd += static_cast<uint32_t>(n);
     written += n;
+    --blocksInBuffer;
     next = follow(next);
     done += kBlockBytes;
     CurrentProgressUi().PumpMessages();
   }
+  if (!writeRun()) return out.Fail(kDiskFull);
 
   // The loop as written: within the words that reached the file (a chain
   // that ends early leaves fewer than the play range asked for).

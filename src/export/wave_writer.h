@@ -3,8 +3,11 @@
 // and loop, and (for conversions) a `3gix` chunk with its group index.
 //
 // The sound is copied block by block straight from the disc along the
-// partition's FAT, unchanged. Between blocks the writer steps the progress
-// bar, lets the interface process its messages and honours Cancel.
+// partition's FAT, unchanged, and written 16 blocks at a time (128 KiB of
+// buffer per call); blocks of the chain that follow each other on the disc
+// are read together, up to 8 in one read. Between blocks the writer steps
+// the progress bar, lets the interface process its messages and honours
+// Cancel.
 #pragma once
 
 #include <cstdint>

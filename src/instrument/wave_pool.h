@@ -14,7 +14,9 @@
 
 namespace corvix {
 
-constexpr uint32_t kWaveCopyBytes = 40960;  // one buffer, whatever the wave's size
+// One buffer, whatever the wave's size; large enough that a copy costs few
+// calls to the file system.
+constexpr uint32_t kWaveCopyBytes = 262144;
 
 // Where each wave's LIST header lies, counted from the first byte after the
 // "wvpl" list type; meaningful from its copy until the "ptbl" is patched.

@@ -57,6 +57,15 @@ bool ReadDiscBlock(uint16_t partition, uint16_t block, uint8_t* buffer) {
   return IsFileBlock(block) && ReadBlock(partition, block, buffer);
 }
 
+bool ReadDiscBlocks(uint16_t partition, uint16_t block, uint16_t count, uint8_t* buffer) {
+  if (count == 0 || count > kMaxBlocksPerRead) return false;
+  const uint32_t last = uint32_t{block} + count - 1;
+  // File blocks are one range of numbers: the first and the last decide.
+  if (!IsFileBlock(block) || !IsFileBlock(last)) return false;
+  return ReadPartitionSectors(partition, block, 0, static_cast<uint16_t>(count * kSectorsPerBlock),
+                              buffer, count * kBlockBytes);
+}
+
 bool IsFileBlock(uint32_t block) {
   // Blocks 0 to 2 hold the partition header; no file starts or goes on there.
   return block < AkaiDisk.partitionSize && block < kFatEntries && block * kBlockBytes >= kHeaderBytes;

@@ -116,6 +116,14 @@ uint32_t RecordLength(uint8_t volumeType);
 // block of the partition (nothing is read) or the source reports a failure.
 bool ReadDiscBlock(uint16_t partition, uint16_t block, uint8_t* buffer);
 
+// Reads `count` consecutive blocks from `block` of `partition` in one
+// ReadSectors into buffer, count × kBlockBytes long and zero-filled by the
+// caller; count is at most kMaxBlocksPerRead. False when one of the blocks is
+// not a file block (nothing is read) or the source reports a failure (a
+// drive may then have delivered none of the blocks).
+constexpr uint16_t kMaxBlocksPerRead = 8;  // 64 KiB, what any SCSI adapter moves at once
+bool ReadDiscBlocks(uint16_t partition, uint16_t block, uint16_t count, uint8_t* buffer);
+
 // True when block can be part of a file of the current partition: inside the
 // partition and inside the FAT.
 bool IsFileBlock(uint32_t block);

@@ -3,13 +3,19 @@
 // Everything in the file is untrusted. The image is read through a bounded
 // scratch buffer, one file read per chunk of sectors, and a sector's user
 // data is copied to the caller only when the whole raw sector arrived and
-// looks like a data sector. Only portable calls: std::FILE plus a 64-bit seek
-// (fseeko, or _fseeki64 on Windows) so images past 2 GiB work everywhere.
+// looks like a data sector. Portable calls: std::FILE plus a 64-bit seek
+// (fseeko, or _fseeki64 on Windows) so images past 2 GiB work everywhere;
+// elsewhere than Windows a read at an offset is one pread on the stream's
+// descriptor.
 #if !defined(_WIN32) && !defined(_FILE_OFFSET_BITS)
 #define _FILE_OFFSET_BITS 64  // 64-bit off_t for fseeko/ftello on 32-bit hosts
 #endif
 
 #include "media/disc_image.h"
+
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -113,12 +119,29 @@ std::optional<uint64_t> FileSize(std::FILE* file) {
   return static_cast<uint64_t>(end);
 }
 
-// Reads up to size bytes at offset; returns how many arrived.
+// Reads up to size bytes at offset; returns how many arrived. Where the
+// system reads at a position in one call (pread), a read costs one call
+// rather than a seek and a read; the stream's own position is not used.
 size_t ReadAt(std::FILE* file, uint64_t offset, uint8_t* dest, size_t size) {
+#if defined(_WIN32)
   if (!SeekTo(file, offset)) return 0;
   size_t got = std::fread(dest, 1, size, file);
   if (got < size) std::clearerr(file);
   return got;
+#else
+  if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return 0;
+  const int fd = fileno(file);
+  size_t got = 0;
+  while (got < size) {
+    const uint64_t at = offset + got;
+    if (at > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) break;
+    const ssize_t n = ::pread(fd, dest + got, size - got, static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return got;
+#endif
 }
 
 bool HasSync(const uint8_t* raw) { return std::equal(kSync.begin(), kSync.end(), raw); }

@@ -6,12 +6,17 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <limits>
 
 #include "riff/file_system.h"
 
 namespace corvix {
 namespace {
 
+// Reads and writes name their position (pread, pwrite) and Seek only
+// records it: a seek costs no call into the system, and the RIFF writer's
+// seeks to patch chunk sizes come for free. Every Write still reaches the
+// file before it returns, so a full disk shows in its count as before.
 class PosixFile : public PlatformFile {
  public:
   explicit PosixFile(int fd) : fd_(fd) {}
@@ -23,12 +28,16 @@ class PosixFile : public PlatformFile {
     size_t done = 0;
     auto* out = static_cast<char*>(buffer);
     while (done < bytes) {
-      const ssize_t got = ::read(fd_, out + done, bytes - done);
+      const ssize_t got = ::pread(fd_, out + done, bytes - done, At(done));
       if (got < 0 && errno == EINTR) continue;
-      if (got < 0) return done > 0 ? static_cast<int64_t>(done) : -1;
+      if (got < 0) {
+        if (done == 0) return -1;
+        break;
+      }
       if (got == 0) break;
       done += static_cast<size_t>(got);
     }
+    position_ += done;
     return static_cast<int64_t>(done);
   }
 
@@ -36,16 +45,20 @@ class PosixFile : public PlatformFile {
     size_t done = 0;
     const auto* in = static_cast<const char*>(buffer);
     while (done < bytes) {
-      const ssize_t put = ::write(fd_, in + done, bytes - done);
+      const ssize_t put = ::pwrite(fd_, in + done, bytes - done, At(done));
       if (put < 0 && errno == EINTR) continue;
       if (put <= 0) break;
       done += static_cast<size_t>(put);
     }
+    position_ += done;
     return static_cast<int64_t>(done);
   }
 
+  // Any position a file offset can hold is accepted, as lseek would.
   bool Seek(uint64_t position) override {
-    return ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) == static_cast<off_t>(position);
+    if (fd_ < 0 || position > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return false;
+    position_ = position;
+    return true;
   }
 
   int64_t Size() override {
@@ -60,7 +73,10 @@ class PosixFile : public PlatformFile {
   }
 
  private:
+  off_t At(size_t done) const { return static_cast<off_t>(position_ + done); }
+
   int fd_;
+  uint64_t position_ = 0;  // where the next Read or Write starts
 };
 
 class PosixFileSystem : public FileSystem {

@@ -84,8 +84,8 @@ class StereoMergeTest : public ExportTest {
 };
 
 TEST_F(StereoMergeTest, APairBecomesOneTwoChannelFile) {
-  const auto left = Ramp(30000, -500, 3);
-  const auto right = Ramp(30000, 700, -5);
+  const auto left = Ramp(70000, -500, 3);
+  const auto right = Ramp(70000, 700, -5);
   Put("PIANO L     ", MonoWav("PIANO L     ", left, 60));
   Put("PIANO R     ", MonoWav("PIANO R     ", right, 61));
   ASSERT_EQ(MergeStereoFiles("PIANO L     ", "PIANO R     "), 1);
@@ -99,10 +99,10 @@ TEST_F(StereoMergeTest, APairBecomesOneTwoChannelFile) {
   const Chunk* info = root.Find("INFO");
   ASSERT_NE(info, nullptr);
   EXPECT_EQ(std::string(info->children[0].data.begin(), info->children[0].data.end()), "PIANO LR");
-  // 60000 bytes a side: passes of 20480, 20480 and 19040; 120000 bytes out.
+  // 140000 bytes a side: passes of 131072 and 8928; 280000 bytes out.
   const auto& data = root.Find("data")->data;
-  ASSERT_EQ(data.size(), 120000u);
-  for (size_t i : {size_t{0}, size_t{10239}, size_t{10240}, size_t{29999}}) {
+  ASSERT_EQ(data.size(), 280000u);
+  for (size_t i : {size_t{0}, size_t{65535}, size_t{65536}, size_t{69999}}) {
     SCOPED_TRACE(i);
     EXPECT_EQ(static_cast<int16_t>(U16At(data, 4 * i)), left[i]);
     EXPECT_EQ(static_cast<int16_t>(U16At(data, 4 * i + 2)), right[i]);
@@ -111,7 +111,7 @@ TEST_F(StereoMergeTest, APairBecomesOneTwoChannelFile) {
 
   const auto sound = ReadWithSndfile(dir_ / "PIANO LR.wav");
   EXPECT_EQ(sound.channels, 2);
-  EXPECT_EQ(sound.frames, 30000);
+  EXPECT_EQ(sound.frames, 70000);
   EXPECT_EQ(sound.loopStart, 1u);
 }
 

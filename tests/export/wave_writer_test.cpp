@@ -347,6 +347,97 @@ TEST_F(WaveWriterTest, ChainsThatEndEarlyEndTheCopyAndTheLoopStaysInTheData) {
   }
 }
 
+// A source that refuses every read of more than one block, as a drive whose
+// adapter moves less at once might.
+class OneBlockPerRead : public SectorSource {
+ public:
+  explicit OneBlockPerRead(SectorSource& inner) : inner_(inner) {}
+  bool ReadSectors(uint32_t lba, uint16_t count, uint8_t* buffer, uint32_t size) override {
+    if (count > kSectorsPerBlock) {
+      ++refused;
+      return false;
+    }
+    return inner_.ReadSectors(lba, count, buffer, size);
+  }
+  std::string Describe() const override { return "one block per read"; }
+  int refused = 0;
+
+ private:
+  SectorSource& inner_;
+};
+
+// Sound longer than the writer's buffer (16 blocks) is written in several
+// runs, and blocks that follow each other on the disc are read together; the
+// file must be the same as for a copy block by block, whichever block the
+// play range starts in, contiguous or fragmented, also when the source
+// refuses reads of several blocks. A full disk or Cancel in a later run must
+// leave no file.
+TEST_F(WaveWriterTest, SoundLongerThanTheBufferIsCopiedWhole) {
+  constexpr uint32_t kWords = 160000;  // 40 blocks: three runs
+  SampleSpec s = testing::Sample("HUGE", kWords);
+  for (size_t i = 0; i < s.pcm.size(); ++i) s.pcm[i] = static_cast<int16_t>(i * 7919u + 13);
+  s.playbackType = 2;
+  struct Case {
+    uint8_t type;
+    bool fragmented;
+    bool oneBlockPerRead;
+    uint32_t playStart;
+    uint32_t playEnd;
+  };
+  const Case cases[] = {
+      {1, true, false, 0, kWords},         {3, true, false, 0, kWords},
+      {1, true, false, 65536 - 75, kWords}, {3, true, false, 4000, 4096 * 16 + 3},
+      {1, true, false, 100000, 131071},    {1, true, false, 0, 4096 * 16 - 75},
+      {1, false, false, 0, kWords},        {3, false, false, 4000, 4096 * 16 + 3},
+      {1, false, false, 100000, 131071},   {1, false, false, 4096 * 9 - 75, 4096 * 11},
+      {1, false, true, 0, kWords},         {3, false, true, 65536 - 75, kWords},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "type " << int(c.type) << " fragmented " << c.fragmented
+                                      << " one block per read " << c.oneBlockPerRead << " from "
+                                      << c.playStart << " to " << c.playEnd);
+    s.playStart = c.playStart;
+    s.playEnd = c.playEnd;
+    auto disc = UseSamples({s}, c.type, c.fragmented);
+    OneBlockPerRead oneBlock(*source_);
+    if (c.oneBlockPerRead) SetSectorSource(&oneBlock);
+    const int written = Write(disc, "HUGE", {}, RecordLength(c.type));
+    SetSectorSource(source_.get());
+    ASSERT_EQ(written, 1);
+    if (c.oneBlockPerRead) {
+      EXPECT_GT(oneBlock.refused, 0);
+    }
+    const auto b = ReadBytes(PathOf("HUGE"));
+    const uint32_t last = c.playEnd < kWords ? c.playEnd : kWords - 1;
+    const uint32_t words = last + 1 - c.playStart;
+    ASSERT_EQ(U32At(b, 72), 2 * words);
+    ASSERT_GE(b.size(), 76u + 2 * words);
+    EXPECT_EQ(std::vector<uint8_t>(b.begin() + 76, b.begin() + 76 + 2 * words),
+              PcmBytes(s.pcm, c.playStart, words));
+  }
+
+  s.playStart = 0;
+  s.playEnd = kWords;
+  auto disc = UseSamples({s}, 1, true);
+  // Head 88 bytes, then the first run of 16 blocks less the header's 150.
+  for (int64_t budget : {88 + 131072 - 150, 88 + 200000}) {
+    SCOPED_TRACE(budget);
+    ClearPendingError();
+    files_.writeBudget = budget;
+    EXPECT_EQ(Write(disc, "HUGE"), 0);
+    EXPECT_STREQ(PendingError.text, "Can't write to file (disk full?)");
+    EXPECT_TRUE(ListFolder(dir_.path()).empty());
+  }
+  files_.writeBudget = -1;
+  ClearPendingError();
+  progress_.record = {};
+  progress_.cancelAtPump = 25;
+  EXPECT_EQ(Write(disc, "HUGE"), 0);
+  EXPECT_STREQ(PendingError.text, "Conversion cancelled by user");
+  EXPECT_EQ(progress_.record.steps, 25);
+  EXPECT_TRUE(ListFolder(dir_.path()).empty());
+}
+
 // Cancel before a further block: the first such check, one in the middle
 // and the last one; a press after the last block comes too late to matter.
 TEST_F(WaveWriterTest, CancelDeletesThePartialFile) {

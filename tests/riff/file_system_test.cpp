@@ -83,5 +83,33 @@ TEST(PlatformFileSystemTest, TempFilesFoldersMovesAndDeletes) {
   EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"VIOLINS     ", "target"}));
 }
 
+// Reads and writes start where the last Seek put them and move on by what
+// they moved: patching a size field and going back on, writing past the end
+// (the gap reads as zeros), reading the end of a file.
+TEST(PlatformFileSystemTest, ReadsAndWritesStartAtTheSoughtPosition) {
+  TempDir dir;
+  const std::string path = dir / "file";
+  auto file = PlatformFileSystem().Open(path, OpenMode::kCreate);
+  ASSERT_NE(file, nullptr);
+  const uint8_t body[] = {1, 2, 3, 4, 5, 6, 7, 8};
+  ASSERT_EQ(file->Write(body, 8), 8);
+  ASSERT_TRUE(file->Seek(2));
+  const uint8_t patch[] = {0xAA, 0xBB};
+  ASSERT_EQ(file->Write(patch, 2), 2);
+  ASSERT_EQ(file->Write(patch, 1), 1);  // goes on after the patch
+  ASSERT_TRUE(file->Seek(10));
+  ASSERT_EQ(file->Write(patch + 1, 1), 1);
+  EXPECT_EQ(file->Size(), 11);
+
+  uint8_t got[16] = {};
+  ASSERT_TRUE(file->Seek(6));
+  ASSERT_EQ(file->Read(got, sizeof got), 5);  // to the end, no further
+  EXPECT_EQ(std::vector<uint8_t>(got, got + 5), (std::vector<uint8_t>{7, 8, 0, 0, 0xBB}));
+  EXPECT_EQ(file->Read(got, sizeof got), 0);
+  ASSERT_TRUE(file->Close());
+  EXPECT_EQ(ReadBytes(path),
+            (std::vector<uint8_t>{1, 2, 0xAA, 0xBB, 0xAA, 6, 7, 8, 0, 0, 0xBB}));
+}
+
 }  // namespace
 }  // namespace corvix
