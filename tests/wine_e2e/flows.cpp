@@ -18,6 +18,7 @@
 #include "disc_descriptions.h"
 #include "message_pump.h"
 #include "screenshot.h"
+#include "win_files.h"
 #include "support/riff_walk.h"
 #include "ui_logic/resource_ids.h"
 
@@ -27,6 +28,7 @@ namespace {
 using testing::Chunk;
 using testing::U32At;
 using testing::WalkRiff;
+using wine::BellDisc;
 using wine::Check;
 using wine::Keys;
 using wine::Program;
@@ -34,6 +36,7 @@ using wine::Pump;
 using wine::PumpUntil;
 using wine::SaveWindowShot;
 using wine::Tone;
+using wine::WriteBytes;
 
 constexpr const char* kInquiry = "VELTREX|CD-ROM DRIVE 40X|1.00";
 constexpr const char* kDriveItem = "VELTREX  CD-ROM DRIVE 40X";
@@ -100,19 +103,6 @@ discbuilder::DiscSpec DriveDisc() {
   }
   many.programs = {manyProgram};
   disc.partitions[1].volumes = {brass, many};
-  return disc;
-}
-
-// A second disc, for the disc change and the disc image.
-discbuilder::DiscSpec OtherDisc() {
-  using namespace discbuilder;
-  DiscSpec disc;
-  disc.partitions.resize(1);
-  VolumeSpec v;
-  v.name = "IMAGE VOL";
-  v.samples = {Tone("BELL", 2000, 440.0)};
-  v.programs = {Program("BELLS", {Keys(60, 84, {"BELL"})})};
-  disc.partitions[0].volumes = {v};
   return disc;
 }
 
@@ -736,7 +726,7 @@ bool Control(const Corvix& corvix, const std::string& text) {
 
 void FailuresFlow(const Paths& paths) {
   const std::string other = paths.work + "other.iso", blank = paths.work + "blank.iso";
-  if (!WriteDisc(OtherDisc(), other) || !WriteDisc(DriveDisc(), paths.work + "drive.iso")) return;
+  if (!WriteDisc(BellDisc(), other) || !WriteDisc(DriveDisc(), paths.work + "drive.iso")) return;
   WriteBytes(blank, std::vector<uint8_t>(64 * 2048, 0));
 
   Step("a drive not ready three times, then ready");
@@ -982,7 +972,7 @@ void AboutHelpFlow(const Paths& paths) {
 
 void DiscImageFlow(const Paths& paths) {
   Step("a cue sheet and its raw image");
-  discbuilder::DiscSpec disc = OtherDisc();
+  discbuilder::DiscSpec disc = BellDisc();
   disc.sectorBytes = 2352;
   disc.cueSheet = true;
   const std::string bin = paths.work + "other.bin";

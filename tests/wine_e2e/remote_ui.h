@@ -132,8 +132,7 @@ bool SetForeground(HWND window);
 void Click(POINT at, bool right, bool twice = false);
 void PressKey(WORD key);
 
-// Files.
-bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+// Files (WriteBytes is in win_files.h).
 std::vector<uint8_t> ReadBytes(const std::string& path);
 // Names in folder matching pattern ("*.wav"), sorted; folders marked by a
 // trailing '\'.

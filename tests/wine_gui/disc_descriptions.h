@@ -34,4 +34,17 @@ inline discbuilder::KeygroupSpec Keys(uint8_t low, uint8_t high, std::vector<std
   return k;
 }
 
+// A small second disc (one volume "IMAGE VOL", one program BELLS), for a
+// disc change and for opening a disc image.
+inline discbuilder::DiscSpec BellDisc() {
+  discbuilder::DiscSpec disc;
+  disc.partitions.resize(1);
+  discbuilder::VolumeSpec v;
+  v.name = "IMAGE VOL";
+  v.samples = {Tone("BELL", 2000, 440.0)};
+  v.programs = {Program("BELLS", {Keys(60, 84, {"BELL"})})};
+  disc.partitions[0].volumes = {v};
+  return disc;
+}
+
 }  // namespace corvix::wine

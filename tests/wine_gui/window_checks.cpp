@@ -19,6 +19,7 @@
 #include "jobs/progress.h"
 #include "media/scsi_device.h"
 #include "message_pump.h"
+#include "win_files.h"
 #include "screenshot.h"
 #include "ui/main_window.h"
 #include "ui_logic/batch_list.h"
@@ -110,16 +111,6 @@ void CheckLayout(bool batchShown) {
   }
 }
 
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                  written == bytes.size();
-  CloseHandle(file);
-  return ok;
-}
-
 int CountFiles(const std::string& pattern) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(pattern.c_str(), &found);
@@ -158,18 +149,6 @@ discbuilder::DiscSpec TestDisc() {
   brass.samples = {Tone("HORN", 2000, 220.0)};
   brass.programs = {Program("HORNS", {Keys(40, 80, {"HORN"})})};
   discSpec.partitions[1].volumes = {brass};
-  return discSpec;
-}
-
-discbuilder::DiscSpec ImageDisc() {
-  using namespace discbuilder;
-  DiscSpec discSpec;
-  discSpec.partitions.resize(1);
-  VolumeSpec v;
-  v.name = "IMAGE VOL";
-  v.samples = {Tone("BELL", 2000, 440.0)};
-  v.programs = {Program("BELLS", {Keys(60, 84, {"BELL"})})};
-  discSpec.partitions[0].volumes = {v};
   return discSpec;
 }
 
@@ -299,10 +278,10 @@ void RunWindowChecks(const GuiPaths& paths) {
   g_paths = paths;
   std::string error;
   const bool built = discbuilder::WriteDiscImage(TestDisc(), paths.work + "test.iso", &error) &&
-                     discbuilder::WriteDiscImage(ImageDisc(), paths.work + "other.iso", &error);
+                     discbuilder::WriteDiscImage(BellDisc(), paths.work + "other.iso", &error);
   Section("test discs");
   if (!Check(built, "discs written", __FILE__, __LINE__, error)) return;
-  CHECK(WriteFile(paths.work + "blank.iso", std::vector<uint8_t>(64 * 2048, 0)));
+  CHECK(WriteBytes(paths.work + "blank.iso", std::vector<uint8_t>(64 * 2048, 0)));
   SetEnvironmentVariableA("CORVIX_STANDIN_IMAGE", (paths.work + "test.iso").c_str());
   SetEnvironmentVariableA("CORVIX_STANDIN_INQUIRY", "VELTREX|CD-ROM DRIVE 40X|1.00");
 
