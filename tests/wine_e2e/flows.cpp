@@ -636,7 +636,7 @@ void SelectVolume(const Corvix& corvix, int partition, int volume, int rows) {
 void CancelFlow(const Paths& paths) {
   Step("start on a slow drive");
   Corvix corvix;
-  if (!StartOnDriveDisc(corvix, paths, {{"CORVIX_STANDIN_READ_DELAY_MS", "15"}})) return;
+  if (!StartOnDriveDisc(corvix, paths, {{"CORVIX_STANDIN_SECTOR_DELAY_MS", "5"}})) return;
 
   Step("Import Waves of LONG, Cancel in the transfer dialog");
   const std::string waves = paths.work + "waves";
@@ -839,7 +839,7 @@ bool ConvertMenuOpens(const Corvix& corvix) {
 void BusyFlow(const Paths& paths) {
   Step("start on a slow drive");
   Corvix corvix;
-  if (!StartOnDriveDisc(corvix, paths, {{"CORVIX_STANDIN_READ_DELAY_MS", "15"}})) return;
+  if (!StartOnDriveDisc(corvix, paths, {{"CORVIX_STANDIN_SECTOR_DELAY_MS", "5"}})) return;
   SetForeground(corvix.window);
   EXPECT(ConvertMenuOpens(corvix), "the menu bar works before the job");
 

@@ -160,7 +160,7 @@ Corvix::~Corvix() {
 bool Corvix::Start(const Paths& paths, const std::vector<std::pair<std::string, std::string>>& settings) {
   for (const char* name : {"CORVIX_STANDIN_IMAGE", "CORVIX_STANDIN_UNIT", "CORVIX_STANDIN_INQUIRY",
                            "CORVIX_STANDIN_TYPE", "CORVIX_STANDIN_TUR", "CORVIX_STANDIN_HANG",
-                           "CORVIX_STANDIN_READ_DELAY_MS", "CORVIX_STANDIN_CONTROL"}) {
+                           "CORVIX_STANDIN_SECTOR_DELAY_MS", "CORVIX_STANDIN_CONTROL"}) {
     SetEnvironmentVariableA(name, nullptr);
   }
   logPath = paths.work + "standin.log";

@@ -21,8 +21,10 @@
 //   CORVIX_STANDIN_LOG       a file that gets one line per command
 //                            ("INQUIRY 0:1:0", "READ 16 4", "TUR 2/04/01",
 //                            "PREVENT 1", "ABORT 0")
-//   CORVIX_STANDIN_READ_DELAY_MS  each READ(10) takes this long (a slow
-//                            drive, so that a person can press Cancel)
+//   CORVIX_STANDIN_SECTOR_DELAY_MS  each sector a READ(10) asks for takes
+//                            this long (a slow drive, so that a person can
+//                            press Cancel, however many sectors a read asks
+//                            for)
 //   CORVIX_STANDIN_CONTROL   a file that another process may write while the
 //                            unit runs: before each TEST UNIT READY, if it
 //                            exists, its lines "image=PATH" and "tur=ANSWERS"
@@ -56,7 +58,7 @@ struct Config {
   bool hangReads = false;
   bool ignoreAbort = false;
   std::string log;
-  DWORD readDelayMs = 0;
+  DWORD sectorDelayMs = 0;
   std::string control;
 };
 
@@ -119,7 +121,7 @@ void Configure() {
   c.hangReads = hang == "read" || hang == "read-ignore-abort";
   c.ignoreAbort = hang == "read-ignore-abort";
   c.log = Env("CORVIX_STANDIN_LOG");
-  c.readDelayMs = static_cast<DWORD>(std::strtoul(Env("CORVIX_STANDIN_READ_DELAY_MS").c_str(), nullptr, 10));
+  c.sectorDelayMs = static_cast<DWORD>(std::strtoul(Env("CORVIX_STANDIN_SECTOR_DELAY_MS").c_str(), nullptr, 10));
   c.control = Env("CORVIX_STANDIN_CONTROL");
   g_config = std::move(c);
   g_configured = true;
@@ -266,7 +268,10 @@ DWORD WINAPI Worker(void* parameter) {
   DWORD delay = 0;
   {
     Locked lock;
-    if (srb->CDBByte[0] == 0x28) delay = g_config.readDelayMs;
+    if (srb->CDBByte[0] == 0x28) {
+      const DWORD sectors = (DWORD{srb->CDBByte[7]} << 8) | srb->CDBByte[8];
+      delay = g_config.sectorDelayMs * sectors;
+    }
   }
   if (delay > 0) Sleep(delay);
   {
