@@ -13,7 +13,8 @@ struct GuiPaths {
 
 // Menus, dialogs, strings, bitmaps and the icon of the program file.
 void RunResourceChecks(const std::string& programPath);
-// Corvix.exe itself, then the main window driven in this process.
+// The main window created in this process, for what the end-to-end tests
+// can't reach from outside (pane layout, device-change notices).
 void RunWindowChecks(const GuiPaths& paths);
 
 }  // namespace corvix::wine
