@@ -86,7 +86,8 @@ void Answer() {
 
 }  // namespace
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK CorvixE2eProbeHook(int code, WPARAM wParam, LPARAM lParam) {
+// Exported by probe.def under its plain name.
+extern "C" LRESULT CALLBACK CorvixE2eProbeHook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION && lParam != 0 && reinterpret_cast<const CWPSTRUCT*>(lParam)->message == ProbeMessageId()) {
     Answer();
   }

@@ -10,6 +10,7 @@
 // reads: it never changes the program's state.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace corvix::e2e {
@@ -45,5 +46,14 @@ struct ProbeBlock {
   ProbeMenuItem items[48];
   ProbeIcon icon;
 };
+
+// The driver and the probe are built for the same architecture as Corvix,
+// and both map this block: its layout is the same in the 32-bit and the
+// 64-bit build (the handles travel as 64-bit numbers), which these facts
+// pin down.
+static_assert(sizeof(ProbeMenuItem) == 76);
+static_assert(offsetof(ProbeBlock, window) == 8 && offsetof(ProbeBlock, menu) == 16);
+static_assert(offsetof(ProbeBlock, items) == 52 && offsetof(ProbeBlock, icon) == 3700);
+static_assert(sizeof(ProbeBlock) == 3704);
 
 }  // namespace corvix::e2e

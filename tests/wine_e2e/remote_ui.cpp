@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstddef>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 
+#include "checks.h"
 #include "message_pump.h"
 #include "ui_logic/resource_ids.h"
 
@@ -47,6 +49,20 @@ class RemoteBlock {
 
 constexpr size_t kTextOffset = 256;
 constexpr int kTextBytes = 512;
+
+// The views' structures are written into Corvix's memory as this build lays
+// them out, which must be how Corvix (built for the same architecture)
+// reads them: pointers are 4 bytes in the product's 32-bit build.
+static_assert(sizeof(void*) == 4 ? sizeof(TVITEMA) == 40 && offsetof(TVITEMA, pszText) == 16
+                                 : sizeof(TVITEMA) == 56 && offsetof(TVITEMA, pszText) == 24);
+static_assert(offsetof(LVITEMA, pszText) == (sizeof(void*) == 4 ? 20 : 24));
+static_assert(sizeof(TVITEMA) <= kTextOffset && sizeof(LVITEMA) <= kTextOffset);
+
+// A look into Corvix that could not be taken fails the flow: nothing may
+// pass for want of seeing it.
+void CantObserve(const char* what, const std::string& why) {
+  wine::Check(false, what, __FILE__, __LINE__, why);
+}
 
 struct FindState {
   DWORD pid;
@@ -201,10 +217,22 @@ bool Corvix::Start(const Paths& paths, const std::vector<std::pair<std::string, 
       },
       20000);
   if (!shown) return false;
-  if (probeModule_ != nullptr) {
-    auto hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probeModule_, kProbeHookExport)));
-    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
-    if (hook != nullptr) hook_ = SetWindowsHookExA(WH_CALLWNDPROC, hook, probeModule_, thread);
+  // Menus and message-box icons are read through the probe: without it the
+  // flow can't see them, so a missing probe stops the flow here.
+  if (probe_ == nullptr || probeModule_ == nullptr) {
+    CantObserve("the probe DLL and its shared block", "corvix_e2e_probe.dll in " + paths.programFolder);
+    return false;
+  }
+  auto hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probeModule_, kProbeHookExport)));
+  if (hook == nullptr) {
+    CantObserve("the probe's hook is exported by its plain name", kProbeHookExport);
+    return false;
+  }
+  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  hook_ = SetWindowsHookExA(WH_CALLWNDPROC, hook, probeModule_, thread);
+  if (hook_ == nullptr) {
+    CantObserve("the probe's hook installed in Corvix", "error " + std::to_string(GetLastError()));
+    return false;
   }
   return true;
 }
@@ -270,6 +298,7 @@ void Corvix::Command(int id) const { PostMessageA(window, WM_COMMAND, static_cas
 
 std::string Corvix::TreeText(HWND treeView, HTREEITEM item) const {
   RemoteBlock block(process_.hProcess, kTextOffset + kTextBytes);
+  if (!block.ok()) CantObserve("memory in Corvix for a tree item", "VirtualAllocEx failed");
   if (!block.ok() || item == nullptr) return "<no item>";
   TVITEMA data{};
   data.mask = TVIF_TEXT;
@@ -280,10 +309,13 @@ std::string Corvix::TreeText(HWND treeView, HTREEITEM item) const {
   block.Write(kTextOffset, &zero, 1);
   block.Write(0, &data, sizeof data);
   DWORD_PTR result = 0;
-  SendMessageTimeoutA(treeView, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(block.at(0)), SMTO_NORMAL, 5000,
-                      &result);
+  const bool sent = SendMessageTimeoutA(treeView, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(block.at(0)),
+                                        SMTO_NORMAL, 5000, &result) != 0;
   char text[kTextBytes] = {};
-  block.Read(kTextOffset, text, sizeof text - 1);
+  if (!sent || result == 0 || !block.Read(kTextOffset, text, sizeof text - 1)) {
+    CantObserve("a tree item's text read from Corvix", sent ? "TVM_GETITEMA failed" : "no answer");
+    return "<unread>";
+  }
   return text;
 }
 
@@ -320,7 +352,10 @@ int Corvix::RowCount(HWND list) const { return static_cast<int>(SendMessageA(lis
 
 std::string Corvix::Cell(HWND list, int row, int column) const {
   RemoteBlock block(process_.hProcess, kTextOffset + kTextBytes);
-  if (!block.ok()) return "<no memory>";
+  if (!block.ok()) {
+    CantObserve("memory in Corvix for a list cell", "VirtualAllocEx failed");
+    return "<no memory>";
+  }
   LVITEMA data{};
   data.iSubItem = column;
   data.pszText = block.at(kTextOffset);
@@ -330,7 +365,10 @@ std::string Corvix::Cell(HWND list, int row, int column) const {
   block.Write(0, &data, sizeof data);
   SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(block.at(0)));
   char text[kTextBytes] = {};
-  block.Read(kTextOffset, text, sizeof text - 1);
+  if (!block.Read(kTextOffset, text, sizeof text - 1)) {
+    CantObserve("a list cell read from Corvix", "ReadProcessMemory failed");
+    return "<unread>";
+  }
   return text;
 }
 
@@ -342,17 +380,21 @@ std::vector<std::string> Corvix::Column(HWND list, int column) const {
 
 void Corvix::SelectRows(HWND list, const std::vector<int>& rows) const {
   RemoteBlock block(process_.hProcess, sizeof(LVITEMA));
-  if (!block.ok()) return;
+  if (!block.ok()) {
+    CantObserve("memory in Corvix to select rows", "VirtualAllocEx failed");
+    return;
+  }
   LVITEMA data{};
   data.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
   data.state = 0;
-  block.Write(0, &data, sizeof data);
-  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(block.at(0)));
+  bool done = block.Write(0, &data, sizeof data) &&
+              SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(block.at(0)));
   for (int row : rows) {
     data.state = LVIS_SELECTED | LVIS_FOCUSED;
-    block.Write(0, &data, sizeof data);
-    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(block.at(0)));
+    done = done && block.Write(0, &data, sizeof data) &&
+           SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(block.at(0)));
   }
+  if (!done) CantObserve("rows selected in Corvix", "LVM_SETITEMSTATE failed");
 }
 
 int Corvix::SelectedCount(HWND list) const {
@@ -363,21 +405,27 @@ POINT Corvix::RowPoint(HWND list, int row) const {
   RemoteBlock block(process_.hProcess, sizeof(RECT));
   RECT r{};
   r.left = LVIR_LABEL;
-  block.Write(0, &r, sizeof r);
-  SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(block.at(0)));
-  block.Read(0, &r, sizeof r);
+  if (!block.ok() || !block.Write(0, &r, sizeof r) ||
+      !SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(block.at(0))) ||
+      !block.Read(0, &r, sizeof r)) {
+    CantObserve("a row's place read from Corvix", "row " + std::to_string(row));
+  }
   POINT p{r.left + 12, (r.top + r.bottom) / 2};
   ClientToScreen(list, &p);
   return p;
 }
 
 bool Corvix::AskProbe(ProbeBlock& block) const {
-  if (probe_ == nullptr || hook_ == nullptr) return false;
+  if (probe_ == nullptr || hook_ == nullptr) {
+    CantObserve("the probe answers", "no probe hooked into Corvix");
+    return false;
+  }
   block.answered = 0;
   *probe_ = block;
   DWORD_PTR result = 0;
   SendMessageTimeoutA(window, probeMessage_, 0, 0, SMTO_NORMAL, 10000, &result);
   block = *probe_;
+  if (block.answered != 1) CantObserve("the probe answers", "no answer within 10 s");
   return block.answered == 1;
 }
 
@@ -390,6 +438,7 @@ std::vector<MenuItem> Corvix::Menu(std::vector<int> path, HMENU menu) const {
   for (int32_t i = 0; i < block.depth; ++i) block.path[i] = path[static_cast<size_t>(i)];
   std::vector<MenuItem> items;
   if (!AskProbe(block)) return items;
+  if (block.count < 0) CantObserve("a menu of Corvix", "no menu at that place");
   for (int32_t i = 0; i < block.count; ++i) {
     const ProbeMenuItem& p = block.items[i];
     MenuItem item;
@@ -408,6 +457,7 @@ MenuItem Corvix::MenuItemById(std::vector<int> path, uint32_t id) const {
   for (const MenuItem& item : Menu(std::move(path))) {
     if (item.id == id) return item;
   }
+  CantObserve("a menu item", "no item " + std::to_string(id));
   MenuItem none;
   none.text = "<missing>";
   return none;
@@ -417,7 +467,11 @@ bool Corvix::Grayed(uint32_t id) const { return MenuItemById({MENU_POS_CONVERT},
 
 bool Corvix::BatchConverterGrayed() const {
   const std::vector<MenuItem> items = Menu({MENU_POS_CONVERT});
-  return items.size() > MENU_POS_BATCH_CONVERTER && items[MENU_POS_BATCH_CONVERTER].grayed;
+  if (items.size() <= MENU_POS_BATCH_CONVERTER) {
+    CantObserve("the Batch Converter item", std::to_string(items.size()) + " items in the Convert menu");
+    return false;
+  }
+  return items[MENU_POS_BATCH_CONVERTER].grayed;
 }
 
 std::vector<HWND> Corvix::TopWindows(const char* className) const {
