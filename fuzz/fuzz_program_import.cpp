@@ -12,9 +12,9 @@
 
 #include "fuzz_source.h"
 #include "common/user_messages.h"
-#include "export/wave_import.h"
 #include "jobs/conversion_list.h"
 #include "jobs/convert_job.h"
+#include "jobs/import_job.h"
 #include "jobs/job_notes.h"
 #include "jobs/job_state.h"
 #include "media/akai_disk.h"
@@ -50,9 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         corvix::ReadVolumeDirectory(p, static_cast<uint16_t>(v));
         const uint8_t programs = std::min<uint8_t>(corvix::AkaiDisk.volumes[v].programCount, 4);
         for (uint16_t i = 0; i < programs; ++i) {
-          corvix::ImportWavesMode = 1;
-          corvix::WaveTable.count = 0;
-          corvix::ImportProgramWaves(p, v, i, 0);
+          corvix::ImportReport report;
+          corvix::ImportPrograms({{p, static_cast<uint16_t>(v), i}}, &report);
           // The same program as an instrument file (reads its own summary).
           std::unique_ptr<corvix::ConversionItem> item = corvix::MakeConversionItem(p, static_cast<uint16_t>(v), i, nullptr);
           if (item != nullptr) {

@@ -18,25 +18,10 @@
 namespace corvix::cli {
 namespace {
 
-// The job's messages (what it had to leave out) as "corvix: …" lines.
-class CommandLineMessages : public UserMessages {
- public:
-  int ShowMessage(const char* text, const char*, uint32_t style) override {
-    std::fprintf(stderr, "corvix: %s\n", text != nullptr ? text : "");
-    return (style & 0x0F) == kMbRetryCancel ? kIdCancel : kIdOk;
-  }
-};
-
-// Installs a seam for the length of a command.
-struct InstalledSeams {
-  InstalledSeams(ProgressUi* progress, UserMessages* messages) {
-    SetProgressUi(progress);
-    SetUserMessages(messages);
-  }
-  ~InstalledSeams() {
-    SetProgressUi(nullptr);
-    SetUserMessages(nullptr);
-  }
+// Installs the progress seam for the length of a command.
+struct InstalledProgress {
+  explicit InstalledProgress(ProgressUi* progress) { SetProgressUi(progress); }
+  ~InstalledProgress() { SetProgressUi(nullptr); }
 };
 
 std::string Plural(uint32_t n, const char* word) {
@@ -78,20 +63,22 @@ int RunConvert(const ConvertOptions& options, int mode) {
   ImportWavesMode = 0;
   MergeStereoPairs = options.noMerge ? 0 : 1;
 
+  // A program that can't be read is named and left out; the others are done.
   std::unique_ptr<ConversionItem> list;
+  std::vector<std::string> labels;  // of the items in the list
   for (const Selection& s : selections) {
     std::unique_ptr<ConversionItem> item = MakeConversionItem(s.partition, s.volumeSlot, s.programIndex, nullptr);
     if (!item) {
-      std::fprintf(stderr, "corvix: %s: %s\n", s.label.c_str(), PendingError.text);
-      FreeConversionList(list);
-      return 1;
+      std::fprintf(stderr, "corvix: %s\n", PendingError.text);
+      continue;
     }
+    labels.push_back(s.label);
     AppendConversionItem(list, std::move(item));
   }
+  const bool leftOut = labels.size() < selections.size();
 
   TerminalProgress progress(StderrIsTerminal());
-  CommandLineMessages messages;
-  InstalledSeams seams(&progress, &messages);
+  InstalledProgress installed(&progress);
   CancelOnInterrupt interrupt;
   const int ok = ConvertPrograms(list.get(), mode);
   FreeConversionList(list);
@@ -100,9 +87,9 @@ int RunConvert(const ConvertOptions& options, int mode) {
     const ConvertedFile& file = ConversionReport.files[i];
     std::string label;
     if (mode == kCombineMode) {
-      for (const Selection& s : selections) label += (label.empty() ? "" : " + ") + s.label;
-    } else if (i < selections.size()) {
-      label = selections[i].label;
+      for (const std::string& l : labels) label += (label.empty() ? "" : " + ") + l;
+    } else if (i < labels.size()) {
+      label = labels[i];
     }
     std::printf("%s: \"%s\"  (%s, %s)\n", label.c_str(), file.path.c_str(),
                 Plural(file.regions, "region").c_str(), Plural(file.waves, "wave").c_str());
@@ -113,7 +100,7 @@ int RunConvert(const ConvertOptions& options, int mode) {
     std::fprintf(stderr, "corvix: %s\n", PendingError.text);
     return 1;
   }
-  return 0;
+  return leftOut ? 1 : 0;
 }
 
 }  // namespace corvix::cli

@@ -8,11 +8,9 @@
 #include "cli/terminal.h"
 #include "cli/terminal_progress.h"
 #include "common/pending_error.h"
-#include "export/wave_import.h"
-#include "jobs/job_notes.h"
+#include "jobs/import_job.h"
 #include "jobs/job_state.h"
 #include "jobs/progress.h"
-#include "riff/file_system.h"
 
 namespace corvix::cli {
 
@@ -45,31 +43,30 @@ int RunImport(const ImportOptions& options) {
   TerminalProgress progress(StderrIsTerminal());
   SetProgressUi(&progress);
   CancelOnInterrupt interrupt;
-  ImportWavesMode = 1;
   MergeStereoPairs = options.noMerge ? 0 : 1;
-  ResetJobNotes();
-  int status = 0;
-  for (const Selection& s : selections) {
-    WaveTable.count = 0;
-    const int ok = ImportProgramWaves(s.partition, s.volumeSlot, s.programIndex, 0);
-    if (!ok || CancelOnInterrupt::Interrupted()) {
-      if (ok) SetPendingError("Conversion cancelled by user", kStyleWarning);
-      std::fprintf(stderr, "corvix: %s\n", PendingError.text);
-      status = 1;
-      break;
-    }
-    std::printf("%s: %u file%s in \"%s\"\n", s.label.c_str(), WaveTable.count,
-                WaveTable.count == 1 ? "" : "s", WaveFolder);
-    for (uint32_t i = 0; i < WaveTable.count; ++i) {
-      const WaveEntry& row = WaveTable.rows[i];
-      const std::string file = StoredName(std::string(row.name) + ".wav");
-      std::printf("  \"%s\"%s\n", file.c_str(), row.stereo ? "  (stereo)" : "");
+  std::vector<ProgramRef> programs;
+  for (const Selection& s : selections) programs.push_back({s.partition, s.volumeSlot, s.programIndex});
+  // Each program's folder and files as soon as it is done.
+  const auto print = [&selections](const ImportedProgram& program) {
+    std::printf("%s: %zu file%s in \"%s\"\n", selections[program.index].label.c_str(), program.files.size(),
+                program.files.size() == 1 ? "" : "s", program.folder.c_str());
+    for (size_t i = 0; i < program.files.size(); ++i) {
+      std::printf("  \"%s\"%s\n", program.files[i].c_str(), program.stereo[i] ? "  (stereo)" : "");
     }
     std::fflush(stdout);
-  }
+  };
+  ImportReport report;
+  int ok = ImportPrograms(programs, &report, print);
   SetProgressUi(nullptr);
-  ShowJobNotes();
-  return status;
+  if (ok && CancelOnInterrupt::Interrupted()) {
+    SetPendingError("Conversion cancelled by user", kStyleWarning);
+    ok = 0;
+  }
+  if (!ok) {
+    std::fprintf(stderr, "corvix: %s\n", PendingError.text);
+    return 1;
+  }
+  return report.leftOut == 0 ? 0 : 1;
 }
 
 }  // namespace corvix::cli

@@ -21,6 +21,7 @@ nlohmann::json ToJson(const DiscListing& listing) {
       nlohmann::json programs = nlohmann::json::array();
       for (const ListedProgram& p : volume.programs) {
         programs.push_back({{"name", TrimmedName(p.name)},
+                            {"readable", p.readable},
                             {"keygroups", p.keygroups},
                             {"lowestKey", p.lowestKey},
                             {"highestKey", p.highestKey},
@@ -40,7 +41,7 @@ nlohmann::json ToJson(const DiscListing& listing) {
                          {"programs", std::move(programs)},
                          {"samples", std::move(samples)}});
     }
-    partitions.push_back({{"letter", std::string(1, partition.letter)},
+    partitions.push_back({{"letter", partition.label},
                           {"volumes", std::move(volumes)}});
   }
   return {{"partitionSize", listing.partitionSize}, {"partitions", std::move(partitions)}};
@@ -49,10 +50,14 @@ nlohmann::json ToJson(const DiscListing& listing) {
 void PrintTree(const DiscListing& listing) {
   std::printf("S1000 CDROM\n");
   for (const ListedPartition& partition : listing.partitions) {
-    std::printf("PARTITION  %c\n", partition.letter);
+    std::printf("PARTITION  %s\n", partition.label.c_str());
     for (const ListedVolume& volume : partition.volumes) {
       std::printf("  %s  (type %u)\n", TrimmedName(volume.name).c_str(), volume.type);
       for (const ListedProgram& p : volume.programs) {
+        if (!p.readable) {
+          std::printf("    Program  %-12s  can't be read\n", TrimmedName(p.name).c_str());
+          continue;
+        }
         std::printf("    Program  %-12s  %3u keygroups  %u-%u\n", TrimmedName(p.name).c_str(),
                     p.keygroups, p.lowestKey, p.highestKey);
       }

@@ -43,14 +43,14 @@ int Resolve(const DiscListing& listing, const std::vector<std::string>& patterns
             std::vector<Selection>* out) {
   for (const std::string& pattern : patterns) {
     std::string parts[3];
-    if (!SplitPattern(pattern, parts) || (parts[0] != "*" && parts[0].size() != 1)) {
+    if (!SplitPattern(pattern, parts) || (parts[0] != "*" && PartitionFromLabel(parts[0]) < 0)) {
       std::fprintf(stderr, "corvix: %s: expected PARTITION/VOLUME/PROGRAM, for example A/STRINGS 1/VIOLINS\n",
                    pattern.c_str());
       return 2;
     }
     bool found = false;
     for (const ListedPartition& partition : listing.partitions) {
-      if (!NameMatches(parts[0], std::string(1, partition.letter))) continue;
+      if (parts[0] != "*" && PartitionFromLabel(parts[0]) != partition.number) continue;
       for (const ListedVolume& volume : partition.volumes) {
         if (!NameMatches(parts[1], volume.name)) continue;
         for (const ListedProgram& program : volume.programs) {
@@ -63,8 +63,7 @@ int Resolve(const DiscListing& listing, const std::vector<std::string>& patterns
           }
           if (already) continue;
           out->push_back({partition.number, volume.slot, program.index,
-                          std::string(1, partition.letter) + "/" + TrimmedName(volume.name) + "/" +
-                              TrimmedName(program.name)});
+                          ProgramPath(partition.number, volume.name, program.name)});
         }
       }
     }

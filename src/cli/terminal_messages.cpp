@@ -10,11 +10,11 @@ TerminalMessages TerminalMessages::ForConsole() {
   return TerminalMessages(stdin, stderr, isatty(fileno(stdin)) != 0);
 }
 
-int TerminalMessages::ShowMessage(const char* text, const char* caption, uint32_t style) {
+int TerminalMessages::ShowMessage(const char* text, const char* /*caption*/, uint32_t style) {
   if (text == nullptr) text = "";
-  if (caption == nullptr) caption = "";
   if ((style & 0x0F) != kMbRetryCancel) {
-    std::fprintf(out_, "%s: %s\n", caption, text);
+    // The caption is the window's: a command line names itself instead.
+    std::fprintf(out_, "corvix: %s\n", text);
     std::fflush(out_);
     return kIdOk;
   }

@@ -1,5 +1,5 @@
 // Message boxes on the command line: plain messages go to the error stream
-// as "caption: text"; a Retry/Cancel question is asked on the terminal, and
+// as "corvix: text"; a Retry/Cancel question is asked on the terminal, and
 // when input is not a terminal nobody can answer, so the text is shown and
 // the answer is Cancel (the command then fails with that text).
 #pragma once

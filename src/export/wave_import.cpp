@@ -12,8 +12,8 @@
 #include "jobs/job_state.h"
 #include "jobs/progress.h"
 #include "media/akai_disk.h"
+#include "media/akai_names.h"
 #include "media/akai_records.h"
-#include "media/disc_listing.h"
 #include "riff/file_system.h"
 
 namespace corvix {
@@ -38,35 +38,25 @@ void CopyName(char* destination, const char* name) {
 
 }  // namespace
 
-int ImportProgramWaves(uint16_t partition, int32_t volumeIndex, uint16_t programIndex,
-                       uint32_t groupIndex) {
-  // 1, 2. The FAT and the program buffer.
+int ImportProgramWaves(const ConversionItem& item, uint32_t groupIndex) {
+  // 1, 2. The FAT of the program's partition; the program was read already.
+  const uint16_t partition = item.partition;
   if (!ReadFAT(partition)) return 0;
-  std::unique_ptr<ProgramBuffer> program(new (std::nothrow) ProgramBuffer);
-  if (!program) {
-    SetPendingError("Read Buffer Malloc", kStyleError);
+  if (item.program == nullptr || item.volume >= kVolumesPerPartition) {
+    SetPendingError("Program not found on the disc", kStyleError);
     return 0;
   }
-  std::memset(program.get(), 0, sizeof *program);
+  const ProgramBuffer& program = *item.program;
   char leftSlot[kWaveNameBytes] = {};
   char rightSlot[kWaveNameBytes] = {};
 
-  // 3. The volume's lists.
-  if (volumeIndex < 0 || volumeIndex >= kVolumesPerPartition) {
-    SetPendingError("Program not found on the disc", kStyleError);
-    return 0;
-  }
-  const auto volumeSlot = static_cast<uint16_t>(volumeIndex);
+  // 3. The volume's sample list.
   ReadVolumeTable(partition);
-  ReadVolumeDirectory(partition, volumeSlot);
-  const VolumeEntry& volume = AkaiDisk.volumes[volumeSlot];
-  if (volume.programs == nullptr || programIndex >= volume.programCount) {
-    SetPendingError("Program not found on the disc", kStyleError);
-    return 0;
-  }
+  ReadVolumeDirectory(partition, item.volume);
+  const VolumeEntry& volume = AkaiDisk.volumes[item.volume];
 
-  // 4. The transfer dialog.
-  CancelRequested = 0;
+  // 4. The transfer dialog. Cancel is cleared by the job when it starts,
+  // not here: a press between two programs of one job must not be lost.
   std::unique_ptr<ProgressDialog> dialog = CurrentProgressUi().CreateDialog(kTransferDialog);
   if (!dialog) {
     SetPendingError("Can't create progress dialog", kStyleError);
@@ -74,30 +64,19 @@ int ImportProgramWaves(uint16_t partition, int32_t volumeIndex, uint16_t program
   }
   ProgressBar* bar = dialog->CreateProgressBar();
 
-  // 5, 6. The whole program file and its name.
-  if (!ReadProgramFile(partition, volume.programs[programIndex].startBlock, program.get())) return 0;
-  const ProgramRecord header = DecodeProgramRecord(ProgramBytes(*program));
-
-  // 7. The program's own folder in "Import Waves" mode.
-  if (ImportWavesMode == 1) {
-    const std::string folder = JoinPath(ChosenFolder, header.name);
-    FileSystem& fs = CurrentFileSystem();
-    if (!SetWaveFolder(folder) || (!fs.FolderExists(folder) && !fs.MakeFolder(folder))) {
-      SetPendingError("Can't create directory", kStyleError);
-      return 0;
-    }
-  }
+  // 5, 6, 7. The program's name (its folder is the job's).
+  const ProgramRecord header = DecodeProgramRecord(ProgramBytes(program));
 
   // 8, 9.
   char line[128];
   std::snprintf(line, sizeof line, "Importing from  %s", header.name);
   dialog->SetItemText(kItemProgramLine, line);
-  const uint32_t stride = RecordLength(volume.type);
-  const uint32_t keygroups = ProgramKeygroupCount(*program, stride);
+  const uint32_t stride = item.keygroupStride;
+  const uint32_t keygroups = ProgramKeygroupCount(program, stride);
 
   // 10. Keygroup by keygroup, zone by zone.
   for (uint32_t k = 0; k < keygroups; ++k) {
-    const ByteView keygroup = KeygroupBytes(*program, stride, k);
+    const ByteView keygroup = KeygroupBytes(program, stride, k);
     // Whether zone 1 (3) of this keygroup has just exported the sample in
     // the left slot, as the row at count − 1: only then may zone 2 (4) pair.
     bool leftJustExported = false;

@@ -12,7 +12,7 @@
 #include "jobs/job_notes.h"
 #include "jobs/job_state.h"
 #include "media/akai_disk.h"
-#include "media/disc_listing.h"
+#include "media/akai_names.h"
 #include "riff/chunk_writer.h"
 #include "riff/riff_file.h"
 
@@ -156,7 +156,8 @@ PlayRange ComputePlayRange(const SampleRecord& sample, uint8_t zoneOverride) {
 
   // A loop that is defined but not played ends the data at the loop end
   // (when the loop end lies in the play range at all).
-  const bool definedNotPlayed = (zoneOverride == 0 || zoneOverride == 3) &&
+  // An override above 4 means nothing and counts as 0, as in SampleLoops.
+  const bool definedNotPlayed = (zoneOverride == 0 || zoneOverride == 3 || zoneOverride > 4) &&
                                 sample.loopTime == 0 && sample.playbackType <= 1 &&
                                 sample.loopLength != 0;
   if (definedNotPlayed && end >= first) words = end - first + 1;

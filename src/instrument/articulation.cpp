@@ -25,9 +25,11 @@ int WriteWaveSample(RiffFile& file, const WaveEntry& wave, uint16_t unityNote, i
   PutU32LE(block + 16, loops ? 1 : 0);
   if (loops) {
     uint8_t* loop = block + kSampleBlockBytes;
-    // The WAV writer keeps loopStart ≤ loopEnd; a row that says otherwise
-    // gets a one-word loop rather than a length that wraps.
-    const uint32_t length = wave.loopEnd >= wave.loopStart ? wave.loopEnd - wave.loopStart + 1 : 1;
+    // The length of the loop the WAV file's smpl chunk holds: end − start + 1
+    // from the same two points. A loop of length 0 on the disc has its start
+    // one word after its end, which gives 0 here too; nothing wraps.
+    const int64_t span = int64_t{wave.loopEnd} - int64_t{wave.loopStart} + 1;
+    const auto length = static_cast<uint32_t>(span > 0 ? span : 0);
     PutU32LE(loop + 0, kLoopRecordBytes);
     PutU32LE(loop + 4, wave.loopType);
     PutU32LE(loop + 8, wave.loopStart);

@@ -8,8 +8,8 @@
 #include "common/pending_error.h"
 #include "export/stereo_merge.h"
 #include "jobs/job_notes.h"
+#include "media/akai_names.h"
 #include "media/akai_records.h"
-#include "media/disc_listing.h"
 #include "riff/chunk_writer.h"
 
 namespace corvix {
@@ -249,6 +249,7 @@ int BuildRegionLayout(const RegionPrograms& programs, RegionLayout* layout) {
       const ByteView keygroup = KeygroupOf(p, k);
       int32_t L = 0;
       int32_t partner = -1;  // the stereo wave of the zone before: its other channel follows
+      char partnerName[kAkaiNameBytes + 1] = {};  // the zone before's sample
       for (uint32_t z = 0; z < kZonesPerKeygroup; ++z) {
         const ZoneSlot& slot = s.keygroups[k].zones[z];
         const VelocityZone zone = DecodeVelocityZone(ZoneBytes(keygroup, z));
@@ -264,7 +265,14 @@ int BuildRegionLayout(const RegionPrograms& programs, RegionLayout* layout) {
           partner = -1;  // already in the merged file of the zone before
           continue;
         }
+        // A pair is told by its letters alone ("PR2 L" with "PR1 R"): the
+        // right zone's sample is then in the file named after the left one.
+        if (wave < 0 && partner >= 0 && z % 2 == 1 && IsStereoPair(partnerName, zone.sampleName)) {
+          partner = -1;
+          continue;
+        }
         partner = wave >= 0 && WaveTable.rows[wave].stereo ? wave : -1;
+        std::memcpy(partnerName, zone.sampleName, sizeof partnerName);
         if (wave < 0) {
           AddJobNote(ZoneLabel(p, k, z, zone.sampleName) + ": left out, no wave was exported for it");
           continue;

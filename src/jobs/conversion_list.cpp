@@ -33,12 +33,11 @@ std::unique_ptr<ConversionItem> MakeConversionItem(uint16_t partition, uint16_t 
     return nullptr;
   }
   item->keygroupStride = RecordLength(entry.type);
-  const uint16_t startBlock = entry.programs[programIndex].startBlock;
-  if (!ReadProgramFile(partition, startBlock, item->program.get())) return nullptr;
+  if (!ReadProgramFile(partition, entry.programs[programIndex], item->program.get())) return nullptr;
   if (summary != nullptr) {
     item->summary = *summary;
-  } else if (!ReadProgramSummary(partition, volume, startBlock, &item->summary)) {
-    return nullptr;
+  } else {
+    SummarizeProgram(*item->program, entry, &item->summary);
   }
   return item;
 }

@@ -20,8 +20,9 @@ namespace corvix {
 // the volume's type. The summary is a copy of *summary (the browser's
 // record of the program) or, when summary is null, read from the disc.
 // Returns null with PendingError set when there is no such program, the
-// program can't be read, or memory is short; such a program is not
-// converted at all (an empty, nameless program is no use).
+// program can't be read ("Can't read program NAME"), or memory is short;
+// such a program is left out of the job (an empty, nameless program is no
+// use).
 std::unique_ptr<ConversionItem> MakeConversionItem(uint16_t partition, uint16_t volume,
                                                    uint16_t programIndex,
                                                    const ProgramSummary* summary);

@@ -15,8 +15,8 @@
 #include "jobs/job_guard.h"
 #include "jobs/job_notes.h"
 #include "jobs/progress.h"
+#include "media/akai_names.h"
 #include "media/akai_records.h"
-#include "media/disc_listing.h"
 #include "riff/chunk_writer.h"
 #include "riff/file_system.h"
 #include "riff/riff_file.h"
@@ -45,10 +45,8 @@ ProgramName NameOf(const ConversionItem& item) {
 // PARTITION/VOLUME/PROGRAM as the listings show it. The volume table of the
 // item's partition is current: its wave import has just read it.
 std::string Label(const ConversionItem& item, const ProgramName& name) {
-  std::string volume = "?";
-  if (item.volume < kVolumesPerPartition) volume = TrimmedName(AkaiDisk.volumes[item.volume].name);
-  return std::string(1, static_cast<char>('A' + item.partition % 26)) + "/" + volume + "/" +
-         TrimmedName(name.text);
+  const char* volume = item.volume < kVolumesPerPartition ? AkaiDisk.volumes[item.volume].name : "?";
+  return ProgramPath(item.partition, volume, name.text);
 }
 
 void AddGroupName(const ProgramName& name) {
@@ -59,14 +57,19 @@ void AddGroupName(const ProgramName& name) {
   GroupNameTable.count += 1;
 }
 
-// The path of the file for name: the plain one unless this job has written
-// it already, else the first free " (k)" variant.
+// The path of the file for a program name: the stored name with ".tes",
+// unless this job has written that file already, else the first free
+// " (k)" variant.
 std::string FilePathFor(const std::string& name, const std::vector<std::string>& written,
                         std::string* fileName) {
-  *fileName = name + ".tes";
+  const std::string base = StoredName(name);
+  const auto taken = [&](const std::string& path) {
+    return std::any_of(written.begin(), written.end(), [&](const std::string& w) { return SameStoredName(w, path); });
+  };
+  *fileName = base + ".tes";
   std::string path = JoinPath(WaveFolder, *fileName);
-  for (int k = 2; std::find(written.begin(), written.end(), path) != written.end(); ++k) {
-    *fileName = name + " (" + std::to_string(k) + ").tes";
+  for (int k = 2; taken(path); ++k) {
+    *fileName = base + " (" + std::to_string(k) + ").tes";
     path = JoinPath(WaveFolder, *fileName);
   }
   return path;
@@ -79,8 +82,8 @@ int WriteOneFile(const ConversionItem& head, int single, uint32_t programs,
   const ProgramName name = NameOf(head);
   std::string fileName;
   const std::string path = FilePathFor(name.text, written, &fileName);
-  if (fileName != std::string(name.text) + ".tes") {
-    AddJobNote(Label(head, name) + ": written as \"" + StoredName(fileName) +
+  if (fileName != StoredName(name.text) + ".tes") {
+    AddJobNote(Label(head, name) + ": written as \"" + fileName +
                "\", as this job has already written a file of its name");
   }
   char text[128];
@@ -135,11 +138,10 @@ std::unique_ptr<ProgressDialog> OpenCreateDialog() {
 int ConvertEach(const ConversionItem* list) {
   std::vector<std::string> written;
   for (const ConversionItem* item = list; item != nullptr; item = item->next.get()) {
-    // Cancel pressed after the last check of the file before (the wave
-    // import clears the flag when it starts).
-    if (item != list && CancelRequested) return Cancelled();
+    // Cancel pressed after the last check of the file before.
+    if (CancelRequested) return Cancelled();
     WaveTable.count = 0;
-    if (!ImportProgramWaves(item->partition, item->volume, item->programIndex, 0)) {
+    if (!ImportProgramWaves(*item, 0)) {
       DeleteExportedWaves();
       return 0;
     }
@@ -161,11 +163,11 @@ int CombineAll(const ConversionItem* list) {
   WaveTable.count = 0;
   GroupNameTable.count = 0;
   for (const ConversionItem* item = list; item != nullptr; item = item->next.get()) {
-    if (item != list && CancelRequested) {
+    if (CancelRequested) {
       DeleteExportedWaves();
       return Cancelled();
     }
-    if (!ImportProgramWaves(item->partition, item->volume, item->programIndex, GroupNameTable.count)) {
+    if (!ImportProgramWaves(*item, GroupNameTable.count)) {
       DeleteExportedWaves();
       return 0;
     }
@@ -187,6 +189,7 @@ int ConvertPrograms(const ConversionItem* list, int mode) {
   }
   ResetGroupNameTable();
   ResetJobNotes();
+  CancelRequested = 0;
   ResetConversionReport();
   for (const ConversionItem* item = list; item != nullptr; item = item->next.get()) {
     if (item->program == nullptr) {

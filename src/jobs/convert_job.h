@@ -34,10 +34,10 @@ extern ConversionReportRecord ConversionReport;
 void ResetConversionReport();
 
 // Converts the list whose head is list. In convert mode (kConvertMode) each
-// program becomes "WaveFolder/NAME.tes" (NAME: the 12-character program
-// name, trailing spaces kept); a name the same job has already written gets
-// " (2)", " (3)", … before ".tes" instead, and the user is told; a file from
-// an earlier run is replaced. In combine mode (kCombineMode, at most 64
+// program becomes "WaveFolder/NAME.tes" (NAME: the program name as files
+// are named, StoredName: "STRINGS.tes"); a name the same job has already
+// written gets " (2)", " (3)", … before ".tes" instead, and the user is
+// told; a file from an earlier run is replaced. In combine mode (kCombineMode, at most 64
 // programs) all become one file named after the first program, each program
 // a group.
 //

@@ -59,12 +59,17 @@ extern int ImportWavesMode;
 // "Merge L/R": stereo pairs become one two-channel file. Starts at 1.
 extern int MergeStereoPairs;
 // Set by the progress dialog's Cancel (or Ctrl-C on the command line, from a
-// signal handler); cleared when a wave import starts.
+// signal handler); cleared when a job starts.
 extern volatile std::sig_atomic_t CancelRequested;
 
-// The file of a WaveTable name: WaveFolder + separator + the name as the
-// file system stores it + ".wav". Every writer, reader and deleter of the
-// job's WAV files forms the path here.
+// The file of a WaveTable name: the name as files are named (StoredName,
+// without its padding) + ".wav", and " (2)", " (3)", … before ".wav" when an
+// earlier row's different name gives the same file name ("KICK" and "KICK.",
+// say), so that no two rows share a file. The row named `name` (or the row
+// being built, when no counted row has that name) decides which rows are
+// earlier. Every writer, reader and deleter of the job's WAV files forms the
+// name here; WaveFilePath puts it in WaveFolder.
+std::string WaveFileName(const char* name);
 std::string WaveFilePath(const char* name);
 
 // Copies folder into WaveFolder or ChosenFolder; false (nothing changed)

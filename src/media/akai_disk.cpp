@@ -5,10 +5,12 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "common/byte_order.h"
 #include "common/pending_error.h"
 #include "common/user_messages.h"
+#include "media/akai_names.h"
 #include "media/akai_records.h"
 #include "media/sector_source.h"
 
@@ -183,12 +185,17 @@ int ReadFileBlock(uint16_t partition, uint16_t startBlock, uint8_t* buffer) {
   return 1;
 }
 
-int ReadProgramFile(uint16_t partition, uint16_t startBlock, ProgramBuffer* out) {
+int ReadProgramFile(uint16_t partition, const DirEntry& program, ProgramBuffer* out) {
   std::memset(out->bytes, 0, sizeof out->bytes);
   out->bytesRead = 0;
   if (!ReadFAT(partition)) return 0;
-  if (!IsFileBlock(startBlock)) return 1;
-  ReadBlock(partition, startBlock, out->bytes);
+  const uint16_t startBlock = program.startBlock;
+  if (!ReadDiscBlock(partition, startBlock, out->bytes)) {
+    std::memset(out->bytes, 0, kBlockBytes);
+    const std::string message = "Can't read program " + TrimmedName(program.name);
+    SetPendingError(message.c_str());
+    return 0;
+  }
   out->bytesRead = kBlockBytes;
 
   // Follow the chain only as far as the keygroups reach, and never further
@@ -199,13 +206,17 @@ int ReadProgramFile(uint16_t partition, uint16_t startBlock, ProgramBuffer* out)
   for (uint32_t i = 1; i < kProgramBlocks && out->bytesRead < wanted; ++i) {
     block = NextFileBlock(block);
     if (block == kChainEnd) break;
-    ReadBlock(partition, block, out->bytes + out->bytesRead);
+    uint8_t* into = out->bytes + out->bytesRead;
+    if (!ReadBlock(partition, block, into)) {
+      std::memset(into, 0, kBlockBytes);
+      break;
+    }
     out->bytesRead += kBlockBytes;
   }
   return 1;
 }
 
-int ReadProgramSummary(uint16_t partition, uint16_t volumeIndex, uint16_t startBlock,
+int ReadProgramSummary(uint16_t partition, uint16_t volumeIndex, const DirEntry& entry,
                        ProgramSummary* out) {
   if (volumeIndex >= kVolumesPerPartition) return 0;
   auto program = std::unique_ptr<ProgramBuffer>(new (std::nothrow) ProgramBuffer);
@@ -213,17 +224,20 @@ int ReadProgramSummary(uint16_t partition, uint16_t volumeIndex, uint16_t startB
     SetPendingError("Read Buffer Malloc");
     return 0;
   }
-  if (!ReadProgramFile(partition, startBlock, program.get())) return 0;
+  if (!ReadProgramFile(partition, entry, program.get())) return 0;
+  SummarizeProgram(*program, AkaiDisk.volumes[volumeIndex], out);
+  return 1;
+}
 
-  const VolumeEntry& volume = AkaiDisk.volumes[volumeIndex];
+void SummarizeProgram(const ProgramBuffer& program, const VolumeEntry& volume, ProgramSummary* out) {
   const uint32_t stride = RecordLength(volume.type);
   std::memset(out->keygroups, 0, sizeof out->keygroups);
-  out->keygroupCount = static_cast<uint8_t>(ProgramKeygroupCount(*program, stride));
+  out->keygroupCount = static_cast<uint8_t>(ProgramKeygroupCount(program, stride));
   out->lowestKey = 127;
   out->highestKey = 0;
 
   for (uint32_t k = 0; k < out->keygroupCount; ++k) {
-    const ByteView keygroup = KeygroupBytes(*program, stride, k);
+    const ByteView keygroup = KeygroupBytes(program, stride, k);
     KeygroupSlot& slot = out->keygroups[k];
     slot.lowKey = keygroup.U8(kKeygroupLowKey);
     slot.highKey = keygroup.U8(kKeygroupHighKey);
@@ -247,7 +261,6 @@ int ReadProgramSummary(uint16_t partition, uint16_t volumeIndex, uint16_t startB
       }
     }
   }
-  return 1;
 }
 
 int AllocVolumeLists() {

@@ -138,8 +138,21 @@ int ReadVolumeTable(uint16_t partition);
 int ReadVolumeDirectory(uint16_t partition, uint16_t volume);
 int ReadFAT(uint16_t partition);
 int ReadFileBlock(uint16_t partition, uint16_t startBlock, uint8_t* buffer);
-int ReadProgramFile(uint16_t partition, uint16_t startBlock, ProgramBuffer* out);
-int ReadProgramSummary(uint16_t partition, uint16_t volume, uint16_t startBlock,
+
+// Reads the program file of directory entry `program` along its chain, as
+// far as its keygroups reach (at most kProgramBlocks blocks). 0 with
+// PendingError set when the FAT can't be read ("Can't Read FAT") or when the
+// first block is not a block of the partition or can't be read ("Can't read
+// program NAME", the name trimmed): such a program must not be taken for an
+// empty one. A later block that can't be read ends what was read there.
+int ReadProgramFile(uint16_t partition, const DirEntry& program, ProgramBuffer* out);
+
+// The summary of a program read: its keygroups' key ranges and which zones
+// name a sample of `volume` (the volume's directory must be current). Pure.
+void SummarizeProgram(const ProgramBuffer& program, const VolumeEntry& volume, ProgramSummary* out);
+
+// ReadProgramFile and SummarizeProgram; 0 as ReadProgramFile.
+int ReadProgramSummary(uint16_t partition, uint16_t volume, const DirEntry& program,
                        ProgramSummary* out);
 int DecodeAkaiName(const uint8_t* source, char* destination, int n);
 int AllocVolumeLists();

@@ -9,12 +9,6 @@
 
 namespace corvix {
 
-std::string TrimmedName(const std::string& name) {
-  size_t end = name.size();
-  while (end > 1 && name[end - 1] == ' ') --end;
-  return name.substr(0, end);
-}
-
 DiscListing ListDisc() {
   DiscListing listing;
   AkaiDisk.partitionCount = 0;
@@ -28,7 +22,7 @@ DiscListing ListDisc() {
   for (uint32_t p = 0; p < AkaiDisk.partitionCount; ++p) {
     const auto partition = static_cast<uint16_t>(p);
     ListedPartition& lp = listing.partitions.emplace_back();
-    lp.letter = static_cast<char>('A' + p);
+    lp.label = PartitionLabel(p);
     lp.number = partition;
     ReadVolumeTable(partition);
     for (uint16_t v = 0; v < kVolumesPerPartition; ++v) {
@@ -46,10 +40,12 @@ DiscListing ListDisc() {
         program.index = i;
         program.startBlock = volume.programs[i].startBlock;
         std::memset(summary.get(), 0, sizeof *summary);
-        if (ReadProgramSummary(partition, v, program.startBlock, summary.get())) {
+        if (ReadProgramSummary(partition, v, volume.programs[i], summary.get())) {
           program.keygroups = summary->keygroupCount;
           program.lowestKey = summary->lowestKey;
           program.highestKey = summary->highestKey;
+        } else {
+          program.readable = false;
         }
       }
       for (uint16_t i = 0; i < volume.sampleCount; ++i) {

@@ -10,12 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "media/akai_names.h"
+
 namespace corvix {
 
 struct ListedProgram {
   std::string name;
   uint16_t index = 0;       // in the volume's program list
   uint16_t startBlock = 0;
+  bool readable = true;     // false when the program's file can't be read
   uint32_t keygroups = 0;   // keygroups read
   uint8_t lowestKey = 127;
   uint8_t highestKey = 0;
@@ -38,7 +41,7 @@ struct ListedVolume {
 };
 
 struct ListedPartition {
-  char letter = 'A';  // 'A' + partition number, as the browser shows it
+  std::string label;  // PartitionLabel of number: "A" … "Z", "27", …
   uint16_t number = 0;
   std::vector<ListedVolume> volumes;
 };
@@ -52,9 +55,5 @@ struct DiscListing {
 // Reads the whole disc from the current sector source into the disk model
 // and returns it as values. The volume lists must be allocated.
 DiscListing ListDisc();
-
-// A name without its trailing spaces, as the browser shows it; the first
-// character stays even when it is a space.
-std::string TrimmedName(const std::string& name);
 
 }  // namespace corvix

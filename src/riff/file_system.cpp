@@ -37,24 +37,29 @@ FileSystem& CurrentFileSystem() {
   return g_current != nullptr ? *g_current : PlatformFileSystem();
 }
 
-std::string StoredName(std::string_view name, const NameRules& rules) {
+std::string StoredName(std::string_view name) {
   std::string out;
   for (char c : name) {
     const auto u = static_cast<unsigned char>(c);
-    const bool bad = c == '/' || c == '\\' || c == rules.separator || c == '\0' ||
-                     (rules.reservesDeviceNames && IsForbiddenOnWindows(u));
+    const bool bad = c == '/' || c == '\\' || IsForbiddenOnWindows(u);
     out += bad ? '_' : c;
   }
-  if (rules.dropsTrailingSpacesAndDots) {
-    while (!out.empty() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
-  }
-  if (out.empty() || IsDotsOnly(out) || (rules.reservesDeviceNames && IsDeviceName(out)))
-    out.insert(out.begin(), '_');
+  while (!out.empty() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
+  if (out.empty() || IsDotsOnly(out) || IsDeviceName(out)) out.insert(out.begin(), '_');
   return out;
 }
 
-std::string StoredName(std::string_view name) {
-  return StoredName(name, CurrentFileSystem().Rules());
+std::string FileName(std::string_view name, std::string_view extension) {
+  return StoredName(name) + std::string(extension);
+}
+
+bool SameStoredName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
@@ -63,7 +68,7 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
   const bool endsWithSeparator =
       !path.empty() && (path.back() == rules.separator || path.back() == '/');
   if (!endsWithSeparator) path += rules.separator;
-  path += StoredName(name, rules);
+  path += StoredName(name);
   return path;
 }
 

@@ -39,14 +39,9 @@ class PlatformFile {
   virtual bool Close() = 0;
 };
 
-// How the platform's file system stores a name it is given.
+// How the platform's file system writes paths.
 struct NameRules {
   char separator = '/';
-  // Windows drops trailing spaces and dots of every path component.
-  bool dropsTrailingSpacesAndDots = false;
-  // Windows reserves CON, PRN, AUX, NUL, COM1-9 and LPT1-9 (with any
-  // extension) and forbids the characters < > : " | ? * and controls.
-  bool reservesDeviceNames = false;
 };
 
 class FileSystem {
@@ -75,16 +70,19 @@ FileSystem& PlatformFileSystem();
 void SetFileSystem(FileSystem* fileSystem);
 FileSystem& CurrentFileSystem();
 
-// The name under which the current file system stores `name` as one path
-// component: unchanged where it can be stored as given. Under Windows rules
-// trailing spaces and dots are dropped (the file system would drop them
-// anyway, so creating and finding a file agree) and forbidden characters
-// become '_'. A component that would then be empty, "." or "..", a reserved
-// device name, or would hold a separator or a zero byte is made safe: bad
-// characters become '_', and an empty, dot-only or device name gets a '_' in
-// front. The result never leaves its folder.
-std::string StoredName(std::string_view name, const NameRules& rules);
+// The one rule by which a name from the disc becomes a file or folder name,
+// the same on every platform (Windows's, so that one disc gives the same
+// names everywhere): trailing spaces and dots are dropped (the padding of
+// Akai names), separators, controls and < > : " | ? * become '_', and a name
+// that is then empty, dots only or a device name (CON, PRN, AUX, NUL,
+// COM1-9, LPT1-9, with any extension) gets a '_' in front. The result is
+// one path component that never leaves its folder. An extension is added
+// after this, never before: FileName("KICK        ", ".wav") is "KICK.wav".
 std::string StoredName(std::string_view name);
+std::string FileName(std::string_view name, std::string_view extension);
+
+// Whether two stored names name the same file where case is not told apart.
+bool SameStoredName(std::string_view a, std::string_view b);
 
 // folder + separator + StoredName(name); no separator is doubled when folder
 // already ends with one. An empty folder stands for the root.

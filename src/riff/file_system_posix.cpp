@@ -131,7 +131,7 @@ class PosixFileSystem : public FileSystem {
     return {};
   }
 
-  NameRules Rules() const override { return NameRules{'/', false, false}; }
+  NameRules Rules() const override { return NameRules{'/'}; }
 
  private:
   unsigned counter_ = 0;

@@ -128,7 +128,7 @@ class Win32FileSystem : public FileSystem {
     return Narrow(name);
   }
 
-  NameRules Rules() const override { return NameRules{'\\', true, true}; }
+  NameRules Rules() const override { return NameRules{'\\'}; }
 };
 
 }  // namespace

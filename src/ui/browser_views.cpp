@@ -5,6 +5,7 @@
 
 #include "common/user_messages.h"
 #include "media/akai_disk.h"
+#include "media/akai_names.h"
 #include "media/sector_source.h"
 #include "ui/main_window.h"
 #include "ui_logic/batch_list.h"
@@ -118,12 +119,7 @@ void SetCell(HWND list, int row, int column, const std::string& text) {
   SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
-std::string Trimmed(const std::string& text) {
-  char buffer[kTextChars + 1] = {};
-  std::strncpy(buffer, text.c_str(), kTextChars);
-  TrimTrailingSpaces(buffer);
-  return buffer;
-}
+std::string Trimmed(const std::string& text) { return TrimmedName(text.substr(0, kTextChars)); }
 
 // The popup progress window shown while the partitions are read.
 class PartitionProgress {
@@ -171,7 +167,7 @@ void AddPartitionsAndVolumes(HWND tree, HTREEITEM root) {
                      nullptr);
       return;
     }
-    HTREEITEM partitionItem = InsertTreeItem(tree, root, PartitionLabel(partition).c_str(), kTreePartition,
+    HTREEITEM partitionItem = InsertTreeItem(tree, root, PartitionItemText(partition).c_str(), kTreePartition,
                                              kTreePartitionOpen, record);
     for (int s = 0; s < kVolumesPerPartition; ++s) {
       const VolumeEntry& volume = AkaiDisk.volumes[s];
@@ -216,7 +212,7 @@ void ListPrograms(const BrowserItem& volumeRecord) {
   for (int i = 0; i < count && i < kProgramItemCount; ++i) {
     BrowserItem& record = ProgramItems[i];
     record = MakeBrowserItem(kKindProgram, volumeRecord.partition, volumeRecord.volume, static_cast<uint8_t>(i));
-    if (!ReadProgramSummary(record.partition, record.volume, volume.programs[i].startBlock, &record.summary)) {
+    if (!ReadProgramSummary(record.partition, record.volume, volume.programs[i], &record.summary)) {
       record.summary.lowestKey = 127;  // shown like a program without keygroups
     }
     InsertListRow(Main.contents, i, Trimmed(volume.programs[i].name), kListProgram, &record);
@@ -246,7 +242,7 @@ void FillContentsList(HTREEITEM item, const BrowserItem& record) {
 
 // Where a batch row's program comes from: "A/STRINGS 1".
 std::string SourceOf(const BrowserItem& record) {
-  std::string label = PartitionLabel(record.partition).substr(11);
+  std::string label = PartitionLabel(record.partition);
   if (record.volume < kVolumesPerPartition) label += "/" + Trimmed(AkaiDisk.volumes[record.volume].name);
   return label;
 }

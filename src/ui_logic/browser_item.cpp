@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "media/akai_names.h"
+
 namespace corvix {
 
 TreeRecordStore TreeItems;
@@ -58,20 +60,10 @@ bool TreeRecordStore::Holds(const BrowserItem* record) const {
 }
 
 void TrimTrailingSpaces(char* text) {
-  size_t length = std::strlen(text);
-  while (length > 1 && text[length - 1] == ' ') text[--length] = '\0';
+  text[TrimmedName(text).size()] = '\0';
 }
 
-std::string PartitionLabel(uint8_t partition) {
-  // Letters for the first 26; a disc that claims more gets numbers after Z.
-  char text[24];
-  if (partition < 26) {
-    std::snprintf(text, sizeof text, "PARTITION  %c", static_cast<char>('A' + partition));
-  } else {
-    std::snprintf(text, sizeof text, "PARTITION  %u", partition + 1u);
-  }
-  return text;
-}
+std::string PartitionItemText(uint32_t partition) { return "PARTITION  " + PartitionLabel(partition); }
 
 std::string KeyRangeText(const ProgramSummary& summary) {
   return std::to_string(summary.lowestKey) + "-" + std::to_string(summary.highestKey);

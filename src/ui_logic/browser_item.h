@@ -72,8 +72,9 @@ extern BrowserItem ProgramItems[kProgramItemCount];
 // stays, so a name of spaces becomes one space.
 void TrimTrailingSpaces(char* text);
 
-// "PARTITION  A" for partition 0 (two spaces before the letter).
-std::string PartitionLabel(uint8_t partition);
+// The tree's text of a partition: "PARTITION  A" for partition 0 (two
+// spaces before its label).
+std::string PartitionItemText(uint32_t partition);
 
 // A program's key range as the contents list shows it: "36-96"; a program
 // without keygroups shows "127-0".

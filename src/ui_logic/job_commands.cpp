@@ -2,9 +2,8 @@
 
 #include "common/pending_error.h"
 #include "common/user_messages.h"
-#include "export/wave_import.h"
 #include "jobs/conversion_list.h"
-#include "jobs/job_notes.h"
+#include "jobs/import_job.h"
 
 namespace corvix {
 
@@ -27,10 +26,6 @@ int BuildConversionItems(const std::string& chosenFolder,
     if (record == nullptr || record->kind != kKindProgram) continue;
     std::unique_ptr<ConversionItem> item =
         MakeConversionItem(record->partition, record->volume, record->program, &record->summary);
-    if (item && item->program->bytesRead == 0) {
-      SetPendingError("Can't read the program's first block");
-      item.reset();
-    }
     if (!item) {
       // Converting a zeroed block would write an empty instrument under a
       // made-up name; the user is told and the job goes on without it.
@@ -45,25 +40,17 @@ int BuildConversionItems(const std::string& chosenFolder,
 void FreeConversionList() { FreeConversionList(ConversionList); }
 
 int ImportWavesForRecords(const std::vector<const BrowserItem*>& records) {
-  ImportWavesMode = 1;
-  ResetJobNotes();
-  bool first = true;
+  std::vector<ProgramRef> programs;
   for (const BrowserItem* record : records) {
     if (record == nullptr || record->kind != kKindProgram) continue;
-    // Cancel pressed after the last check of the program before (the wave
-    // import clears the flag when it starts).
-    const bool cancelled = !first && CancelRequested;
-    first = false;
-    if (cancelled) SetPendingError("Conversion cancelled by user", kStyleWarning);
-    if (!cancelled) WaveTable.count = 0;
-    if (cancelled || !ImportProgramWaves(record->partition, record->volume, record->program, 0)) {
-      ShowJobNotes();
-      ShowPendingError();
-      return 0;
-    }
+    programs.push_back({record->partition, record->volume, record->program});
   }
-  ShowJobNotes();
-  return 1;
+  ImportReport report;
+  if (!ImportPrograms(programs, &report)) {
+    ShowPendingError();
+    return 0;
+  }
+  return report.leftOut == 0 ? 1 : 0;
 }
 
 void ShowPendingError() {

@@ -24,9 +24,9 @@ std::string FolderForConversion(const std::string& chosenFolder);
 // Sets up a conversion into chosenFolder: WaveFolder, ImportWavesMode 0, and
 // ConversionList with one item per program record in row order, each
 // holding its program file read from the disc. A program whose file can't be
-// read is reported ("Error" message with the reason) and left out of the
-// job (so is one that memory can't be found for: "Read Buffer Malloc").
-// Returns 1.
+// read is reported ("Can't read program PIANO", titled "Error") and left
+// out of the job (so is one that memory can't be found for: "Read Buffer
+// Malloc"). Returns 1.
 int BuildConversionItems(const std::string& chosenFolder,
                          const std::vector<const BrowserItem*>& records);
 
@@ -34,10 +34,10 @@ int BuildConversionItems(const std::string& chosenFolder,
 void FreeConversionList();
 
 // "Import Waves" for the program records, in row order, below the folder
-// ChosenFolder names: ImportWavesMode 1, WaveTable emptied before each
-// program. Stops at the first failure or at a Cancel pressed between two
-// programs and shows PendingError; what the job noted on the way is shown
-// first (ShowJobNotes). 1 when every program was exported.
+// ChosenFolder names (import_job.h): a program that can't be read is
+// reported and left out; the job stops at the first failure or at a Cancel
+// pressed between two programs and shows PendingError after the notes the
+// job made. 1 when every program was exported.
 int ImportWavesForRecords(const std::vector<const BrowserItem*>& records);
 
 // A message box with PendingError's text, titled "Veltrex Corvix", with its

@@ -112,6 +112,28 @@ TEST_F(ListCommandTest, TreeShowsThePartitionsAsTheBrowserDoes) {
   EXPECT_NE(result.out.find("61 keygroups  30-90"), std::string::npos);
 }
 
+// Past Z partitions are numbered, and the number is how the commands name
+// them too.
+TEST_F(ListCommandTest, The27thPartitionIsCalled27Everywhere) {
+  DiscSpec discSpec;
+  discSpec.partitions.resize(27);
+  VolumeSpec late;
+  late.name = "LATE";
+  late.samples = {Sample("TONE", 100)};
+  late.programs = {Program("PROG", {Keygroup(36, 60, {"TONE"})})};
+  discSpec.partitions[26].volumes = {late};
+  std::string error;
+  ASSERT_TRUE(discbuilder::WriteDiscImage(discSpec, dir_ / "disc.iso", &error)) << error;
+  const auto json = nlohmann::json::parse(List(dir_ / "disc.iso", "--json").out);
+  EXPECT_EQ(json["partitions"][25]["letter"], "Z");
+  EXPECT_EQ(json["partitions"][26]["letter"], "27");
+  EXPECT_NE(List(dir_ / "disc.iso").out.find("PARTITION  27\n  LATE"), std::string::npos);
+  const auto converted = RunCommand(std::string(CORVIX_CLI_PATH) + " convert " + ShellQuote(dir_ / "disc.iso") +
+                                    " 27/LATE/PROG --to " + ShellQuote(dir_ / "out"));
+  EXPECT_EQ(converted.exitCode, 0) << converted.err;
+  EXPECT_EQ(converted.out.rfind("27/LATE/PROG: ", 0), 0u) << converted.out;
+}
+
 TEST_F(ListCommandTest, BadSourcesAndUsageGetClearAnswers) {
   std::ofstream(dir_ / "zeros.iso", std::ios::binary) << std::string(40960, '\0');
   struct Case {

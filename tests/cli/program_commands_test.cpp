@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 
@@ -83,18 +85,18 @@ TEST_F(ProgramCommandTest, ImportsTheNamedProgramsInOrderIntoAFolderEach) {
   EXPECT_EQ(r.err, "");  // no progress line when stderr is not a terminal
   const std::string root = out_ + "/new";
   EXPECT_EQ(r.out,
-            "A/STRINGS 1/VIOLINS: 2 files in \"" + root + "/VIOLINS     \"\n"
+            "A/STRINGS 1/VIOLINS: 2 files in \"" + root + "/VIOLINS\"\n"
             "  \"VIOLIN LR.wav\"  (stereo)\n"
-            "  \"VIOLA       .wav\"\n"
-            "A/STRINGS 1/CELLOS: 1 file in \"" + root + "/CELLOS      \"\n"
-            "  \"CELLO       .wav\"\n"
-            "B/B SIDE/SOLO: 1 file in \"" + root + "/SOLO        \"\n"
-            "  \"SOLO TONE   .wav\"\n");
-  EXPECT_EQ(ListFolder(root), (std::vector<std::string>{"CELLOS      ", "SOLO        ", "VIOLINS     "}));
-  EXPECT_EQ(ListFolder(root + "/VIOLINS     "), (std::vector<std::string>{"VIOLA       .wav", "VIOLIN LR.wav"}));
+            "  \"VIOLA.wav\"\n"
+            "A/STRINGS 1/CELLOS: 1 file in \"" + root + "/CELLOS\"\n"
+            "  \"CELLO.wav\"\n"
+            "B/B SIDE/SOLO: 1 file in \"" + root + "/SOLO\"\n"
+            "  \"SOLO TONE.wav\"\n");
+  EXPECT_EQ(ListFolder(root), (std::vector<std::string>{"CELLOS", "SOLO", "VIOLINS"}));
+  EXPECT_EQ(ListFolder(root + "/VIOLINS"), (std::vector<std::string>{"VIOLA.wav", "VIOLIN LR.wav"}));
 
   // The sound itself is the WAV writer's and the stereo merge's to test.
-  const auto pair = ReadWithSndfile(root + "/VIOLINS     /VIOLIN LR.wav");
+  const auto pair = ReadWithSndfile(root + "/VIOLINS/VIOLIN LR.wav");
   EXPECT_EQ(pair.channels, 2);
   EXPECT_EQ(pair.frames, 9000);
 }
@@ -103,8 +105,8 @@ TEST_F(ProgramCommandTest, NoMergeKeepsPairsAsMonoFiles) {
   Build(TwoPartitions());
   const auto r = Run("import", "'A/STRINGS 1/VIOLINS' --no-merge --to " + ShellQuote(out_));
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(ListFolder(out_ + "/VIOLINS     "),
-            (std::vector<std::string>{"VIOLA       .wav", "VIOLIN L    .wav", "VIOLIN R    .wav"}));
+  EXPECT_EQ(ListFolder(out_ + "/VIOLINS"),
+            (std::vector<std::string>{"VIOLA.wav", "VIOLIN L.wav", "VIOLIN R.wav"}));
 }
 
 TEST_F(ProgramCommandTest, ConvertWritesOneInstrumentFilePerProgram) {
@@ -113,14 +115,14 @@ TEST_F(ProgramCommandTest, ConvertWritesOneInstrumentFilePerProgram) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::string folder = out_ + "/new";
   EXPECT_EQ(r.out,
-            "A/STRINGS 1/VIOLINS: \"" + folder + "/VIOLINS     .tes\"  (2 regions, 2 waves)\n"
-            "A/STRINGS 1/CELLOS: \"" + folder + "/CELLOS      .tes\"  (1 region, 1 wave)\n"
-            "B/B SIDE/SOLO: \"" + folder + "/SOLO        .tes\"  (1 region, 1 wave)\n");
+            "A/STRINGS 1/VIOLINS: \"" + folder + "/VIOLINS.tes\"  (2 regions, 2 waves)\n"
+            "A/STRINGS 1/CELLOS: \"" + folder + "/CELLOS.tes\"  (1 region, 1 wave)\n"
+            "B/B SIDE/SOLO: \"" + folder + "/SOLO.tes\"  (1 region, 1 wave)\n");
   // What didn't fit is said once, on stderr.
   EXPECT_EQ(r.err,
             "corvix: Not everything could be converted:\n"
             "  SOLO: keys 85-100 get no region (a region spans at most 37 keys)\n");
-  ExpectInstrumentFiles(folder, {"CELLOS      .tes", "SOLO        .tes", "VIOLINS     .tes"});
+  ExpectInstrumentFiles(folder, {"CELLOS.tes", "SOLO.tes", "VIOLINS.tes"});
 }
 
 TEST_F(ProgramCommandTest, CombineWritesOneFileNamedAfterTheFirstProgram) {
@@ -128,11 +130,45 @@ TEST_F(ProgramCommandTest, CombineWritesOneFileNamedAfterTheFirstProgram) {
   const auto r = Run("combine", "'A/STRINGS 1/CELLOS' 'A/STRINGS 1/VIOLINS' --to " + ShellQuote(out_));
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "A/STRINGS 1/CELLOS + A/STRINGS 1/VIOLINS: \"" + out_ +
-                       "/CELLOS      .tes\"  (3 regions, 3 waves)\n");
-  ExpectInstrumentFiles(out_, {"CELLOS      .tes"});
+                       "/CELLOS.tes\"  (3 regions, 3 waves)\n");
+  ExpectInstrumentFiles(out_, {"CELLOS.tes"});
   Chunk root;
-  testing::WalkRiff(ReadBytes(out_ + "/CELLOS      .tes"), &root);
+  testing::WalkRiff(ReadBytes(out_ + "/CELLOS.tes"), &root);
   EXPECT_EQ(root.Find("3gri")->Find("3gnl")->children.size(), 2u);
+}
+
+// A program whose file can't be read (here its directory entry points past
+// the partition) is named once and left out; the others are done, and the
+// run ends with status 1. Nothing is written from a zeroed block.
+TEST_F(ProgramCommandTest, AProgramThatCantBeReadIsLeftOut) {
+  DiscSpec discSpec = TwoPartitions();
+  std::array<uint8_t, 24> ghost{};
+  const auto name = discbuilder::EncodeAkaiName("GHOST");
+  std::copy(name.begin(), name.end(), ghost.begin());
+  ghost[16] = 'p';
+  ghost[20] = 0x40;  // start block 8000, far past the partition
+  ghost[21] = 0x1F;
+  discSpec.partitions[0].volumes[0].extraEntries = {ghost};
+  Build(discSpec);
+  struct Case {
+    std::string command, programs;
+    std::vector<std::string> written;
+  };
+  const Case cases[] = {
+      {"convert", "'A/STRINGS 1/*'", {"CELLOS.tes", "VIOLINS.tes"}},
+      {"import", "'A/STRINGS 1/GHOST' 'A/STRINGS 1/CELLOS'", {"CELLOS"}},
+      {"combine", "'A/STRINGS 1/GHOST' 'A/STRINGS 1/CELLOS' 'A/STRINGS 1/VIOLINS'", {"CELLOS.tes"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    fs::remove_all(out_);
+    const auto r = Run(c.command, c.programs + " --to " + ShellQuote(out_));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "corvix: Can't read program GHOST\n");
+    EXPECT_EQ(ListFolder(out_), c.written);
+  }
+  const auto listed = RunCommand(std::string(CORVIX_CLI_PATH) + " list " + ShellQuote(image_));
+  EXPECT_NE(listed.out.find("Program  GHOST         can't be read\n"), std::string::npos) << listed.out;
 }
 
 // The three commands share the source, name and folder checks; nothing is
@@ -142,7 +178,7 @@ TEST_F(ProgramCommandTest, MistakesGetClearAnswers) {
   std::ofstream(dir_ / "zeros.iso", std::ios::binary) << std::string(40960, '\0');
   std::ofstream(dir_ / "a file").close();
   fs::create_directories(dir_ / "blocked");
-  std::ofstream(dir_ / "blocked/CELLOS      ").close();
+  std::ofstream(dir_ / "blocked/CELLOS").close();
   const std::string image = ShellQuote(image_) + " ";
   const std::string to = " --to " + ShellQuote(out_);
   struct Case {
@@ -222,8 +258,8 @@ TEST_F(ProgramCommandTest, InterruptCancelsTheImport) {
   EXPECT_EQ(text.find("THIRD"), std::string::npos);
 
   // Whatever stands is complete.
-  EXPECT_EQ(ListFolder(out_ + "/FIRST       "), std::vector<std::string>{"SMALL       .wav"});
-  for (const char* program : {"SECOND      ", "THIRD       "}) {
+  EXPECT_EQ(ListFolder(out_ + "/FIRST"), std::vector<std::string>{"SMALL.wav"});
+  for (const char* program : {"SECOND", "THIRD"}) {
     for (const auto& file : ListFolder(out_ + "/" + program)) {
       SCOPED_TRACE(file);
       EXPECT_EQ(ReadWithSndfile(out_ + "/" + program + "/" + file).frames, 1000000);

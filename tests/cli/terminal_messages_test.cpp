@@ -63,11 +63,11 @@ TEST(TerminalMessagesTest, WithoutATerminalTheQuestionFailsWithItsText) {
   EXPECT_EQ(std::fgetc(streams.in), 'r');  // nothing was read
 }
 
-TEST(TerminalMessagesTest, PlainMessagesNameTheirCaption) {
+TEST(TerminalMessagesTest, PlainMessagesAreTheCommandsOwn) {
   Streams streams("");
   TerminalMessages messages(streams.in, streams.out, true);
   EXPECT_EQ(messages.ShowMessage("Couldn't Create Event", "Read", kMbOk), kIdOk);
-  EXPECT_EQ(streams.Written(), "Read: Couldn't Create Event\n");
+  EXPECT_EQ(streams.Written(), "corvix: Couldn't Create Event\n");
 }
 
 }  // namespace

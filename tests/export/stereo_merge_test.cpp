@@ -78,7 +78,7 @@ class StereoMergeTest : public ExportTest {
     return pcm;
   }
 
-  void Put(const std::string& name, const std::vector<uint8_t>& bytes) { WriteBytes(dir_ / (name + ".wav"), bytes); }
+  void Put(const std::string& name, const std::vector<uint8_t>& bytes) { WriteBytes(dir_ / FileName(name, ".wav"), bytes); }
 
   std::string Message(const std::string& text) { return text.substr(0, 79); }
 };
@@ -132,7 +132,7 @@ TEST_F(StereoMergeTest, ConversionsCarryTheGroupIndexAndNeedIt) {
   EXPECT_EQ(MergeStereoFiles("B L         ", "B R         "), 0);
   EXPECT_STREQ(PendingError.text, "Write error");
   EXPECT_EQ(ListFolder(dir_.path()),
-            (std::vector<std::string>{"A LR.wav", "B L         .wav", "B R         .wav"}));
+            (std::vector<std::string>{"A LR.wav", "B L.wav", "B R.wav"}));
 }
 
 TEST_F(StereoMergeTest, FilesOfDifferentLengthsFollowTheLeftAndPadWithSilence) {
@@ -178,8 +178,8 @@ TEST_F(StereoMergeTest, AnOlderMergedFileIsReplacedAndAMonoFileOfTheMergedNameTo
 
 // Every failure keeps both mono files and leaves no temporary file.
 TEST_F(StereoMergeTest, FailuresKeepTheMonoFilesAndNoTemporaryFile) {
-  const std::string leftPath = dir_ / "P L         .wav";
-  const std::string rightPath = dir_ / "P R         .wav";
+  const std::string leftPath = dir_ / "P L.wav";
+  const std::string rightPath = dir_ / "P R.wav";
   const auto goodLeft = MonoWav("P L         ", Ramp(20000, 0, 1), 60);
   const auto goodRight = MonoWav("P R         ", Ramp(20000, 0, 1), 60);
   auto noFormat = goodLeft;
@@ -226,8 +226,8 @@ TEST_F(StereoMergeTest, FailuresKeepTheMonoFilesAndNoTemporaryFile) {
     EXPECT_STREQ(PendingError.text, c.message.c_str());
     EXPECT_EQ(PendingError.style, 16u);
     std::vector<std::string> expected;
-    if (!c.left.empty()) expected.push_back("P L         .wav");
-    if (!c.right.empty()) expected.push_back("P R         .wav");
+    if (!c.left.empty()) expected.push_back("P L.wav");
+    if (!c.right.empty()) expected.push_back("P R.wav");
     EXPECT_EQ(ListFolder(dir_.path()), expected);
     if (!c.left.empty()) {
       EXPECT_EQ(ReadBytes(leftPath), c.left);

@@ -7,6 +7,8 @@
 #include <functional>
 
 #include "common/pending_error.h"
+#include "jobs/conversion_list.h"
+#include "jobs/import_job.h"
 #include "support/export_fixture.h"
 
 namespace corvix {
@@ -66,14 +68,23 @@ class WaveImportTest : public ExportTest {
     ASSERT_TRUE(ReadPartitionInfo());
   }
 
-  int Import(uint32_t groupIndex = 0) { return ImportProgramWaves(0, 0, 0, groupIndex); }
+  // "Import Waves" of the program as the job runs it; in a conversion, the
+  // wave import of its item alone (the table continues).
+  int Import(uint32_t groupIndex = 0) {
+    if (ImportWavesMode == 1) {
+      ImportReport report;
+      return ImportPrograms({{0, 0, 0}}, &report);
+    }
+    const std::unique_ptr<ConversionItem> item = MakeConversionItem(0, 0, 0, nullptr);
+    return item ? ImportProgramWaves(*item, groupIndex) : 0;
+  }
 
   std::vector<Row> Rows() const {
     std::vector<Row> rows;
     for (uint32_t i = 0; i < WaveTable.count; ++i) rows.push_back({WaveTable.rows[i].name, WaveTable.rows[i].stereo});
     return rows;
   }
-  std::string ProgramFolder() const { return dir_ / "PROG        "; }
+  std::string ProgramFolder() const { return dir_ / "PROG"; }
 };
 
 TEST_F(WaveImportTest, ExportsEachSampleOnceIntoTheProgramsFolderAndMergesPairs) {
@@ -84,13 +95,13 @@ TEST_F(WaveImportTest, ExportsEachSampleOnceIntoTheProgramsFolderAndMergesPairs)
 
   EXPECT_EQ(std::string(WaveFolder), ProgramFolder());
   EXPECT_EQ(Rows(), (std::vector<Row>{{"PIANO LR", 1}, {"KICK        ", 0}}));
-  EXPECT_EQ(ListFolder(ProgramFolder()), (std::vector<std::string>{"KICK        .wav", "PIANO LR.wav"}));
+  EXPECT_EQ(ListFolder(ProgramFolder()), (std::vector<std::string>{"KICK.wav", "PIANO LR.wav"}));
   EXPECT_EQ(ReadWithSndfile(ProgramFolder() + "/PIANO LR.wav").channels, 2);
-  EXPECT_EQ(ReadWithSndfile(ProgramFolder() + "/KICK        .wav").frames, 300);
+  EXPECT_EQ(ReadWithSndfile(ProgramFolder() + "/KICK.wav").frames, 300);
 
   EXPECT_EQ(progress_.record.dialogs, std::vector<std::string>{"XFERDIALOG"});
   EXPECT_EQ(progress_.record.destroyed, 1);
-  EXPECT_EQ(progress_.TextsOf(1010), std::vector<std::string>{"Importing from  PROG        "});
+  EXPECT_EQ(progress_.TextsOf(1010), std::vector<std::string>{"Importing from  PROG        "});  // names inside keep their 12 characters
   EXPECT_EQ(progress_.TextsOf(1002),
             (std::vector<std::string>{"PIANO L           keygroup 1 of 3", "PIANO R           keygroup 1 of 3",
                                       "KICK              keygroup 1 of 3"}));
@@ -110,19 +121,19 @@ TEST_F(WaveImportTest, PairsFormOnlyWithinOneKeygroup) {
       {"a later keygroup's right zone after a merged pair",
        {Keygroup(24, 59, {"A L", "A R"}), Keygroup(60, 127, {"", "B R"})},
        {{"A LR", 1}, {"B R         ", 0}},
-       {"A LR.wav", "B R         .wav"}},
+       {"A LR.wav", "B R.wav"}},
       {"left and right in different keygroups",
        {Keygroup(24, 59, {"A L"}), Keygroup(60, 127, {"", "A R"})},
        {{"A L         ", 0}, {"A R         ", 0}},
-       {"A L         .wav", "A R         .wav"}},
+       {"A L.wav", "A R.wav"}},
       {"zone 1 already exported by an earlier keygroup",
        {Keygroup(24, 59, {"A L", "A R"}), Keygroup(60, 127, {"A L", "B R"})},
        {{"A LR", 1}, {"B R         ", 0}},
-       {"A LR.wav", "B R         .wav"}},
+       {"A LR.wav", "B R.wav"}},
       {"zone 4 does not pair with zone 1",
        {Keygroup(24, 127, {"A L", "", "", "D R"})},
        {{"A L         ", 0}, {"D R         ", 0}},
-       {"A L         .wav", "D R         .wav"}},
+       {"A L.wav", "D R.wav"}},
       {"zone 1 names the R sample", {Keygroup(24, 127, {"S R", "S L"})}, {{"S LR", 1}}, {"S LR.wav"}},
   };
   for (const Case& c : cases) {
@@ -167,7 +178,7 @@ TEST_F(WaveImportTest, EmptyProgramsMissingSamplesAndOtherVolumes) {
   UseProgram({Keygroup(24, 127, {"NOWHERE", "ELSEWHERE", "KICK"})}, {Sample("KICK")});
   ASSERT_EQ(Import(), 1);
   EXPECT_EQ(Rows(), (std::vector<Row>{{"KICK        ", 0}}));
-  EXPECT_EQ(ListFolder(ProgramFolder()), std::vector<std::string>{"KICK        .wav"});
+  EXPECT_EQ(ListFolder(ProgramFolder()), std::vector<std::string>{"KICK.wav"});
 }
 
 TEST_F(WaveImportTest, ConversionsWriteIntoTheWaveFolderWithTheGroupIndex) {
@@ -175,8 +186,8 @@ TEST_F(WaveImportTest, ConversionsWriteIntoTheWaveFolderWithTheGroupIndex) {
   UseProgram({Keygroup(24, 127, {"PIANO L", "PIANO R", "KICK"})}, {Sample("PIANO L"), Sample("PIANO R"), Sample("KICK")});
   ASSERT_EQ(Import(2), 1);
   EXPECT_EQ(std::string(WaveFolder), dir_.path());
-  EXPECT_EQ(ListFolder(dir_.path()), (std::vector<std::string>{"KICK        .wav", "PIANO LR.wav"}));
-  for (const char* file : {"KICK        .wav", "PIANO LR.wav"}) {
+  EXPECT_EQ(ListFolder(dir_.path()), (std::vector<std::string>{"KICK.wav", "PIANO LR.wav"}));
+  for (const char* file : {"KICK.wav", "PIANO LR.wav"}) {
     SCOPED_TRACE(file);
     Chunk root;
     ASSERT_EQ(testing::WalkRiff(ReadBytes(dir_ / file), &root), "");
@@ -209,13 +220,7 @@ TEST_F(WaveImportTest, FailuresStopTheJobAndKeepWhatWasCompleted) {
       {"no dialog", [this] { progress_.failCreate = true; }, "Can't create progress dialog", 16, {}, {}},
       // A full disk and Cancel at every step: fault_catalogue_test.cpp.
       {"the merge fails", [this] { files_.failMove = true; }, "Can't move temp file", 16,
-       {{"PIANO L     ", 0}, {"PIANO R     ", 0}}, {"PIANO L     .wav", "PIANO R     .wav"}},
-      {"the table is full",
-       [] {
-         std::memset(WaveTable.rows, 0, sizeof WaveTable.rows);
-         WaveTable.count = kWaveTableRows - 2;
-       },
-       "Too many samples for one job (1024 at most)", 16, {}, {"KICK        .wav", "PIANO LR.wav"}},
+       {{"PIANO L     ", 0}, {"PIANO R     ", 0}}, {"PIANO L.wav", "PIANO R.wav"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -245,24 +250,32 @@ TEST_F(WaveImportTest, FailuresStopTheJobAndKeepWhatWasCompleted) {
   }
 }
 
-// Akai names may be dots and spaces; the files they name stay in the
-// chosen folder, under the names as given.
-TEST_F(WaveImportTest, DotNamesStayInsideTheChosenFolder) {
-  UseProgram({Keygroup(24, 127, {"..", "."})}, {Sample(".."), Sample(".")}, 1, "..");
-  ASSERT_EQ(Import(), 1);
-  EXPECT_EQ(std::string(WaveFolder), dir_ / "..          ");
-  EXPECT_EQ(ListFolder(dir_.path()), std::vector<std::string>{"..          "});
-  EXPECT_EQ(ListFolder(dir_ / "..          "),
-            (std::vector<std::string>{".           .wav", "..          .wav"}));
+// The table holds 1024 waves; a combined job that would need more fails.
+TEST_F(WaveImportTest, AFullTableStopsAConversion) {
+  ImportWavesMode = 0;
+  UseProgram({Keygroup(24, 127, {"PIANO L", "PIANO R", "KICK", "LONG"})},
+             {Sample("PIANO L", 100), Sample("PIANO R", 100), Sample("KICK", 100), Sample("LONG", 100)});
+  WaveTable.count = kWaveTableRows - 2;
+  EXPECT_EQ(Import(), 0);
+  EXPECT_STREQ(PendingError.text, "Too many samples for one job (1024 at most)");
+  EXPECT_EQ(WaveTable.count, kWaveTableRows);
+  EXPECT_EQ(ListFolder(dir_.path()), (std::vector<std::string>{"KICK.wav", "PIANO LR.wav"}));
 }
 
-TEST_F(WaveImportTest, AProgramThatIsNotThereIsRefused) {
-  UseProgram({Keygroup(24, 127, {"KICK"})}, {Sample("KICK")});
-  EXPECT_EQ(ImportProgramWaves(0, 0, 1, 0), 0);
-  EXPECT_STREQ(PendingError.text, "Program not found on the disc");
-  EXPECT_EQ(ImportProgramWaves(0, 100, 0, 0), 0);
-  EXPECT_EQ(ImportProgramWaves(0, -1, 0, 0), 0);
-  EXPECT_EQ(ImportProgramWaves(0, 5, 0, 0), 0);  // an empty volume slot
+// Akai names are padded to 12 characters with spaces and may hold dots:
+// files and folders are named without the padding, the same on every
+// platform, and names that trim alike never share a file. A name that
+// trims to nothing still gets a name inside the chosen folder.
+TEST_F(WaveImportTest, NamesLoseTheirPaddingAndNeverShareAFile) {
+  UseProgram({Keygroup(24, 127, {"..", ".", "KICK", "KICK."})},
+             {Sample(".."), Sample("."), Sample("KICK", 10), Sample("KICK.", 20)}, 1, "..");
+  ASSERT_EQ(Import(), 1);
+  EXPECT_EQ(std::string(WaveFolder), dir_ / "_");
+  EXPECT_EQ(ListFolder(dir_.path()), std::vector<std::string>{"_"});
+  EXPECT_EQ(ListFolder(dir_ / "_"),
+            (std::vector<std::string>{"KICK (2).wav", "KICK.wav", "_ (2).wav", "_.wav"}));
+  EXPECT_EQ(ReadWithSndfile(dir_ / "_/KICK (2).wav").frames, 20);
+  EXPECT_EQ(ReadWithSndfile(dir_ / "_/KICK.wav").frames, 10);
 }
 
 }  // namespace

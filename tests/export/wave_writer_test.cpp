@@ -118,6 +118,8 @@ TEST(PlayRangeTest, LoopDecisionPlayRangeAndClamps) {
       {"override 1 loops a sample whose loop is not played",
        with(base, [](auto& s) { s.loopTime = 0; s.playStart = 9500; }), 1, {9000, 11000, true, 0, 999}},
       {"an undefined override follows the sample", base, 7, {0, 20000, true, 9000, 9999}},
+      {"... also where the loop is defined but not played",
+       with(base, [](auto& s) { s.loopTime = 0; }), 7, {0, 10000, false, 9000, 9999}},
       {"play end inside the sample", with(base, [](auto& s) { s.playEnd = 15000; }), 0,
        {0, 15001, true, 9000, 9999}},
       // Clamps: none of these may give a huge count or a loop outside the data.
@@ -185,11 +187,7 @@ class WaveWriterTest : public ExportTest {
                          keygroup, ZoneBytes(keygroup, 0), groupIndex);
   }
 
-  std::string PathOf(const std::string& name) {
-    std::string padded = name;
-    padded.resize(12, ' ');
-    return dir_ / (padded + ".wav");
-  }
+  std::string PathOf(const std::string& name) { return dir_ / (name + ".wav"); }
 
   std::unique_ptr<ProgressDialog> bar_;
 };

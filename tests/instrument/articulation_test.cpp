@@ -45,9 +45,9 @@ class ArticulationTest : public ExportTest {
     ASSERT_TRUE(ReadPartitionInfo());
     ImportWavesMode = 0;
     WaveTable.count = 0;
-    ASSERT_EQ(ImportProgramWaves(0, 0, 0, 0), 1) << PendingError.text;
     item_ = MakeConversionItem(0, 0, 0, nullptr);
     ASSERT_TRUE(item_);
+    ASSERT_EQ(ImportProgramWaves(*item_, 0), 1) << PendingError.text;
 
     const std::string path = dir_ / "regions.riff";
     {
@@ -139,11 +139,15 @@ TEST_F(ArticulationTest, TheSampleBlockCarriesTheLoop) {
   looped.loopTime = 1;
   SampleSpec once = Sample("ONCE", 1000);
   once.playbackType = 2;
+  SampleSpec zero = Sample("ZERO", 1000);  // a loop of length 0: its start lies after its end
+  zero.loopPoint = 499;
+  zero.loopLength = 0;
+  zero.loopTime = 1;
   ProgramSpec p;
   p.name = "LOOPS";
-  p.keygroups = {Keygroup(36, 47, {"LOOPED"}), Keygroup(48, 60, {"ONCE"})};
-  Convert(p, {looped, once});
-  ASSERT_EQ(regions_.size(), 2u);
+  p.keygroups = {Keygroup(36, 47, {"LOOPED"}), Keygroup(48, 60, {"ONCE"}), Keygroup(61, 72, {"ZERO"})};
+  Convert(p, {looped, once, zero});
+  ASSERT_EQ(regions_.size(), 3u);
 
   const std::vector<uint8_t>& loop = SubSample(0, 0).data;
   ASSERT_EQ(loop.size(), 36u);
@@ -159,6 +163,16 @@ TEST_F(ArticulationTest, TheSampleBlockCarriesTheLoop) {
   const std::vector<uint8_t>& plain = SubSample(1, 0).data;
   ASSERT_EQ(plain.size(), 20u);
   EXPECT_EQ(U32At(plain, 16), 0u);
+
+  // The same start and end as the WAV file's smpl chunk: length end − start + 1.
+  Chunk wav;
+  ASSERT_EQ(testing::WalkRiff(ReadBytes(dir_ / "ZERO.wav"), &wav), "");
+  EXPECT_EQ(U32At(wav.Find("smpl")->data, 44), 500u);
+  EXPECT_EQ(U32At(wav.Find("smpl")->data, 48), 499u);
+  const std::vector<uint8_t>& empty = SubSample(2, 0).data;
+  ASSERT_EQ(empty.size(), 36u);
+  EXPECT_EQ(U32At(empty, 28), 500u);
+  EXPECT_EQ(U32At(empty, 32), 0u);
 }
 
 // A wave exported for one zone and played by another zone tuned otherwise

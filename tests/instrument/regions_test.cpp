@@ -178,6 +178,11 @@ TEST_F(RegionTest, ZonesGetTheirIndicesPerTheDimensionRules) {
       {"a zone whose wave was not exported is left out and noted",
        {{"A", 0, 63}, {"X", 64, 127}}, {{"A", 0}},
        {{"A", 0, 0, 0}}, 0, 0, 0, 1},
+      // A pair is told by its letters alone: PR1 R is the right channel of
+      // the file named after PR2 L, in the region and not "left out".
+      {"a loosely matched pair is one stereo zone",
+       {{"PR2 L"}, {"PR1 R"}}, {{"PR2 LR", 1}},
+       {{"PR2 LR", 0, 0, 0}}, 0, 0, 1, 0},
       // Only the other channel of the same wave follows a stereo zone.
       {"the zone after a stereo zone is skipped only when it is its partner",
        {{"P L"}, {"Q L"}}, {{"P LR", 1}, {"Q LR", 1}},

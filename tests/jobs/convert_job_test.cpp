@@ -83,11 +83,7 @@ class ConvertJobTest : public ExportTest {
     AppendConversionItem(list_, std::move(item));
   }
 
-  std::string Tes(const std::string& name) const {
-    std::string padded = name;
-    padded.resize(kAkaiNameBytes, ' ');
-    return dir_ / (padded + ".tes");
-  }
+  std::string Tes(const std::string& name) const { return dir_ / (name + ".tes"); }
   static Chunk Walk(const std::string& path) {
     Chunk root;
     EXPECT_EQ(testing::WalkRiff(ReadBytes(path), &root), "") << path;
@@ -116,7 +112,7 @@ TEST_F(ConvertJobTest, ConvertingThreeProgramsWritesAFileEachAndTellsTheHostInOr
   ASSERT_EQ(ConvertPrograms(list_.get(), kConvertMode), 1) << PendingError.text;
 
   // Names keep their trailing spaces; no WAV file is left.
-  EXPECT_EQ(Folder(), (std::vector<std::string>{"DRUMS       .tes", "PIANO       .tes", "STRINGS     .tes"}));
+  EXPECT_EQ(Folder(), (std::vector<std::string>{"DRUMS.tes", "PIANO.tes", "STRINGS.tes"}));
   EXPECT_EQ(host_.paths, (std::vector<std::string>{Tes("PIANO"), Tes("STRINGS"), Tes("DRUMS")}));
   EXPECT_EQ(GroupNames(Walk(Tes("PIANO"))), std::vector<std::string>{"PIANO       "});
   EXPECT_EQ(GroupNames(Walk(Tes("DRUMS"))), std::vector<std::string>{"DRUMS       "});
@@ -159,7 +155,7 @@ TEST_F(ConvertJobTest, CombiningThreeProgramsWritesOneFileWithAGroupEach) {
                Program("THIRD", {Keygroup(48, 72, {"SHARED"})})},
               {Sample("SHARED"), Sample("OWN")});
   ASSERT_EQ(ConvertPrograms(list_.get(), kCombineMode), 1) << PendingError.text;
-  EXPECT_EQ(Folder(), std::vector<std::string>{"FIRST       .tes"});
+  EXPECT_EQ(Folder(), std::vector<std::string>{"FIRST.tes"});
   EXPECT_EQ(host_.paths, std::vector<std::string>{Tes("FIRST")});
 
   const Chunk root = Walk(Tes("FIRST"));
@@ -190,8 +186,8 @@ TEST_F(ConvertJobTest, AFailureLeavesNothingOfTheFailingFileAndKeepsTheFinishedO
   };
   const std::vector<Case> cases = {
       {"a WAV file can't be reopened for the pool", "TWO SOUND", OpenMode::kRead, 0, 0,
-       "Can't open file  ", dir_ / "TWO SOUND   .wav"},
-      {"the finished file can't be reopened for its patch", "TWO         .tes", OpenMode::kReadWrite, 0, 0, "Can't open file  ", dir_ / "TWO         .tes"},
+       "Can't open file  ", dir_ / "TWO SOUND.wav"},
+      {"the finished file can't be reopened for its patch", "TWO.tes", OpenMode::kReadWrite, 0, 0, "Can't open file  ", dir_ / "TWO.tes"},
       {"the platform gives an all-zero instrument identifier", "", OpenMode::kRead, 2, 0, kNoIdentifier, ""},
       {"the platform gives an all-zero file identifier", "", OpenMode::kRead, 0, 2, kNoIdentifier, ""},
   };
@@ -214,7 +210,7 @@ TEST_F(ConvertJobTest, AFailureLeavesNothingOfTheFailingFileAndKeepsTheFinishedO
     EXPECT_EQ(ConvertPrograms(list_.get(), kConvertMode), 0);
     EXPECT_EQ(PendingError.text, (c.message + c.path).substr(0, kPendingErrorBytes - 1));
     EXPECT_EQ(PendingError.style, kStyleError);
-    EXPECT_EQ(Folder(), std::vector<std::string>{"ONE         .tes"});
+    EXPECT_EQ(Folder(), std::vector<std::string>{"ONE.tes"});
     EXPECT_EQ(host_.paths, std::vector<std::string>{Tes("ONE")});
     EXPECT_EQ(progress_.record.destroyed, static_cast<int>(progress_.record.dialogs.size()));
     picky_.refuseContaining.clear();
@@ -231,7 +227,7 @@ TEST_F(ConvertJobTest, CancelBetweenTwoFilesKeepsTheFirst) {
   EXPECT_EQ(ConvertPrograms(list_.get(), kConvertMode), 0);
   EXPECT_STREQ(PendingError.text, "Conversion cancelled by user");
   EXPECT_EQ(PendingError.style, kStyleWarning);
-  EXPECT_EQ(Folder(), std::vector<std::string>{"FIRST       .tes"});
+  EXPECT_EQ(Folder(), std::vector<std::string>{"FIRST.tes"});
 }
 
 TEST_F(ConvertJobTest, ANameTheJobHasWrittenGetsANumberAndTheUserIsTold) {
@@ -240,7 +236,7 @@ TEST_F(ConvertJobTest, ANameTheJobHasWrittenGetsANumberAndTheUserIsTold) {
   a.programs = {Program("PROG", {Keygroup(36, 60, {"ONE"})})};
   a.samples = {Sample("ONE")};
   b.name = "BANK B";
-  b.programs = {Program("PROG", {Keygroup(36, 60, {"TWO"})})};
+  b.programs = {Program("PROG.", {Keygroup(36, 60, {"TWO"})})};  // named alike once trimmed
   b.samples = {Sample("TWO")};
   UseVolumes({a, b});
   Select(0, 0);
@@ -248,8 +244,8 @@ TEST_F(ConvertJobTest, ANameTheJobHasWrittenGetsANumberAndTheUserIsTold) {
   std::ofstream(Tes("PROG")) << "a file of an earlier run";
 
   ASSERT_EQ(ConvertPrograms(list_.get(), kConvertMode), 1) << PendingError.text;
-  const std::string second = dir_ / "PROG         (2).tes";
-  EXPECT_EQ(Folder(), (std::vector<std::string>{"PROG         (2).tes", "PROG        .tes"}));
+  const std::string second = dir_ / "PROG (2).tes";
+  EXPECT_EQ(Folder(), (std::vector<std::string>{"PROG (2).tes", "PROG.tes"}));
   EXPECT_EQ(host_.paths, (std::vector<std::string>{Tes("PROG"), second}));
   EXPECT_EQ(Text(Walk(Tes("PROG")).Find("wvpl")->children.at(0).Find("INFO")->Find("INAM")->data), "ONE         ");
   EXPECT_EQ(Text(Walk(second).Find("wvpl")->children.at(0).Find("INFO")->Find("INAM")->data), "TWO         ");
@@ -258,7 +254,7 @@ TEST_F(ConvertJobTest, ANameTheJobHasWrittenGetsANumberAndTheUserIsTold) {
   EXPECT_EQ(recorder_.messages[0].style, kMbIconWarning);
   EXPECT_EQ(recorder_.messages[0].text,
             "Not everything could be converted:\n"
-            "  A/BANK B/PROG: written as \"PROG         (2).tes\", as this job has already written a file of "
+            "  A/BANK B/PROG.: written as \"PROG (2).tes\", as this job has already written a file of "
             "its name");
 }
 
@@ -314,7 +310,7 @@ TEST_F(ConvertJobTest, ASecondJobCannotStartWhileOneRuns) {
   EXPECT_EQ(progress.nested, 0);
   EXPECT_EQ(progress.message, kJobRunning);
   EXPECT_FALSE(JobGuard::JobRunning());
-  EXPECT_EQ(Folder(), std::vector<std::string>{"ONE         .tes"});
+  EXPECT_EQ(Folder(), std::vector<std::string>{"ONE.tes"});
   SetProgressUi(&progress_);
 }
 

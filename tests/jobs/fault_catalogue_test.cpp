@@ -142,7 +142,7 @@ class FaultCatalogueTest : public ExportTest {
         if (path.find('/') != std::string::npos && path.substr(0, path.find('/')) < current) want.insert(path);
       }
       for (uint32_t i = 0; i < WaveTable.count; ++i)
-        want.insert(current + "/" + StoredName(std::string(WaveTable.rows[i].name) + ".wav"));
+        want.insert(current + "/" + WaveFileName(WaveTable.rows[i].name));
     } else {
       for (const std::string& path : host_.paths) want.insert(fs::relative(path, target_).generic_string());
     }
@@ -360,7 +360,7 @@ TEST_F(FaultCatalogueTest, DamagedSamplesAreConvertedWithWhatIsThereAndNamed) {
         EXPECT_EQ(recorder_.messages[0].text, shown);
       }
       if (job == Job::kImport) {
-        const auto info = testing::ReadWithSndfile(target_ + "/P           /S           .wav");
+        const auto info = testing::ReadWithSndfile(target_ + "/P/S.wav");
         ASSERT_TRUE(info.opened);
         EXPECT_EQ(info.frames, c.words);
         EXPECT_EQ(info.sampleRate, s.sampleRate == 0 ? 44100 : s.sampleRate);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/byte_order.h"
+#include "common/pending_error.h"
 #include "media/akai_records.h"
 #include "media/disc_listing.h"
 #include "support/test_disc.h"
@@ -108,7 +109,7 @@ TEST_F(AkaiDiskTest, ReadsPartitionsAndVolumeTypes) {
   const DiscListing listing = ListDisc();
   ASSERT_EQ(listing.partitions.size(), 2u);
   EXPECT_EQ(listing.partitions[0].volumes.size(), 3u);  // GHOST is not listed
-  EXPECT_EQ(listing.partitions[1].letter, 'B');
+  EXPECT_EQ(listing.partitions[1].label, "B");
 }
 
 TEST_F(AkaiDiskTest, DirectoryWalkFollowsTheTypeRules) {
@@ -196,7 +197,7 @@ TEST_F(AkaiDiskTest, SummaryTakesKeyRangeAndPresentZones) {
 
   OpenFirstVolume();
   ProgramSummary summary{};
-  ASSERT_TRUE(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[0].startBlock, &summary));
+  ASSERT_TRUE(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[0], &summary));
   EXPECT_EQ(summary.keygroupCount, 2);
   EXPECT_EQ(summary.lowestKey, 36);
   EXPECT_EQ(summary.highestKey, 60);
@@ -209,7 +210,7 @@ TEST_F(AkaiDiskTest, SummaryTakesKeyRangeAndPresentZones) {
   EXPECT_EQ(slot.zones[3].lowVelocity, 64);
   EXPECT_EQ(summary.keygroups[2].present, 0u);
 
-  ASSERT_TRUE(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[1].startBlock, &summary));
+  ASSERT_TRUE(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[1], &summary));
   EXPECT_EQ(summary.keygroupCount, 0);
   EXPECT_EQ(summary.lowestKey, 127);
   EXPECT_EQ(summary.highestKey, 0);
@@ -242,7 +243,7 @@ TEST_F(AkaiDiskTest, LargeProgramsAreReadWholeAtBothStrides) {
     }
     OpenFirstVolume();
     ProgramSummary summary{};
-    ASSERT_TRUE(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[0].startBlock, &summary));
+    ASSERT_TRUE(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[0], &summary));
     EXPECT_EQ(summary.keygroupCount, c.keygroups);
     EXPECT_EQ(summary.highestKey, c.keygroups - 1);
     const KeygroupSlot& last = summary.keygroups[c.keygroups - 1];
@@ -262,7 +263,7 @@ TEST_F(AkaiDiskTest, KeygroupCountIsClippedToWhatTheChainHolds) {
   UseDisc(OneVolume(volume));
   OpenFirstVolume();
   ProgramSummary summary{};
-  ASSERT_TRUE(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[0].startBlock, &summary));
+  ASSERT_TRUE(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[0], &summary));
   // The one block holds 53 whole keygroups at stride 150; the rest of the
   // block is zeros, which read as keygroups 0-0.
   EXPECT_EQ(summary.keygroupCount, 53);
@@ -299,7 +300,7 @@ TEST_F(AkaiDiskTest, ChainsEndAtBadOrLoopingFatEntries) {
     Use(image);
     OpenFirstVolume();
     auto buffer = std::make_unique<ProgramBuffer>();
-    ASSERT_TRUE(ReadProgramFile(0, chain[0], buffer.get()));
+    ASSERT_TRUE(ReadProgramFile(0, AkaiDisk.volumes[0].programs[0], buffer.get()));
     EXPECT_LE(buffer->bytesRead, kProgramBufferBytes);
     EXPECT_EQ(ProgramKeygroupCount(*buffer, 150), c.keygroupsRead);
   }
@@ -313,7 +314,9 @@ TEST_F(AkaiDiskTest, UnreadableHeaderIsReportedOnceAndListingsStaySafe) {
   Use(image);
   ProgramSummary summary{};
   ReadPartitionInfo();
-  EXPECT_EQ(ReadProgramSummary(7, 0, 3, &summary), 0);
+  DirEntry program{};
+  program.startBlock = 3;
+  EXPECT_EQ(ReadProgramSummary(7, 0, program, &summary), 0);
   EXPECT_STREQ(PendingError.text, "Can't Read FAT");
   EXPECT_EQ(PendingError.style, kStyleError);
   uint8_t block[kBlockBytes];
@@ -324,6 +327,46 @@ TEST_F(AkaiDiskTest, UnreadableHeaderIsReportedOnceAndListingsStaySafe) {
   EXPECT_EQ(listing.partitions[0].volumes.size(), 1u);
   for (size_t p = 1; p < listing.partitions.size(); ++p) EXPECT_TRUE(listing.partitions[p].volumes.empty());
   EXPECT_TRUE(recorder_.messages.empty());
+}
+
+// A program's first block that isn't there must not read as an empty
+// program: the start block lies in the partition header, past the
+// partition, or past the end of the image (as a drive that fails the read).
+TEST_F(AkaiDiskTest, AProgramWhoseFirstBlockCantBeReadIsNotRead) {
+  VolumeSpec volume = Volume("V");
+  volume.samples = {Sample("S")};
+  ProgramSpec program;
+  program.name = "PIANO";
+  program.keygroups = {Keygroup(40, 50, {"S"})};
+  volume.programs = {program};
+  auto disc = UseDisc(OneVolume(volume));
+  const uint16_t start = disc.FindFile("PIANO")->blocks[0];
+  struct Case {
+    const char* what;
+    uint16_t startBlock;
+    size_t imageBytes;
+  };
+  const Case cases[] = {
+      {"in the header", 2, disc.image.size()},
+      {"past the partition", disc.partitionSize, disc.image.size()},
+      {"past the image", start, static_cast<size_t>(disc.BlockOffset(0, start))},
+      {"readable", start, disc.image.size()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<uint8_t> image = disc.image;
+    image.resize(c.imageBytes);
+    Use(image);
+    OpenFirstVolume();
+    DirEntry entry = AkaiDisk.volumes[0].programs[0];
+    entry.startBlock = c.startBlock;
+    auto buffer = std::make_unique<ProgramBuffer>();
+    ClearPendingError();
+    const bool readable = c.startBlock == start && c.imageBytes == disc.image.size();
+    EXPECT_EQ(ReadProgramFile(0, entry, buffer.get()), readable ? 1 : 0);
+    EXPECT_STREQ(PendingError.text, readable ? "" : "Can't read program PIANO");
+    EXPECT_EQ(buffer->bytesRead, readable ? kBlockBytes : 0u);
+  }
 }
 
 TEST_F(AkaiDiskTest, TruncatedImageListsWhatIsThere) {

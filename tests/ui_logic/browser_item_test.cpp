@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "media/akai_names.h"
 #include "ui_logic/batch_list.h"
 
 namespace corvix {
@@ -30,10 +31,19 @@ TEST(TrimTrailingSpaces, KeepsTheFirstCharacter) {
   }
 }
 
+// One label per partition, the same in the tree, the listings, the notes
+// and the program paths of the command line, which read it back.
 TEST(BrowserLabels, PartitionsAndKeyRanges) {
-  EXPECT_EQ(PartitionLabel(0), "PARTITION  A");
-  EXPECT_EQ(PartitionLabel(25), "PARTITION  Z");
-  EXPECT_EQ(PartitionLabel(26), "PARTITION  27");  // no letters past Z
+  EXPECT_EQ(PartitionItemText(0), "PARTITION  A");
+  EXPECT_EQ(PartitionItemText(25), "PARTITION  Z");
+  EXPECT_EQ(PartitionItemText(26), "PARTITION  27");  // no letters past Z
+  for (uint32_t p : {0u, 1u, 25u, 26u, 27u, 254u}) {
+    SCOPED_TRACE(p);
+    EXPECT_EQ(PartitionFromLabel(PartitionLabel(p)), static_cast<int32_t>(p));
+  }
+  EXPECT_EQ(PartitionFromLabel("b"), 1);
+  for (const char* label : {"", "[", "0", "26", "027", "AB", "1"}) EXPECT_EQ(PartitionFromLabel(label), -1) << label;
+  EXPECT_EQ(ProgramPath(26, "DRUMS       ", "KIT         "), "27/DRUMS/KIT");
 
   ProgramSummary summary{};
   summary.lowestKey = 24;

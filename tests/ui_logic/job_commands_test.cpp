@@ -131,10 +131,17 @@ TEST_F(JobCommandsTest, AnUnreadableProgramIsReportedAndLeftOut) {
   EXPECT_EQ(ConversionList->next->next, nullptr);
 
   ASSERT_EQ(recorder_.messages.size(), 2u);
-  for (const auto& message : recorder_.messages) {
-    EXPECT_EQ(message.caption, "Error");
-    EXPECT_FALSE(message.text.empty());
-  }
+  EXPECT_EQ(recorder_.messages[0].text, "Can't read program BROKEN");
+  EXPECT_EQ(recorder_.messages[1].text, "Program not found on the disc");
+  for (const auto& message : recorder_.messages) EXPECT_EQ(message.caption, "Error");
+
+  // "Import Waves" leaves it out the same way: no folder made from zeros.
+  recorder_.messages.clear();
+  EXPECT_EQ(ImportWavesForRecords({&piano, &broken, &organ}), 0);
+  ASSERT_EQ(recorder_.messages.size(), 1u);
+  EXPECT_EQ(recorder_.messages[0].text, "Can't read program BROKEN");
+  EXPECT_EQ(recorder_.messages[0].caption, "Error");
+  EXPECT_EQ(testing::ListFolder(dir_.path()), (std::vector<std::string>{"ORGAN", "PIANO"}));
 }
 
 TEST_F(JobCommandsTest, NoRowsGiveAnEmptyList) {
@@ -149,8 +156,8 @@ TEST_F(JobCommandsTest, ImportWavesGivesEachProgramItsFolderAndStopsAtAFailure) 
   const BrowserItem piano = Program(0, 0), organ = Program(0, 1), horns = Program(1, 0);
   ASSERT_EQ(ImportWavesForRecords({&piano, &organ}), 1);
   EXPECT_EQ(ImportWavesMode, 1);
-  EXPECT_TRUE(std::filesystem::exists(dir_.path() + "/PIANO       /PIANO C3    .wav"));
-  EXPECT_TRUE(std::filesystem::exists(dir_.path() + "/ORGAN       /ORGAN C3    .wav"));
+  EXPECT_TRUE(std::filesystem::exists(dir_.path() + "/PIANO/PIANO C3.wav"));
+  EXPECT_TRUE(std::filesystem::exists(dir_.path() + "/ORGAN/ORGAN C3.wav"));
   EXPECT_EQ(WaveTable.count, 1u);  // emptied before each program
 
   files_.failMakeFolder = true;

@@ -180,7 +180,7 @@ void NoMessage(const Corvix& corvix, const MessageBoxSeen& seen, int line) {
   corvix.Press(seen.window, IDCANCEL);
 }
 
-// The .tes file at path: a well-formed RIFF "DLS " with one instrument of
+// The.tes file at path: a well-formed RIFF "DLS " with one instrument of
 // regions regions, waves waves in its pool and the group names given.
 void CheckTesFile(const std::string& path, size_t regions, size_t waves, const std::vector<std::string>& groups) {
   const std::vector<uint8_t> bytes = ReadBytes(path);
@@ -406,9 +406,9 @@ void ImportFlow(const Paths& paths) {
   NoMessage(corvix, seen, __LINE__);
   std::printf("   found: %s\n", Joined(List(merged)).c_str());
   SAME_LIST(List(merged), {"PAD\\", "PIANO\\"});
-  SAME_LIST(List(merged + "\\PIANO"), {"PIANO C3    .wav"});
+  SAME_LIST(List(merged + "\\PIANO"), {"PIANO C3.wav"});
   SAME_LIST(List(merged + "\\PAD"), {"PAD LR.wav"});
-  EXPECT(WavChannels(merged + "\\PIANO\\PIANO C3    .wav") == 1, "PIANO C3 mono");
+  EXPECT(WavChannels(merged + "\\PIANO\\PIANO C3.wav") == 1, "PIANO C3 mono");
   EXPECT(WavChannels(merged + "\\PAD\\PAD LR.wav") == 2, "PAD LR: two channels");
 
   Step("Merge L/R off");
@@ -420,8 +420,8 @@ void ImportFlow(const Paths& paths) {
   seen = RunJob(corvix, IDM_IMPORT_WAVES, mono);
   NoMessage(corvix, seen, __LINE__);
   SAME_LIST(List(mono), {"PAD\\", "PIANO\\"});
-  SAME_LIST(List(mono + "\\PAD"), {"PAD L       .wav", "PAD R       .wav"});
-  EXPECT(WavChannels(mono + "\\PAD\\PAD L       .wav") == 1 && WavChannels(mono + "\\PAD\\PAD R       .wav") == 1, "mono files");
+  SAME_LIST(List(mono + "\\PAD"), {"PAD L.wav", "PAD R.wav"});
+  EXPECT(WavChannels(mono + "\\PAD\\PAD L.wav") == 1 && WavChannels(mono + "\\PAD\\PAD R.wav") == 1, "mono files");
 
   Step("Exit");
   EXPECT(corvix.Exit(), "ended with code 0");
@@ -510,8 +510,8 @@ void ConvertFlow(const Paths& paths) {
   MessageBoxSeen seen = RunJob(corvix, IDM_CONVERT_TES, convert);
   NoMessage(corvix, seen, __LINE__);
   std::printf("   found: %s\n", Joined(List(convert)).c_str());
-  const std::string piano = convert + "\\PIANO       .tes", organ = convert + "\\ORGAN       .tes";
-  SAME_LIST(List(convert), {"ORGAN       .tes", "PIANO       .tes"});
+  const std::string piano = convert + "\\PIANO.tes", organ = convert + "\\ORGAN.tes";
+  SAME_LIST(List(convert), {"ORGAN.tes", "PIANO.tes"});
   CheckTesFile(piano, 1, 1, {"PIANO"});
   CheckTesFile(organ, 2, 2, {"ORGAN"});
   CheckNotified({piano, organ});
@@ -522,9 +522,9 @@ void ConvertFlow(const Paths& paths) {
   corvix.SelectRows(corvix.contents, {0, 1});
   seen = RunJob(corvix, IDM_COMBINE_TES, combine);
   NoMessage(corvix, seen, __LINE__);
-  SAME_LIST(List(combine), {"PIANO       .tes"});
-  CheckTesFile(combine + "\\PIANO       .tes", 3, 3, {"PIANO", "ORGAN"});
-  CheckNotified({combine + "\\PIANO       .tes"});
+  SAME_LIST(List(combine), {"PIANO.tes"});
+  CheckTesFile(combine + "\\PIANO.tes", 3, 3, {"PIANO", "ORGAN"});
+  CheckNotified({combine + "\\PIANO.tes"});
 
   Step("Add to Batch List shows the batch pane");
   corvix.SelectRows(corvix.contents, {0, 1, 2});
@@ -562,18 +562,18 @@ void ConvertFlow(const Paths& paths) {
   CreateDirectoryA(batchConvert.c_str(), nullptr);
   seen = RunJob(corvix, IDM_BATCH_CONVERT_TES, batchConvert);
   NoMessage(corvix, seen, __LINE__);
-  SAME_LIST(List(batchConvert), {"PAD         .tes", "PIANO       .tes"});
-  CheckTesFile(batchConvert + "\\PAD         .tes", 1, 1, {"PAD"});
-  CheckNotified({batchConvert + "\\PIANO       .tes", batchConvert + "\\PAD         .tes"});
+  SAME_LIST(List(batchConvert), {"PAD.tes", "PIANO.tes"});
+  CheckTesFile(batchConvert + "\\PAD.tes", 1, 1, {"PAD"});
+  CheckNotified({batchConvert + "\\PIANO.tes", batchConvert + "\\PAD.tes"});
 
   Step("Batch Converter: Combine to TES");
   const std::string batchCombine = paths.work + "batch-combine";
   CreateDirectoryA(batchCombine.c_str(), nullptr);
   seen = RunJob(corvix, IDM_BATCH_COMBINE_TES, batchCombine);
   NoMessage(corvix, seen, __LINE__);
-  SAME_LIST(List(batchCombine), {"PIANO       .tes"});
-  CheckTesFile(batchCombine + "\\PIANO       .tes", 2, 2, {"PIANO", "PAD"});
-  CheckNotified({batchCombine + "\\PIANO       .tes"});
+  SAME_LIST(List(batchCombine), {"PIANO.tes"});
+  CheckTesFile(batchCombine + "\\PIANO.tes", 2, 2, {"PIANO", "PAD"});
+  CheckNotified({batchCombine + "\\PIANO.tes"});
 
   Step("no WAV files are left");
   for (const std::string& folder : {convert, combine, batchConvert, batchCombine}) {
@@ -661,7 +661,7 @@ void CancelFlow(const Paths& paths) {
   Step("the program stays usable: Import Waves of PIANO");
   corvix.SelectRows(corvix.contents, {0});
   NoMessage(corvix, RunJob(corvix, IDM_IMPORT_WAVES, waves), __LINE__);
-  SAME_LIST(List(waves + "\\PIANO"), {"PIANO C3    .wav"});
+  SAME_LIST(List(waves + "\\PIANO"), {"PIANO C3.wav"});
 
   Step("Convert to TES of MANY: the progress dialog");
   SelectVolume(corvix, 1, 1, 1);
@@ -688,11 +688,11 @@ void CancelFlow(const Paths& paths) {
   }
   DeleteFileA(partial.c_str());
   if (EXPECT(shots > 0, "a picture of the progress dialog")) std::printf("   screenshot: %s\n", shot.c_str());
-  SAME(line, "Creating  MANY        .tes");
+  SAME(line, "Creating  MANY.tes");
   EXPECT(PumpUntil([&] { return corvix.LogCount("PREVENT 0") > unlocks && IsWindowEnabled(corvix.window); }, 60000),
          "the job ended");
   NoMessage(corvix, corvix.MessageBox(), __LINE__);
-  CheckTesFile(whole + "\\MANY        .tes", 40, 40, {"MANY"});
+  CheckTesFile(whole + "\\MANY.tes", 40, 40, {"MANY"});
 
   Step("Convert to TES of MANY, Cancel in the progress dialog");
   const std::string tes = paths.work + "tes";
@@ -711,7 +711,7 @@ void CancelFlow(const Paths& paths) {
   SelectVolume(corvix, 1, 0, 1);
   corvix.SelectRows(corvix.contents, {0});
   NoMessage(corvix, RunJob(corvix, IDM_CONVERT_TES, tes), __LINE__);
-  SAME_LIST(List(tes), {"HORNS       .tes"});
+  SAME_LIST(List(tes), {"HORNS.tes"});
 
   Step("Exit");
   EXPECT(corvix.Exit(), "ended with code 0");
@@ -774,17 +774,17 @@ void FailuresFlow(const Paths& paths) {
   SelectVolume(corvix, 0, 0, 4);
   const std::string blocked = paths.work + "blocked";
   CreateDirectoryA(blocked.c_str(), nullptr);
-  CreateDirectoryA((blocked + "\\PIANO       .tes").c_str(), nullptr);
+  CreateDirectoryA((blocked + "\\PIANO.tes").c_str(), nullptr);
   corvix.SelectRows(corvix.contents, {0});
   seen = RunJob(corvix, IDM_CONVERT_TES, blocked);
   if (EXPECT(seen.window != nullptr, "a failure message")) {
-    SAME(seen.text, "Can't open file  " + blocked + "\\PIANO       .tes");
+    SAME(seen.text, "Can't open file  " + blocked + "\\PIANO.tes");
     SAME(seen.caption, kTitle);
     EXPECT(seen.icon == ProbeIcon::kStop, "icon " + std::to_string(static_cast<int>(seen.icon)));
     Shot(seen.window, 24, paths, "e2e-failure-message.png");
     EXPECT(corvix.Press(seen.window, IDOK), "OK");
   }
-  SAME_LIST(List(blocked), {"PIANO       .tes\\"});  // no WAV file left behind
+  SAME_LIST(List(blocked), {"PIANO.tes\\"});  // no WAV file left behind
   EXPECT(PumpUntil([&] { return IsWindowEnabled(corvix.window) != FALSE; }, 5000), "usable again");
 
   Step("a disc change: unit attention, the tree is rebuilt");
@@ -877,7 +877,7 @@ void BusyFlow(const Paths& paths) {
   EXPECT(ConvertMenuOpens(corvix), "the menu bar works again");
   corvix.SelectRows(corvix.contents, {0});
   NoMessage(corvix, RunJob(corvix, IDM_IMPORT_WAVES, waves), __LINE__);
-  SAME_LIST(List(waves + "\\PIANO"), {"PIANO C3    .wav"});
+  SAME_LIST(List(waves + "\\PIANO"), {"PIANO C3.wav"});
 
   Step("Exit");
   EXPECT(corvix.Exit(), "ended with code 0");
@@ -1020,10 +1020,10 @@ void DiscImageFlow(const Paths& paths) {
   const std::string tes = paths.work + "tes";
   CreateDirectoryA(tes.c_str(), nullptr);
   corvix.SelectRows(corvix.contents, {0});
-  const std::string file = tes + "\\BELLS       .tes";
+  const std::string file = tes + "\\BELLS.tes";
   NoMessage(corvix, RunJob(corvix, IDM_CONVERT_TES, tes, [&] { return Exists(file); }), __LINE__);
   Pump(300);
-  SAME_LIST(List(tes), {"BELLS       .tes"});
+  SAME_LIST(List(tes), {"BELLS.tes"});
   CheckTesFile(file, 1, 1, {"BELLS"});
 
   Step("Exit");
