@@ -15,8 +15,8 @@
 #include "jobs/conversion_list.h"
 #include "jobs/convert_job.h"
 #include "jobs/import_job.h"
-#include "jobs/job_notes.h"
-#include "jobs/job_state.h"
+#include "records/job_notes.h"
+#include "records/job_state.h"
 #include "media/akai_disk.h"
 #include "media/sector_source.h"
 

@@ -8,7 +8,7 @@
 #include "fuzz_source.h"
 #include "common/user_messages.h"
 #include "export/stereo_merge.h"
-#include "jobs/job_state.h"
+#include "records/job_state.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "common/user_messages.h"
 #include "jobs/conversion_list.h"
 #include "jobs/convert_job.h"
-#include "jobs/job_state.h"
-#include "jobs/progress.h"
+#include "records/job_state.h"
+#include "records/progress.h"
 
 namespace corvix::cli {
 namespace {

@@ -9,8 +9,8 @@
 #include "cli/terminal_progress.h"
 #include "common/pending_error.h"
 #include "jobs/import_job.h"
-#include "jobs/job_state.h"
-#include "jobs/progress.h"
+#include "records/job_state.h"
+#include "records/progress.h"
 
 namespace corvix::cli {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "jobs/job_state.h"
+#include "records/job_state.h"
 
 namespace corvix::cli {
 namespace {

@@ -11,7 +11,7 @@
 #include <csignal>
 #include <memory>
 
-#include "jobs/progress.h"
+#include "records/progress.h"
 
 namespace corvix::cli {
 

@@ -7,7 +7,7 @@
 
 #include "common/byte_order.h"
 #include "common/pending_error.h"
-#include "jobs/job_state.h"
+#include "records/job_state.h"
 #include "riff/chunk_writer.h"
 #include "riff/riff_file.h"
 

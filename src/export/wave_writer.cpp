@@ -9,8 +9,8 @@
 #include <string>
 
 #include "common/pending_error.h"
-#include "jobs/job_notes.h"
-#include "jobs/job_state.h"
+#include "records/job_notes.h"
+#include "records/job_state.h"
 #include "media/akai_disk.h"
 #include "media/akai_names.h"
 #include "riff/chunk_writer.h"

@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "common/byte_order.h"
-#include "jobs/progress.h"
+#include "records/progress.h"
 #include "media/akai_records.h"
 
 namespace corvix {

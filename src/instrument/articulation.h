@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "jobs/job_state.h"
-#include "media/akai_disk.h"
+#include "records/job_state.h"
+#include "media/akai_format.h"
 #include "riff/riff_file.h"
 
 namespace corvix {

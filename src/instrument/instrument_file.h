@@ -16,8 +16,8 @@
 #include <memory>
 #include <string>
 
-#include "jobs/job_state.h"
-#include "jobs/progress.h"
+#include "records/job_state.h"
+#include "records/progress.h"
 #include "riff/riff_file.h"
 
 namespace corvix {

@@ -7,7 +7,7 @@
 #include "common/byte_order.h"
 #include "common/pending_error.h"
 #include "export/stereo_merge.h"
-#include "jobs/job_notes.h"
+#include "records/job_notes.h"
 #include "media/akai_names.h"
 #include "media/akai_records.h"
 #include "riff/chunk_writer.h"

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "instrument/articulation.h"
-#include "jobs/job_state.h"
-#include "media/akai_disk.h"
+#include "records/job_state.h"
+#include "media/akai_format.h"
 #include "riff/riff_file.h"
 
 namespace corvix {

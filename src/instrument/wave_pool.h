@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "jobs/job_state.h"
-#include "jobs/progress.h"
+#include "records/job_state.h"
+#include "records/progress.h"
 #include "riff/riff_file.h"
 
 namespace corvix {

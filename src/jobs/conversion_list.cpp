@@ -4,6 +4,7 @@
 #include <new>
 
 #include "common/pending_error.h"
+#include "media/akai_records.h"
 
 namespace corvix {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "jobs/job_state.h"
+#include "records/job_state.h"
 #include "media/akai_disk.h"
 
 namespace corvix {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "jobs/job_state.h"
+#include "records/job_state.h"
 
 namespace corvix {
 

@@ -5,11 +5,11 @@
 
 #include "common/pending_error.h"
 #include "common/user_messages.h"
-#include "export/wave_import.h"
+#include "jobs/wave_import.h"
 #include "jobs/conversion_list.h"
-#include "jobs/job_guard.h"
-#include "jobs/job_notes.h"
-#include "jobs/job_state.h"
+#include "records/job_guard.h"
+#include "records/job_notes.h"
+#include "records/job_state.h"
 #include "media/akai_records.h"
 #include "riff/file_system.h"
 

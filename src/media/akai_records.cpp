@@ -1,9 +1,15 @@
 #include "media/akai_records.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace corvix {
 namespace {
+
+constexpr char kAkaiCharacters[] = "0123456789 ABCDEFGHIJKLMNOPQRSTUVWXYZ#+-.";
+constexpr uint8_t kAkaiCharacterCount = sizeof kAkaiCharacters - 1;  // 41
+// Name bytes past the table have no character; they show as this one.
+constexpr char kUnknownCharacter = '_';
 
 void DecodeName(ByteView bytes, uint32_t offset, char* destination) {
   uint8_t raw[kAkaiNameBytes];
@@ -13,6 +19,96 @@ void DecodeName(ByteView bytes, uint32_t offset, char* destination) {
 }
 
 }  // namespace
+
+int DecodeAkaiName(const uint8_t* source, char* destination, int n) {
+  for (int i = 0; i < n; ++i) {
+    const uint8_t code = source[i];
+    destination[i] = code < kAkaiCharacterCount ? kAkaiCharacters[code] : kUnknownCharacter;
+  }
+  return 1;
+}
+
+void DecodeVolumeTable(const uint8_t* header, VolumeEntry (&volumes)[kVolumesPerPartition]) {
+  for (int n = 0; n < kVolumesPerPartition; ++n) {
+    const uint8_t* entry = header + kVolumeTableOffset + kVolumeEntryBytes * n;
+    VolumeEntry& volume = volumes[n];
+    std::memset(volume.name, 0, sizeof volume.name);
+    DecodeAkaiName(entry, volume.name, kAkaiNameBytes);
+    volume.type = entry[12];
+    volume.startBlock = ReadU16LE(entry + 14);
+  }
+}
+
+void DecodeDirectory(const uint8_t* block, VolumeEntry* volumePointer) {
+  VolumeEntry& volume = *volumePointer;
+  volume.programCount = 0;
+  volume.sampleCount = 0;
+  if (volume.programs == nullptr || volume.samples == nullptr) return;
+
+  for (uint32_t i = 0; i < kDirEntriesPerBlock; ++i) {
+    const uint8_t* entry = block + kDirEntryBytes * i;
+    const uint8_t type = entry[16];
+    const uint8_t kind = type & 0x7F;
+    if (type == 0) {
+      // An unused slot ends the directory; a type-0 entry carrying both a
+      // start block and a tag word is some other file and is passed over.
+      if (ReadU16LE(entry + 20) == 0 || ReadU16LE(entry + 22) == 0) break;
+      continue;
+    }
+    if (kind != kFileProgram && kind != kFileSample && type != 'd' && type != 'c' &&
+        type != 'x' && type != 'q') {
+      break;
+    }
+    // Entries past the lists' capacity are walked over but not stored.
+    if (kind == kFileProgram && volume.programCount < kMaxPrograms) {
+      DirEntry& program = volume.programs[volume.programCount++];
+      std::memset(program.name, 0, sizeof program.name);
+      DecodeAkaiName(entry, program.name, kAkaiNameBytes);
+      program.length = 0;
+      program.startBlock = ReadU16LE(entry + 20);
+    } else if (kind == kFileSample && volume.sampleCount < kMaxSamples) {
+      DirEntry& sample = volume.samples[volume.sampleCount++];
+      std::memset(sample.name, 0, sizeof sample.name);
+      DecodeAkaiName(entry, sample.name, kAkaiNameBytes);
+      sample.length = ReadU24LE(entry + 17);
+      sample.startBlock = ReadU16LE(entry + 20);
+    }
+  }
+}
+
+void SummarizeProgram(const ProgramBuffer& program, const VolumeEntry& volume, ProgramSummary* out) {
+  const uint32_t stride = RecordLength(volume.type);
+  std::memset(out->keygroups, 0, sizeof out->keygroups);
+  out->keygroupCount = static_cast<uint8_t>(ProgramKeygroupCount(program, stride));
+  out->lowestKey = 127;
+  out->highestKey = 0;
+
+  for (uint32_t k = 0; k < out->keygroupCount; ++k) {
+    const ByteView keygroup = KeygroupBytes(program, stride, k);
+    KeygroupSlot& slot = out->keygroups[k];
+    slot.lowKey = keygroup.U8(kKeygroupLowKey);
+    slot.highKey = keygroup.U8(kKeygroupHighKey);
+    slot.present = 1;
+    out->lowestKey = std::min(out->lowestKey, slot.lowKey);
+    out->highestKey = std::max(out->highestKey, slot.highKey);
+
+    for (uint32_t z = 0; z < kZonesPerKeygroup; ++z) {
+      const VelocityZone zone = DecodeVelocityZone(ZoneBytes(keygroup, z));
+      if (!IsZoneUsed(zone.sampleName)) continue;
+      const uint8_t sampleCount = std::min<uint8_t>(volume.sampleCount, kMaxSamples);
+      for (uint32_t s = 0; volume.samples != nullptr && s < sampleCount; ++s) {
+        if (std::strcmp(volume.samples[s].name, zone.sampleName) == 0) {
+          ZoneSlot& zoneSlot = slot.zones[z];
+          zoneSlot.present = 1;
+          zoneSlot.zoneNumber = static_cast<uint8_t>(z);
+          zoneSlot.lowVelocity = zone.lowVelocity;
+          zoneSlot.highVelocity = zone.highVelocity;
+          break;
+        }
+      }
+    }
+  }
+}
 
 ProgramRecord DecodeProgramRecord(ByteView program) {
   ProgramRecord r{};

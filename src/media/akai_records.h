@@ -14,7 +14,7 @@
 #include <cstdint>
 
 #include "common/byte_order.h"
-#include "media/akai_disk.h"
+#include "media/akai_format.h"
 
 namespace corvix {
 
@@ -108,6 +108,23 @@ struct SampleRecord {
   uint16_t loopTime;      // 0 = the loop is not played
   uint16_t sampleRate;    // Hz
 };
+
+// Writes n decoded characters of an Akai name (no terminator of its own;
+// destinations are zero-filled beforehand). Returns 1.
+int DecodeAkaiName(const uint8_t* source, char* destination, int n);
+
+// The 100 volume entries of a partition header (names, types and directory
+// blocks; the lists are left as they are).
+void DecodeVolumeTable(const uint8_t* header, VolumeEntry (&volumes)[kVolumesPerPartition]);
+
+// A volume's directory block (kBlockBytes) into the volume's lists and
+// counts. An unused entry or an unknown type ends the directory; entries
+// past the lists' capacity are walked over but not stored.
+void DecodeDirectory(const uint8_t* block, VolumeEntry* volume);
+
+// The summary of a program read: its keygroups' key ranges and which zones
+// name a sample of `volume` (whose lists must be current).
+void SummarizeProgram(const ProgramBuffer& program, const VolumeEntry& volume, ProgramSummary* out);
 
 ProgramRecord DecodeProgramRecord(ByteView program);
 KeygroupRecord DecodeKeygroupRecord(ByteView keygroup);

@@ -223,6 +223,11 @@ std::string ScsiSectorSource::Describe() const {
          std::to_string(CurrentDevice.target) + ":" + std::to_string(CurrentDevice.lun);
 }
 
+std::string ScsiSectorSource::DriveName() const {
+  if (CurrentDriveLetter >= 'A' && CurrentDriveLetter <= 'Z') return std::string(1, CurrentDriveLetter) + ":\\";
+  return Describe();
+}
+
 uint32_t ScsiSectorSource::TestUnitReady() {
   return ScsiTestUnitReady(CurrentDevice.hostAdapter, CurrentDevice.target, CurrentDevice.lun);
 }

@@ -18,8 +18,6 @@ namespace corvix {
 constexpr uint8_t kPeripheralCdrom = 5;   // INQUIRY byte 0, bits 0-4
 constexpr uint32_t kInquiryBytes = 96;    // allocation length of our INQUIRY
 constexpr uint8_t kSenseNoSense = 0;
-constexpr uint8_t kSenseNotReady = 2;
-constexpr uint8_t kSenseUnitAttention = 6;
 constexpr uint16_t kNoDriveIndex = 0xFFFF;  // CurrentDriveIndex before a letter is known
 
 // The unit every command is addressed to; 255/255/255 until a drive is chosen.
@@ -100,6 +98,8 @@ class ScsiSectorSource : public SectorSource {
  public:
   bool ReadSectors(uint32_t lba, uint16_t count, uint8_t* buffer, uint32_t size) override;
   std::string Describe() const override;
+  // "E:\\" when the system gave the drive a letter.
+  std::string DriveName() const override;
   uint32_t TestUnitReady() override;
   bool PreventAllowRemoval(bool prevent) override;
 };

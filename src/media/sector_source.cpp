@@ -4,20 +4,10 @@
 #include <string>
 
 #include "common/user_messages.h"
-#include "media/scsi_device.h"
 
 namespace corvix {
 namespace {
 SectorSource* g_source = nullptr;
-
-// The drive as the not-ready question names it: "E:\" when the system gave
-// it a letter, else the source's own description ("/dev/sr0").
-std::string NotReadyName(const SectorSource& source) {
-  if (CurrentDriveLetter >= 'A' && CurrentDriveLetter <= 'Z') {
-    return std::string(1, CurrentDriveLetter) + ":\\";
-  }
-  return source.Describe();
-}
 }  // namespace
 
 void SetSectorSource(SectorSource* source) { g_source = source; }
@@ -45,7 +35,7 @@ int EnsureMediumReady() {
     }
     if (senseKey != kSenseNotReady) return 1;
     const std::string text =
-        NotReadyName(*g_source) + " is not accessible\n\nThe device is not ready";
+        g_source->DriveName() + " is not accessible\n\nThe device is not ready";
     const int answer = ShowMessageBox(text.c_str(), "Veltrex Corvix", kMbRetryCancel | kMbIconStop);
     if (answer == kIdCancel) return 0;
     if (answer != kIdRetry) return 1;

@@ -14,6 +14,10 @@ namespace corvix {
 
 constexpr uint32_t kSectorBytes = 2048;
 
+// Sense keys of a readiness answer (TestUnitReady, bits 16-23).
+constexpr uint8_t kSenseNotReady = 2;
+constexpr uint8_t kSenseUnitAttention = 6;
+
 class SectorSource {
  public:
   virtual ~SectorSource() = default;
@@ -27,6 +31,10 @@ class SectorSource {
 
   // A one-line description for messages: the image's path, the drive.
   virtual std::string Describe() const = 0;
+
+  // How the user knows the drive holding the medium, for the not-ready
+  // question: "E:\\" for a drive with a letter; the description otherwise.
+  virtual std::string DriveName() const { return Describe(); }
 
   // Readiness in the form of ScsiTestUnitReady: target status in bits 24-31,
   // sense key in 16-23, additional sense code and qualifier below; 0 when the

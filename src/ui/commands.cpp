@@ -10,7 +10,7 @@
 #include "common/pending_error.h"
 #include "common/user_messages.h"
 #include "jobs/convert_job.h"
-#include "jobs/job_state.h"
+#include "records/job_state.h"
 #include "media/sector_source.h"
 #include "ui/main_window.h"
 #include "ui_logic/batch_list.h"

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "common/user_messages.h"
-#include "jobs/job_state.h"
+#include "records/job_state.h"
 #include "media/akai_disk.h"
 #include "media/cdrom_drives.h"
 #include "ui/main_window.h"

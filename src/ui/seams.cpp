@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/user_messages.h"
-#include "jobs/progress.h"
+#include "records/progress.h"
 #include "ui/main_window.h"
 #include "ui_logic/resource_ids.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "jobs/job_state.h"
+#include "records/job_state.h"
 #include "ui_logic/browser_item.h"
 
 namespace corvix {

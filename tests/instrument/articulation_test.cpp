@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "export/wave_import.h"
+#include "jobs/wave_import.h"
 #include "instrument/articulation_values.h"
 #include "instrument/regions.h"
 #include "jobs/conversion_list.h"

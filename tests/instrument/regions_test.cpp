@@ -7,7 +7,7 @@
 #include <tuple>
 
 #include "jobs/conversion_list.h"
-#include "jobs/job_notes.h"
+#include "records/job_notes.h"
 #include "support/export_fixture.h"
 
 namespace corvix {

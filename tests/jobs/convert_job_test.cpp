@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <fstream>
 
-#include "export/wave_import.h"
+#include "jobs/wave_import.h"
 #include "instrument/identifiers.h"
 #include "instrument/instrument_file.h"
 #include "jobs/conversion_list.h"
-#include "jobs/host_link.h"
-#include "jobs/job_guard.h"
-#include "jobs/job_notes.h"
+#include "records/host_link.h"
+#include "records/job_guard.h"
+#include "records/job_notes.h"
 #include "support/export_fixture.h"
 #include "support/instrument_fakes.h"
 

@@ -14,7 +14,7 @@
 #include "common/pending_error.h"
 #include "jobs/conversion_list.h"
 #include "jobs/convert_job.h"
-#include "jobs/job_notes.h"
+#include "records/job_notes.h"
 #include "riff/file_system.h"
 #include "support/export_fixture.h"
 #include "support/instrument_fakes.h"

@@ -3,7 +3,7 @@
 // and the job records reset.
 #pragma once
 
-#include "jobs/job_state.h"
+#include "records/job_state.h"
 #include "riff/chunk_writer.h"
 #include "support/fault_file_system.h"
 #include "support/scripted_progress.h"

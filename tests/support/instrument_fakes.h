@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "instrument/identifiers.h"
-#include "jobs/host_link.h"
-#include "jobs/job_state.h"
+#include "records/host_link.h"
+#include "records/job_state.h"
 #include "support/fault_file_system.h"
 
 namespace corvix::testing {

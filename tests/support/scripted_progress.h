@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "jobs/job_state.h"
-#include "jobs/progress.h"
+#include "records/job_state.h"
+#include "records/progress.h"
 
 namespace corvix::testing {
 

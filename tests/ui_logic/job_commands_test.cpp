@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "common/pending_error.h"
+#include "media/akai_records.h"
 #include "support/export_fixture.h"
 
 namespace corvix {

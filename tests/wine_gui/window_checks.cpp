@@ -15,7 +15,7 @@
 #include "gui_checks.h"
 #include "disc_descriptions.h"
 #include "common/user_messages.h"
-#include "jobs/job_state.h"
+#include "records/job_state.h"
 #include "media/scsi_device.h"
 #include "message_pump.h"
 #include "screenshot.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "media/akai_disk.h"
+#include "media/akai_format.h"
 
 namespace corvix {
 

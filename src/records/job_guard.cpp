@@ -1,4 +1,4 @@
-#include "jobs/job_guard.h"
+#include "records/job_guard.h"
 
 namespace corvix {
 namespace {

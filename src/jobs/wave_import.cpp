@@ -1,4 +1,4 @@
-#include "export/wave_import.h"
+#include "jobs/wave_import.h"
 
 #include <cstdio>
 #include <cstring>
@@ -8,9 +8,9 @@
 #include "common/pending_error.h"
 #include "export/stereo_merge.h"
 #include "export/wave_writer.h"
-#include "jobs/job_notes.h"
-#include "jobs/job_state.h"
-#include "jobs/progress.h"
+#include "records/job_notes.h"
+#include "records/job_state.h"
+#include "records/progress.h"
 #include "media/akai_disk.h"
 #include "media/akai_names.h"
 #include "media/akai_records.h"

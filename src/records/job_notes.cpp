@@ -1,4 +1,4 @@
-#include "jobs/job_notes.h"
+#include "records/job_notes.h"
 
 #include <algorithm>
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "jobs/host_link.h"
+#include "records/host_link.h"
 
 namespace corvix {
 namespace {

@@ -1,6 +1,6 @@
 // No sampler runs outside Windows: the link does nothing and reports
 // nothing.
-#include "jobs/host_link.h"
+#include "records/host_link.h"
 
 namespace corvix {
 namespace {

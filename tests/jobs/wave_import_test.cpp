@@ -1,4 +1,4 @@
-#include "export/wave_import.h"
+#include "jobs/wave_import.h"
 
 #include <gtest/gtest.h>
 

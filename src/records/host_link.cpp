@@ -1,4 +1,4 @@
-#include "jobs/host_link.h"
+#include "records/host_link.h"
 
 namespace corvix {
 namespace {

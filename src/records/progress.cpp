@@ -1,6 +1,6 @@
-#include "jobs/progress.h"
+#include "records/progress.h"
 
-#include "jobs/job_state.h"
+#include "records/job_state.h"
 
 namespace corvix {
 namespace {

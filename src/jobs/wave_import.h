@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "jobs/job_state.h"
+#include "records/job_state.h"
 
 namespace corvix {
 

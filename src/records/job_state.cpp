@@ -1,4 +1,4 @@
-#include "jobs/job_state.h"
+#include "records/job_state.h"
 
 #include <algorithm>
 #include <cstring>
