@@ -63,33 +63,29 @@ int RunConvert(const ConvertOptions& options, int mode) {
   ImportWavesMode = 0;
   MergeStereoPairs = options.noMerge ? 0 : 1;
 
-  // A program that can't be read is named and left out; the others are done.
+  // The job reads the programs; one that can't be read is named and left
+  // out, and the others are done.
   std::unique_ptr<ConversionItem> list;
-  std::vector<std::string> labels;  // of the items in the list
-  for (const Selection& s : selections) {
-    std::unique_ptr<ConversionItem> item = MakeConversionItem(s.partition, s.volumeSlot, s.programIndex, nullptr);
-    if (!item) {
-      std::fprintf(stderr, "corvix: %s\n", PendingError.text);
-      continue;
-    }
-    labels.push_back(s.label);
-    AppendConversionItem(list, std::move(item));
-  }
-  const bool leftOut = labels.size() < selections.size();
+  for (const Selection& s : selections)
+    AppendConversionItem(list, MakeProgramItem(s.partition, s.volumeSlot, s.programIndex));
 
   TerminalProgress progress(StderrIsTerminal());
   InstalledProgress installed(&progress);
   CancelOnInterrupt interrupt;
-  const int ok = ConvertPrograms(list.get(), mode);
+  const int ok = ConvertPrograms(list.get(), mode, session.disc());
   FreeConversionList(list);
 
   for (size_t i = 0; i < ConversionReport.files.size(); ++i) {
     const ConvertedFile& file = ConversionReport.files[i];
     std::string label;
     if (mode == kCombineMode) {
-      for (const std::string& l : labels) label += (label.empty() ? "" : " + ") + l;
-    } else if (i < labels.size()) {
-      label = labels[i];
+      // The programs in the file: those that could be read.
+      for (size_t s = file.item; s < selections.size(); ++s) {
+        if (!ConversionReport.readable.empty() && !ConversionReport.readable[s]) continue;
+        label += (label.empty() ? "" : " + ") + selections[s].label;
+      }
+    } else if (file.item < selections.size()) {
+      label = selections[file.item].label;
     }
     std::printf("%s: \"%s\"  (%s, %s)\n", label.c_str(), file.path.c_str(),
                 Plural(file.regions, "region").c_str(), Plural(file.waves, "wave").c_str());
@@ -100,7 +96,7 @@ int RunConvert(const ConvertOptions& options, int mode) {
     std::fprintf(stderr, "corvix: %s\n", PendingError.text);
     return 1;
   }
-  return leftOut ? 1 : 0;
+  return ConversionReport.leftOut > 0 ? 1 : 0;
 }
 
 }  // namespace corvix::cli

@@ -56,7 +56,7 @@ int RunImport(const ImportOptions& options) {
     std::fflush(stdout);
   };
   ImportReport report;
-  int ok = ImportPrograms(programs, &report, print);
+  int ok = ImportPrograms(programs, &report, print, session.disc());
   SetProgressUi(nullptr);
   if (ok && CancelOnInterrupt::Interrupted()) {
     SetPendingError("Conversion cancelled by user", kStyleWarning);

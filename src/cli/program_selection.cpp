@@ -1,5 +1,6 @@
 #include "cli/program_selection.h"
 
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -7,7 +8,7 @@
 
 #include "cli/disc_source.h"
 #include "media/akai_disk.h"
-#include "media/disc_listing.h"
+#include "media/akai_names.h"
 
 namespace corvix::cli {
 namespace {
@@ -39,8 +40,8 @@ bool SplitPattern(const std::string& text, std::string parts[3]) {
   return true;
 }
 
-int Resolve(const DiscListing& listing, const std::vector<std::string>& patterns,
-            std::vector<Selection>* out) {
+int Resolve(JobDisc& disc, const std::vector<std::string>& patterns, std::vector<Selection>* out) {
+  std::vector<std::array<std::string, 3>> split;
   for (const std::string& pattern : patterns) {
     std::string parts[3];
     if (!SplitPattern(pattern, parts) || (parts[0] != "*" && PartitionFromLabel(parts[0]) < 0)) {
@@ -48,27 +49,54 @@ int Resolve(const DiscListing& listing, const std::vector<std::string>& patterns
                    pattern.c_str());
       return 2;
     }
-    bool found = false;
-    for (const ListedPartition& partition : listing.partitions) {
-      if (parts[0] != "*" && PartitionFromLabel(parts[0]) != partition.number) continue;
-      for (const ListedVolume& volume : partition.volumes) {
-        if (!NameMatches(parts[1], volume.name)) continue;
-        for (const ListedProgram& program : volume.programs) {
-          if (!NameMatches(parts[2], program.name)) continue;
-          found = true;
-          bool already = false;
-          for (const Selection& s : *out) {
-            already |= s.partition == partition.number && s.volumeSlot == volume.slot &&
-                       s.programIndex == program.index;
-          }
-          if (already) continue;
-          out->push_back({partition.number, volume.slot, program.index,
-                          ProgramPath(partition.number, volume.name, program.name)});
+    split.push_back({parts[0], parts[1], parts[2]});
+  }
+  // The tables the patterns need, each read once, in disc order.
+  std::vector<uint16_t> partitions;
+  for (uint32_t p = 0; p < disc.partitionCount(); ++p) {
+    for (const auto& parts : split) {
+      if (parts[0] == "*" || PartitionFromLabel(parts[0]) == static_cast<int32_t>(p)) {
+        partitions.push_back(static_cast<uint16_t>(p));
+        break;
+      }
+    }
+  }
+  disc.ReadPartitions(partitions);
+  std::vector<VolumeRef> volumes;
+  for (uint16_t p : partitions) {
+    for (uint16_t v = 0; v < kVolumesPerPartition; ++v) {
+      const VolumeEntry* volume = disc.Volume(p, v);
+      if (volume == nullptr || volume->type == 0) continue;
+      for (const auto& parts : split) {
+        if (NameMatches(parts[1], volume->name)) {
+          volumes.push_back({p, v});
+          break;
         }
       }
     }
+  }
+  disc.ReadDirectories(volumes);
+
+  for (size_t n = 0; n < split.size(); ++n) {
+    const auto& parts = split[n];
+    bool found = false;
+    for (const VolumeRef& ref : volumes) {
+      if (parts[0] != "*" && PartitionFromLabel(parts[0]) != ref.partition) continue;
+      const VolumeEntry& volume = *disc.Volume(ref.partition, ref.volume);
+      if (!NameMatches(parts[1], volume.name)) continue;
+      for (uint16_t i = 0; i < volume.programCount; ++i) {
+        if (!NameMatches(parts[2], volume.programs[i].name)) continue;
+        found = true;
+        bool already = false;
+        for (const Selection& s : *out) {
+          already |= s.partition == ref.partition && s.volumeSlot == ref.volume && s.programIndex == i;
+        }
+        if (already) continue;
+        out->push_back({ref.partition, ref.volume, i, ProgramPath(ref.partition, volume.name, volume.programs[i].name)});
+      }
+    }
     if (!found) {
-      std::fprintf(stderr, "corvix: %s: no such program on the disc\n", pattern.c_str());
+      std::fprintf(stderr, "corvix: %s: no such program on the disc\n", patterns[n].c_str());
       return 1;
     }
   }
@@ -95,12 +123,12 @@ int DiscSession::Open(const std::string& source, const std::vector<std::string>&
   lock_ = std::make_unique<MediumLock>();
   if (!AllocVolumeLists()) return 1;
   listsAllocated_ = true;
-  const DiscListing listing = ListDisc();
-  if (!listing.isAkaiDisc) {
+  disc_ = std::make_unique<JobDisc>();
+  if (!disc_->Open()) {
     std::fprintf(stderr, "corvix: %s: not an Akai S1000 disc\n", source.c_str());
     return 1;
   }
-  return Resolve(listing, patterns, selections);
+  return Resolve(*disc_, patterns, selections);
 }
 
 int MakeTargetFolder(const std::string& folder) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "media/job_disc.h"
 #include "media/sector_source.h"
 
 namespace corvix::cli {
@@ -36,8 +37,11 @@ class DiscSession {
   // malformed.
   int Open(const std::string& source, const std::vector<std::string>& patterns,
            std::vector<Selection>* selections);
+  // The disc's tables as read for the patterns, for the job to go on with.
+  JobDisc* disc() { return disc_.get(); }
 
  private:
+  std::unique_ptr<JobDisc> disc_;
   std::unique_ptr<SectorSource> source_;
   std::unique_ptr<MediumLock> lock_;
   bool listsAllocated_ = false;

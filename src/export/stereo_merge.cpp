@@ -104,6 +104,14 @@ int IsAlreadyExported(const char* name) {
 }
 
 int MergeStereoFiles(const char* leftName, const char* rightName) {
+  char merged[kWaveNameBytes] = {};
+  std::memcpy(merged, leftName, NameLength(leftName, kMaxNameChars));
+  MakeStereoName(merged);
+  return MergeStereoPair(WaveFilePath(leftName), WaveFilePath(rightName), leftName, WaveFilePath(merged));
+}
+
+int MergeStereoPair(const std::string& leftPath, const std::string& rightPath, const char* leftName,
+                    const std::string& finalPath) {
   // 1. Buffers.
   std::unique_ptr<uint8_t[]> leftSound(new (std::nothrow) uint8_t[kPassBytes]);
   std::unique_ptr<uint8_t[]> rightSound(new (std::nothrow) uint8_t[kPassBytes]);
@@ -127,8 +135,6 @@ int MergeStereoFiles(const char* leftName, const char* rightName) {
   if (!m.output) return m.Fail("Can't create temp file (disk full?)");
 
   // 4, 5. The mono files.
-  const std::string leftPath = WaveFilePath(leftName);
-  const std::string rightPath = WaveFilePath(rightName);
   m.left = RiffFile::Open(leftPath, OpenMode::kRead);
   if (!m.left) return m.Fail("Can't open file  " + leftPath);
   m.right = RiffFile::Open(rightPath, OpenMode::kRead);
@@ -226,7 +232,6 @@ int MergeStereoFiles(const char* leftName, const char* rightName) {
 
   // 15, 16. The merged file takes its name, then the mono files go. A mono
   // file that had the merged name already has been replaced by the move.
-  const std::string finalPath = WaveFilePath(merged);
   if (!fs.Move(m.tempPath, finalPath)) return m.Fail("Can't move temp file");
   m.tempPath.clear();
   if (leftPath != finalPath) DeleteFileByName(leftPath);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace corvix {
 
@@ -31,5 +32,10 @@ int IsAlreadyExported(const char* name);
 // and only then are the mono files deleted. On failure: PendingError set,
 // the mono files kept, no temporary file left, 0.
 int MergeStereoFiles(const char* left, const char* right);
+
+// The same for files named by the job: leftPath and rightPath into
+// finalPath, the merged name (INAM) made from leftName.
+int MergeStereoPair(const std::string& leftPath, const std::string& rightPath, const char* leftName,
+                    const std::string& finalPath);
 
 }  // namespace corvix

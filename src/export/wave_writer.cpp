@@ -8,59 +8,22 @@
 #include <new>
 #include <string>
 
+#include "common/messages.h"
 #include "common/pending_error.h"
-#include "records/job_notes.h"
-#include "records/job_state.h"
 #include "media/akai_disk.h"
 #include "media/akai_names.h"
+#include "media/read_engine.h"
+#include "records/job_notes.h"
 #include "riff/chunk_writer.h"
-#include "riff/riff_file.h"
+#include "riff/file_system.h"
 
 namespace corvix {
 namespace {
 
 constexpr double kCentsPerDecade = 3986.313713;  // 1200 / log10(2)
 constexpr double kReferenceRate = 44100.0;
-constexpr const char* kCantCreate = "Can't create file";
-constexpr const char* kNoMemory = "Read Buffer Malloc";
-constexpr const char* kDiskFull = "Can't write to file (disk full?)";
-constexpr const char* kCancelled = "Conversion cancelled by user";
-constexpr const char* kTableFull = "Too many samples for one job (1024 at most)";
-constexpr const char* kFolderGone = "The target folder was removed while the job was running";
-// Blocks of sound gathered before they are written: one write per 128 KiB
-// rather than one per 8 KiB block.
-constexpr uint32_t kStagedBlocks = 16;
-constexpr uint32_t kStageBytes = kStagedBlocks * kBlockBytes;
-
-class NoBar : public ProgressBar {
- public:
-  void SetRange(uint32_t, uint32_t) override {}
-  void SetStep(uint32_t) override {}
-  void StepIt() override {}
-};
 
 uint32_t ClampNote(int note) { return static_cast<uint32_t>(std::clamp(note, 0, 127)); }
-
-// The file and its clean-up: a failure closes (if still open) and deletes it.
-class WaveOutput {
- public:
-  WaveOutput(std::unique_ptr<RiffFile> file, std::string path)
-      : file_(std::move(file)), path_(std::move(path)) {}
-  RiffFile& file() { return *file_; }
-  int Fail(const char* message, uint32_t style = kStyleError) {
-    SetPendingError(message, style);
-    file_->Close();
-    DeleteFileByName(path_);
-    return 0;
-  }
-  bool WriteAll(const void* data, uint64_t bytes) {
-    return bytes == 0 || file_->Write(data, static_cast<size_t>(bytes)) == static_cast<int64_t>(bytes);
-  }
-
- private:
-  std::unique_ptr<RiffFile> file_;
-  std::string path_;
-};
 
 void PutFormat(uint8_t* format, uint32_t sampleRate) {
   PutU16LE(format + 0, 1);   // PCM
@@ -69,19 +32,6 @@ void PutFormat(uint8_t* format, uint32_t sampleRate) {
   PutU32LE(format + 8, 2 * sampleRate);
   PutU16LE(format + 12, 2);  // block align
   PutU16LE(format + 14, 16);
-}
-
-// What the disc did not give of a sample, for the user to hear when the job
-// ends: the file is still written, with what there is.
-void NoteDamage(const char* name, bool headerUnreadable, bool unreadable, bool cutShort, bool noRate) {
-  const std::string sample = "\"" + TrimmedName(name) + "\"";
-  if (headerUnreadable) {
-    AddJobNote(sample + ": the sample could not be read from the disc; its file is empty");
-    return;
-  }
-  if (unreadable) AddJobNote(sample + ": part of the sample could not be read from the disc and is silent in the file");
-  if (cutShort) AddJobNote(sample + ": the sample ends early on the disc; the file holds the part that is there");
-  if (noRate) AddJobNote(sample + ": the sample has no sampling rate; it was written as 44100 Hz");
 }
 
 }  // namespace
@@ -172,6 +122,265 @@ PlayRange ComputePlayRange(const SampleRecord& sample, uint8_t zoneOverride) {
   return range;
 }
 
+
+WaveLayout ComputeWaveLayout(const SampleRecord& sample, ByteView keygroup, ByteView zone,
+                             uint32_t recordLength, uint32_t chainBlocks) {
+  WaveLayout layout{};
+  layout.rate = sample.sampleRate == 0 ? static_cast<uint32_t>(kReferenceRate) : sample.sampleRate;
+  layout.noRate = sample.sampleRate == 0;
+  layout.tuning = ComputeWaveTuning(sample, keygroup, zone);
+  layout.range = ComputePlayRange(sample, zone.U8(kZonePlaybackMode));
+  const uint64_t headerBytes = std::min(recordLength, kBlockBytes);
+  const uint64_t wanted = 2ull * layout.range.words;
+  const uint64_t firstByte = headerBytes + 2ull * layout.range.first;
+  layout.firstBlock = static_cast<uint32_t>(std::min<uint64_t>(firstByte / kBlockBytes, 0xFFFFFFFF));
+  layout.offset = static_cast<uint32_t>(firstByte % kBlockBytes);
+  // The sound runs from the first word as far as the play range goes or the
+  // chain reaches, whichever ends first.
+  if (layout.firstBlock < chainBlocks) {
+    const uint64_t there = uint64_t{chainBlocks - layout.firstBlock} * kBlockBytes - layout.offset;
+    layout.dataBytes = std::min(wanted, there);
+  }
+  layout.cutShort = layout.dataBytes < wanted;
+  layout.blocks = static_cast<uint32_t>(layout.dataBytes > 0
+                                            ? (layout.offset + layout.dataBytes + kBlockBytes - 1) / kBlockBytes
+                                            : 0);
+  // The loop as written: within the words that reach the file.
+  const auto words = static_cast<uint32_t>(layout.dataBytes / 2);
+  const uint32_t lastWord = words > 0 ? words - 1 : 0;
+  layout.loops = layout.range.loops && words > 0;
+  layout.loopStart = std::min(layout.range.loopStart, lastWord);
+  layout.loopEnd = std::min(layout.range.loopEnd, lastWord);
+  return layout;
+}
+
+std::vector<std::string> DamageNotes(const char* name, const WaveDamage& damage) {
+  const std::string sample = "\"" + TrimmedName(name) + "\"";
+  if (damage.headerUnreadable) return {sample + ": the sample could not be read from the disc; its file is empty"};
+  std::vector<std::string> notes;
+  if (damage.unreadable)
+    notes.push_back(sample + ": part of the sample could not be read from the disc and is silent in the file");
+  if (damage.cutShort)
+    notes.push_back(sample + ": the sample ends early on the disc; the file holds the part that is there");
+  if (damage.noRate) notes.push_back(sample + ": the sample has no sampling rate; it was written as 44100 Hz");
+  return notes;
+}
+
+// Sound bytes gathered before they are written: one write per 128 KiB
+// rather than one per 8 KiB block.
+constexpr uint32_t kStageBytes = 16 * kBlockBytes;
+
+WriteStage::WriteStage() : bytes_(new uint8_t[kStageBytes]) {}
+
+bool WriteStage::Flush() {
+  if (used_ == 0 || writer_ == nullptr) return true;
+  WaveFileWriter* writer = writer_;
+  const uint32_t used = used_;
+  writer_ = nullptr;
+  used_ = 0;
+  if (writer->WriteAt(at_, bytes_.get(), used)) return true;
+  SetPendingError(kDiskFull, kStyleError);
+  return false;
+}
+
+WaveFileWriter::~WaveFileWriter() {
+  if (file_) file_->Close();
+}
+
+int WaveFileWriter::Fail(const char* message, WriteStage& stage) {
+  SetPendingError(message, kStyleError);
+  Discard(stage);
+  return 0;
+}
+
+void WaveFileWriter::Discard(WriteStage& stage) {
+  if (stage.writer_ == this) {
+    stage.writer_ = nullptr;
+    stage.used_ = 0;
+  }
+  if (file_) file_->Close();
+  file_.reset();
+  if (!path_.empty()) DeleteFileByName(path_);
+  begun_ = false;
+}
+
+int WaveFileWriter::Begin(const std::string& path, const char* name, const WaveLayout& layout,
+                          ByteView keygroup, ByteView zone, bool groupChunk, uint32_t groupIndex,
+                          WaveEntry& row) {
+  path_ = path;
+  layout_ = layout;
+  file_ = RiffFile::Open(path, OpenMode::kCreate);
+  if (!file_) {
+    SetPendingError(kCantCreateFile, kStyleError);
+    return 0;
+  }
+  row.unityNote = layout.tuning.rootNote;
+  row.fineTune = layout.tuning.fineTune;
+  row.zoneTuneFraction = zone.U8(kZoneTuneFraction);
+  row.zoneTuneSemitones = zone.I8(kZoneTuneSemitones);
+  row.keygroupTuneFraction = keygroup.U8(kKeygroupTuneFraction);
+  row.keygroupTuneSemitones = keygroup.I8(kKeygroupTuneSemitones);
+  row.loopMarker = layout.loops ? 0 : kNoLoop;
+  row.loopType = 0;
+  row.loopStart = layout.loopStart;
+  row.loopEnd = layout.loopEnd;
+  row.loopFraction = 0;
+  row.loopPlayCount = 0;
+
+  // The head, then a gap for the sound, then smpl (and 3gix) after it: every
+  // size is known before the sound comes.
+  WriteStage none;
+  RiffFile& file = *file_;
+  ChunkInfo form;
+  form.type = FourCC("WAVE");
+  uint8_t format[kFormatBytes];
+  PutFormat(format, layout.rate);
+  ChunkInfo data;
+  if (!file.CreateChunk(form, CreateFlag::kRiff) || !WriteChunk(file, FourCC("fmt "), format, kFormatBytes) ||
+      !WriteInfoList(file, name) || !BeginChunk(file, data, FourCC("data"))) {
+    return Fail(kDiskFull, none);
+  }
+  dataAt_ = file.Tell();
+  if (!file.Seek(dataAt_ + layout.dataBytes) || !EndChunk(file, data)) return Fail(kDiskFull, none);
+  uint8_t sampler[kSamplerRecordBytes] = {};
+  PutU32LE(sampler + 0, FourCC("smpl"));
+  PutU32LE(sampler + 4, kSamplerBytes);
+  uint8_t* body = sampler + 8;
+  PutU32LE(body + 8, static_cast<uint32_t>(1e9 * (1.0 / layout.rate)));
+  PutU32LE(body + 12, layout.tuning.unityNote);
+  PutU32LE(body + 16, layout.tuning.pitchFraction);
+  PutU32LE(body + 28, layout.loops ? 1 : 0);
+  PutU32LE(body + 36, 0);  // cue point id
+  PutU32LE(body + 40, 0);  // forward
+  PutU32LE(body + 44, layout.loopStart);
+  PutU32LE(body + 48, layout.loopEnd);
+  if (file.Write(sampler, kSamplerRecordBytes) != kSamplerRecordBytes) return Fail(kDiskFull, none);
+  if (groupChunk) {
+    uint8_t index[kGroupIndexBytes];
+    PutU32LE(index, groupIndex);
+    if (!WriteChunk(file, FourCC("3gix"), index, kGroupIndexBytes)) return Fail(kDiskFull, none);
+  }
+  if (!file.Ascend(form)) return Fail(kDiskFull, none);
+  got_.assign(layout.blocks, false);
+  put_ = 0;
+  begun_ = true;
+  damage.cutShort = layout.cutShort;
+  damage.noRate = layout.noRate;
+  return 1;
+}
+
+bool WaveFileWriter::WriteAt(uint64_t position, const uint8_t* bytes, uint32_t size) {
+  if (!file_) {
+    file_ = RiffFile::Open(path_, OpenMode::kReadWrite);
+    if (!file_) return false;
+  }
+  return file_->Seek(position) && file_->Write(bytes, size) == static_cast<int64_t>(size);
+}
+
+int WaveFileWriter::Put(uint32_t chainIndex, const uint8_t* block, bool readable, WriteStage& stage) {
+  if (!begun_ || chainIndex < layout_.firstBlock || chainIndex - layout_.firstBlock >= layout_.blocks) return 1;
+  const uint32_t index = chainIndex - layout_.firstBlock;
+  if (got_[index]) return 1;
+  got_[index] = true;
+  ++put_;
+  if (!readable) damage.unreadable = true;
+  const uint32_t from = index == 0 ? layout_.offset : 0;
+  const uint64_t at = index == 0 ? 0 : uint64_t{index} * kBlockBytes - layout_.offset;
+  const auto size = static_cast<uint32_t>(std::min<uint64_t>(kBlockBytes - from, layout_.dataBytes - at));
+  const uint64_t position = dataAt_ + at;
+  if (stage.writer_ == this && stage.at_ + stage.used_ == position && stage.used_ + size <= kStageBytes) {
+    std::memcpy(stage.bytes_.get() + stage.used_, block + from, size);
+    stage.used_ += size;
+    return 1;
+  }
+  if (!stage.Flush()) return Fail(kDiskFull, stage);
+  stage.writer_ = this;
+  stage.at_ = position;
+  stage.used_ = size;
+  std::memcpy(stage.bytes_.get(), block + from, size);
+  return 1;
+}
+
+int WaveFileWriter::Park(WriteStage& stage) {
+  if (stage.Holds(this) && !stage.Flush()) return Fail(kDiskFull, stage);
+  if (file_ && !file_->Close()) return Fail(kDiskFull, stage);
+  file_.reset();
+  return 1;
+}
+
+int WaveFileWriter::Finish(WriteStage& stage) {
+  if (!Park(stage)) return 0;
+  // Where a folder can be removed with files open in it (POSIX), the writes
+  // went to a file that no longer has a name.
+  if (!CurrentFileSystem().FileExists(path_)) return Fail(kFolderGone, stage);
+  begun_ = false;
+  return 1;
+}
+
+void WaveFileWriter::Abandon(WriteStage& stage) { Discard(stage); }
+
+namespace {
+
+class NoBar : public ProgressBar {
+ public:
+  void SetRange(uint32_t, uint32_t) override {}
+  void SetStep(uint32_t) override {}
+  void StepIt() override {}
+};
+
+// One block kept as it was read.
+struct BlockRead : public RunReader {
+  uint8_t bytes[kBlockBytes] = {};
+  bool readable = false;
+  bool Take(uint32_t, const uint8_t* from, uint32_t size, bool ok) override {
+    std::memcpy(bytes, from, std::min(size, kBlockBytes));
+    readable = ok;
+    return true;
+  }
+};
+
+// The sound of one file, put as the blocks come, with the progress bar
+// stepped, the interface's messages pumped and Cancel honoured before each.
+class SoundReader : public RunReader {
+ public:
+  SoundReader(WaveFileWriter& writer, WriteStage& stage, ProgressBar& bar) : writer_(writer), stage_(stage), bar_(bar) {}
+  bool Take(uint32_t chainIndex, const uint8_t* bytes, uint32_t, bool readable) override {
+    if (CancelRequested) {
+      cancelled = true;
+      return false;
+    }
+    bar_.StepIt();
+    if (!writer_.Put(chainIndex, bytes, readable, stage_)) return false;
+    CurrentProgressUi().PumpMessages();
+    return true;
+  }
+  bool cancelled = false;
+
+ private:
+  WaveFileWriter& writer_;
+  WriteStage& stage_;
+  ProgressBar& bar_;
+};
+
+// The chain of the file at startBlock, from the current FAT: it ends at the
+// end mark, at a block that is not a file block, or where it comes back to
+// a block it has been through (a file holds no block twice).
+std::vector<uint16_t> ChainFromFat(uint16_t startBlock) {
+  std::vector<uint16_t> chain;
+  if (!IsFileBlock(startBlock)) return chain;
+  std::bitset<kFatEntries> visited;
+  for (uint16_t block = startBlock; chain.size() < kFatEntries;) {
+    chain.push_back(block);
+    visited.set(block);
+    const uint16_t next = NextFileBlock(block);
+    if (next == kChainEnd || visited.test(next)) break;
+    block = next;
+  }
+  return chain;
+}
+
+}  // namespace
+
 int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16_t startBlock,
                   uint32_t recordLength, ByteView keygroup, ByteView zone, uint32_t groupIndex) {
   NoBar noBar;
@@ -182,191 +391,51 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
   }
   WaveEntry& row = WaveTable.rows[WaveTable.count];
 
-  // 1. The file.
-  const std::string path = WaveFilePath(name);
-  std::unique_ptr<RiffFile> file = RiffFile::Open(path, OpenMode::kCreate);
-  if (!file) {
-    SetPendingError(kCantCreate, kStyleError);
+  // The header, then what it says of the sound.
+  const std::vector<uint16_t> chain = ChainFromFat(startBlock);
+  BlockRead header;
+  ReadPlan plan;
+  plan.WantBlock(partition, startBlock, &header, 0);
+  plan.Run();
+  const SampleRecord sample = DecodeSampleRecord({header.bytes, std::min(recordLength, kBlockBytes)});
+  const WaveLayout layout =
+      ComputeWaveLayout(sample, keygroup, zone, recordLength, static_cast<uint32_t>(chain.size()));
+  WaveFileWriter writer;
+  WriteStage stage;
+  if (!writer.Begin(WaveFilePath(name), name, layout, keygroup, zone, ImportWavesMode == 0, groupIndex, row))
     return 0;
-  }
-  WaveOutput out(std::move(file), path);
-
-  // 2. The first block: header and the first sound. The buffer holds
-  // kStagedBlocks blocks; the first one is read into its start.
-  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kStageBytes]);
-  if (!buffer) return out.Fail(kNoMemory);
-  std::memset(buffer.get(), 0, kBlockBytes);
-  // A block that can't be read stays silent; the user is told at the end.
-  const bool headerUnreadable = !ReadDiscBlock(partition, startBlock, buffer.get());
-  bool unreadable = false;
-  const uint32_t headerBytes = std::min(recordLength, kBlockBytes);
-  const SampleRecord sample = DecodeSampleRecord({buffer.get(), headerBytes});
-
-  // 3, 4, 5. Pitch, loop and play range.
-  const WaveTuning tuning = ComputeWaveTuning(sample, keygroup, zone);
-  const PlayRange range = ComputePlayRange(sample, zone.U8(kZonePlaybackMode));
-  row.unityNote = tuning.rootNote;
-  row.fineTune = tuning.fineTune;
-  row.zoneTuneFraction = zone.U8(kZoneTuneFraction);
-  row.zoneTuneSemitones = zone.I8(kZoneTuneSemitones);
-  row.keygroupTuneFraction = keygroup.U8(kKeygroupTuneFraction);
-  row.keygroupTuneSemitones = keygroup.I8(kKeygroupTuneSemitones);
-
-  // 6. The head.
-  ChunkInfo form;
-  form.type = FourCC("WAVE");
-  if (!out.file().CreateChunk(form, CreateFlag::kRiff)) return out.Fail(kDiskFull);
-  // A rate of 0 has no meaning (and would make the period infinite); the
-  // file says 44100 Hz, the rate the tuning was computed for.
-  const uint32_t rate = sample.sampleRate == 0 ? static_cast<uint32_t>(kReferenceRate) : sample.sampleRate;
-  uint8_t format[kFormatBytes];
-  PutFormat(format, rate);
-  ChunkInfo data;
-  if (!WriteChunk(out.file(), FourCC("fmt "), format, kFormatBytes) ||
-      !WriteInfoList(out.file(), name) || !BeginChunk(out.file(), data, FourCC("data"))) {
-    return out.Fail(kDiskFull);
-  }
-
-  // 7. The sound, from the word `first` on, along the chain. A chain ends
-  // at a block it has been through already: a file holds no block twice, so
-  // a chain that loops back on itself is damaged there.
-  std::bitset<kFatEntries> visited;
-  if (startBlock < kFatEntries) visited.set(startBlock);
-  auto follow = [&visited](uint16_t from) -> uint16_t {
-    const uint16_t to = NextFileBlock(from);
-    if (to == kChainEnd || visited.test(to)) return kChainEnd;
-    visited.set(to);
-    return to;
-  };
-  const uint64_t bytesWanted = 2ull * range.words;
-  const uint64_t firstByte = headerBytes + 2ull * range.first;
-  const uint64_t firstBlockIndex = firstByte / kBlockBytes;
-  const auto offset = static_cast<uint32_t>(firstByte % kBlockBytes);
-  uint16_t block = startBlock;
-  bool haveBlock = firstBlockIndex < kFatEntries;
-  for (uint64_t i = 0; haveBlock && i < firstBlockIndex; ++i) {
-    block = follow(block);
-    if (block == kChainEnd) haveBlock = false;
-  }
-  if (haveBlock && firstBlockIndex > 0) {
-    std::memset(buffer.get(), 0, kBlockBytes);
-    if (!ReadDiscBlock(partition, block, buffer.get())) unreadable = true;
-  }
-  const uint64_t total = offset + bytesWanted;
-  const uint64_t blocks =
-      std::clamp<uint64_t>((total + kBlockBytes - 1) / kBlockBytes, 1, kFatEntries);
-  bar->SetRange(0, static_cast<uint32_t>(blocks - 1));
+  writer.damage.headerUnreadable = !header.readable;
+  bar->SetRange(0, layout.blocks > 0 ? layout.blocks - 1 : 0);
   bar->SetStep(1);
 
-  // Blocks are read one at a time, each into the next free part of the
-  // buffer, and the sound gathered there is written when the buffer is full
-  // and after the last block. The gathered bytes are always one run: only
-  // the first block starts inside it (at offset), only the last one may end
-  // short, and every block between is whole.
-  uint64_t written = 0;  // bytes taken into the file, gathered or written
-  uint32_t runFrom = offset, runEnd = offset;
-  auto writeRun = [&]() {
-    if (!out.WriteAll(buffer.get() + runFrom, runEnd - runFrom)) return false;
-    runFrom = runEnd = 0;
-    return true;
-  };
-  uint16_t next = kChainEnd;
-  if (haveBlock) {
-    const uint64_t n = std::min<uint64_t>(bytesWanted, kBlockBytes - offset);
-    runEnd += static_cast<uint32_t>(n);
-    written += n;
-    next = follow(block);
-  }
-  // Where the chain goes on to the next block of the disc, the blocks that
-  // follow are read with the block at hand, in one read of up to
-  // kMaxBlocksPerRead blocks (as far as the buffer and the range reach);
-  // they are then taken from the buffer, each still in a step of its own.
-  uint64_t done = kBlockBytes;
-  uint32_t blocksInBuffer = 0;  // blocks read ahead, from runEnd on
-  for (uint64_t counter = 1; next != kChainEnd && counter < blocks; ++counter) {
-    if (CancelRequested) return out.Fail(kCancelled, kStyleWarning);
-    bar->StepIt();
-    if (blocksInBuffer == 0) {
-      if (runEnd + kBlockBytes > kStageBytes && !writeRun()) return out.Fail(kDiskFull);
-      const uint64_t room = std::min<uint64_t>(
-          {(kStageBytes - runEnd) / kBlockBytes, blocks - counter, kMaxBlocksPerRead});
-      // Only a peek along the chain: follow() below still decides where it
-      // ends, so blocks read ahead past a loop are never used.
-      uint16_t count = 1;
-      for (uint16_t last = next; count < room; ++count) {
-        const uint16_t after = NextFileBlock(last);
-        if (after != static_cast<uint16_t>(last + 1)) break;
-        last = after;
+  // The first block of the sound is taken as it comes; the others each
+  // after a look at Cancel.
+  SoundReader sound(writer, stage, *bar);
+  for (uint32_t i = 0; i < layout.blocks; ++i) {
+    const uint32_t k = layout.firstBlock + i;
+    if (i == 0) {
+      if (k == 0) {
+        writer.Put(0, header.bytes, header.readable, stage);
+      } else {
+        BlockRead first;
+        ReadPlan one;
+        one.WantBlock(partition, chain[k], &first, 0);
+        one.Run();
+        writer.Put(k, first.bytes, first.readable, stage);
       }
-      uint8_t* slot = buffer.get() + runEnd;
-      std::memset(slot, 0, size_t{count} * kBlockBytes);
-      if (count == 1) {
-        if (!ReadDiscBlock(partition, next, slot)) unreadable = true;
-      } else if (!ReadDiscBlocks(partition, next, count, slot)) {
-        // A failed read may have delivered none of its blocks: block by
-        // block, each that can be read is.
-        for (uint16_t i = 0; i < count; ++i) {
-          uint8_t* into = slot + size_t{i} * kBlockBytes;
-          std::memset(into, 0, kBlockBytes);
-          if (!ReadDiscBlock(partition, static_cast<uint16_t>(next + i), into)) unreadable = true;
-        }
-      }
-      blocksInBuffer = count;
+      continue;
     }
-    const uint64_t n = std::min<uint64_t>(kBlockBytes, total - done);
-    runEnd += static_cast<uint32_t>(n);
-    written += n;
-    --blocksInBuffer;
-    next = follow(next);
-    done += kBlockBytes;
-    CurrentProgressUi().PumpMessages();
+    plan.WantBlock(partition, chain[k], &sound, k);
   }
-  if (!writeRun()) return out.Fail(kDiskFull);
-
-  // The loop as written: within the words that reached the file (a chain
-  // that ends early leaves fewer than the play range asked for).
-  const auto wordsWritten = static_cast<uint32_t>(written / 2);
-  const bool loops = range.loops && wordsWritten > 0;
-  const uint32_t lastWord = wordsWritten > 0 ? wordsWritten - 1 : 0;
-  const uint32_t loopStart = std::min(range.loopStart, lastWord);
-  const uint32_t loopEnd = std::min(range.loopEnd, lastWord);
-
-  // 8. Close the data and write smpl.
-  if (!EndChunk(out.file(), data)) return out.Fail(kDiskFull);
-  uint8_t sampler[kSamplerRecordBytes] = {};
-  PutU32LE(sampler + 0, FourCC("smpl"));
-  PutU32LE(sampler + 4, kSamplerBytes);
-  uint8_t* body = sampler + 8;
-  PutU32LE(body + 8, static_cast<uint32_t>(1e9 * (1.0 / rate)));
-  PutU32LE(body + 12, tuning.unityNote);
-  PutU32LE(body + 16, tuning.pitchFraction);
-  PutU32LE(body + 28, loops ? 1 : 0);
-  PutU32LE(body + 36, 0);  // cue point id
-  PutU32LE(body + 40, 0);  // forward
-  PutU32LE(body + 44, loopStart);
-  PutU32LE(body + 48, loopEnd);
-  if (!out.WriteAll(sampler, kSamplerRecordBytes)) return out.Fail(kDiskFull);
-  row.loopMarker = loops ? 0 : kNoLoop;
-  row.loopType = 0;
-  row.loopStart = loopStart;
-  row.loopEnd = loopEnd;
-  row.loopFraction = 0;
-  row.loopPlayCount = 0;
-
-  // 9. The group index, for conversions.
-  if (ImportWavesMode == 0) {
-    uint8_t index[kGroupIndexBytes];
-    PutU32LE(index, groupIndex);
-    if (!WriteChunk(out.file(), FourCC("3gix"), index, kGroupIndexBytes)) return out.Fail(kDiskFull);
+  if (!plan.Run()) {
+    if (sound.cancelled) {
+      writer.Abandon(stage);
+      SetPendingError(kCancelled, kStyleWarning);
+    }
+    return 0;
   }
-
-  // 10. Fix the form's size and close; a file that didn't reach the disk whole
-  // is not reported as written.
-  if (!out.file().Ascend(form) || !out.file().Close()) return out.Fail(kDiskFull);
-  // Where a folder can be removed with files open in it (POSIX), the writes
-  // above went to a file that no longer has a name.
-  if (!CurrentFileSystem().FileExists(path)) return out.Fail(kFolderGone);
-  NoteDamage(name, headerUnreadable, unreadable, written < bytesWanted, sample.sampleRate == 0);
+  if (!writer.Finish(stage)) return 0;
+  for (const std::string& note : DamageNotes(name, writer.damage)) AddJobNote(note);
   return 1;
 }
 

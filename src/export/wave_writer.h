@@ -1,20 +1,24 @@
-// The WAV file writer: one Akai sample becomes one mono 16-bit PCM WAV file
-// in WaveFolder, with a `smpl` chunk carrying its unity note, pitch fraction
-// and loop, and (for conversions) a `3gix` chunk with its group index.
+// The WAV file writer: one Akai sample becomes one mono 16-bit PCM WAV file,
+// with a `smpl` chunk carrying its unity note, pitch fraction and loop, and
+// (for conversions) a `3gix` chunk with its group index.
 //
-// The sound is copied block by block straight from the disc along the
-// partition's FAT, unchanged, and written 16 blocks at a time (128 KiB of
-// buffer per call); blocks of the chain that follow each other on the disc
-// are read together, up to 8 in one read. Between blocks the writer steps
-// the progress bar, lets the interface process its messages and honours
-// Cancel.
+// The sound is the sample's blocks, unchanged: the writer takes them as the
+// disc gives them, in any order, and puts each at its place in the file.
+// What the file will hold is known once the sample's first block (its
+// header) is there and its chain of blocks is known (WaveLayout); the writer
+// then writes everything but the sound, and each block's sound as it comes.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "common/byte_order.h"
-#include "records/progress.h"
 #include "media/akai_records.h"
+#include "records/job_state.h"
+#include "records/progress.h"
+#include "riff/riff_file.h"
 
 namespace corvix {
 
@@ -59,17 +63,113 @@ struct PlayRange {
 // would fall outside the words written are clamped into them.
 PlayRange ComputePlayRange(const SampleRecord& sample, uint8_t zoneOverride);
 
+// What a sample's file holds: computed from its header and from how many
+// blocks its chain has (chainBlocks, from the first one).
+struct WaveLayout {
+  uint32_t rate;        // as written: the header's, or 44100 for a rate of 0
+  WaveTuning tuning;
+  PlayRange range;
+  uint32_t firstBlock;  // chain index of the block holding the first word written
+  uint32_t offset;      // where in that block it lies
+  uint32_t blocks;      // chain blocks the sound takes, from firstBlock on
+  uint64_t dataBytes;   // sound bytes: the play range, as far as the chain reaches
+  bool loops;           // loop count 1
+  uint32_t loopStart;   // as written: within the words written
+  uint32_t loopEnd;
+  bool cutShort;        // the chain ends before the play range does
+  bool noRate;          // the header's rate is 0
+};
+WaveLayout ComputeWaveLayout(const SampleRecord& sample, ByteView keygroup, ByteView zone,
+                             uint32_t recordLength, uint32_t chainBlocks);
+
+// What the disc did not give of a sample: the file is still written, with
+// what there is, and the user told (DamageNotes, one line each).
+struct WaveDamage {
+  bool headerUnreadable = false;  // its first block could not be read
+  bool unreadable = false;        // some of its blocks could not be read: silence there
+  bool cutShort = false;          // the chain ends before the play range does
+  bool noRate = false;            // a rate of 0, written as 44100 Hz
+};
+std::vector<std::string> DamageNotes(const char* name, const WaveDamage& damage);
+
+// Gathers the sound put into one file at following places, so that a
+// sample read in disc order costs one write per 128 KiB rather than one per
+// block. One stage serves all the writers of a job; a writer whose run
+// breaks off, or that is closed, has its part written first.
+class WaveFileWriter;
+class WriteStage {
+ public:
+  WriteStage();
+  // Writes what is gathered; false (and PendingError set) when the disk is full.
+  bool Flush();
+  bool Holds(const WaveFileWriter* writer) const { return writer_ == writer && used_ > 0; }
+
+ private:
+  friend class WaveFileWriter;
+  WaveFileWriter* writer_ = nullptr;
+  uint64_t at_ = 0;  // file position of the first byte gathered
+  uint32_t used_ = 0;
+  std::unique_ptr<uint8_t[]> bytes_;
+};
+
+// One WAV file written from its sample's blocks.
+class WaveFileWriter {
+ public:
+  WaveFileWriter() = default;
+  ~WaveFileWriter();
+  WaveFileWriter(const WaveFileWriter&) = delete;
+  WaveFileWriter& operator=(const WaveFileWriter&) = delete;
+
+  // Creates path and writes all but the sound (a gap of layout.dataBytes
+  // that Put fills): the head with its final sizes, `smpl` and, with
+  // groupChunk, `3gix`. Fills the tuning and loop fields of row. 1, or 0
+  // with PendingError set ("Can't create file", "Can't write to file (disk
+  // full?)") and no file left.
+  int Begin(const std::string& path, const char* name, const WaveLayout& layout, ByteView keygroup,
+            ByteView zone, bool groupChunk, uint32_t groupIndex, WaveEntry& row);
+  // The sound of chain block `chainIndex` (kBlockBytes), at its place; a
+  // block outside the sound is passed over. readable false notes the damage
+  // (the block's zeros are written). 1, or 0 with PendingError set.
+  int Put(uint32_t chainIndex, const uint8_t* block, bool readable, WriteStage& stage);
+  // True once every block the sound needs has been put.
+  bool complete() const { return begun_ && put_ >= layout_.blocks; }
+  // Writes what the stage holds of it and closes the file; 1 when the file
+  // stands whole (0 with PendingError set and the file gone otherwise, also
+  // when it vanished with its folder).
+  int Finish(WriteStage& stage);
+  // Closes the file for now (a job keeps few open at once); Put opens it
+  // again. 1, or 0 with PendingError set.
+  int Park(WriteStage& stage);
+  bool open() const { return file_ != nullptr; }
+  // Closes and deletes the file (nothing when it was never made).
+  void Abandon(WriteStage& stage);
+
+  const WaveLayout& layout() const { return layout_; }
+  WaveDamage damage;
+
+ private:
+  friend class WriteStage;
+  int Fail(const char* message, WriteStage& stage);
+  void Discard(WriteStage& stage);
+  bool WriteAt(uint64_t position, const uint8_t* bytes, uint32_t size);
+  std::string path_;
+  std::unique_ptr<RiffFile> file_;
+  WaveLayout layout_{};
+  uint64_t dataAt_ = 0;  // file position of the first sound byte
+  uint32_t put_ = 0;     // blocks put
+  std::vector<bool> got_;  // per block of the sound: put already
+  bool begun_ = false;
+};
+
 // Writes WaveFolder/name.wav for the sample file at startBlock of partition
 // (header of recordLength bytes) as named by zone of keygroup, and fills the
-// tuning and loop fields of WaveTable row count (not counted here). The FAT
-// of the partition must have been read. bar may be null.
-// A chain that ends early or comes back to a block it has been through ends
-// the copy; blocks that can't be read are written as silence; a rate of 0
-// is written as 44100 Hz. Each is noted for the user (job_notes.h) and the
-// file still counts as written.
-// 1 when the file is complete; 0 with PendingError set and no file left
-// (unless it could not even be created), also when the file is gone after
-// closing (its folder removed meanwhile).
+// tuning and loop fields of WaveTable row count (not counted here): the
+// sample's first block, then the blocks of its chain (from the current FAT)
+// that its sound needs, in disc order. The FAT of the partition must have
+// been read. bar (may be null) is stepped per block; Cancel is honoured and
+// the interface's messages pumped between blocks. Damage is noted
+// (job_notes.h) and the file still counts as written.
+// 1 when the file is complete; 0 with PendingError set and no file left.
 int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16_t startBlock,
                   uint32_t recordLength, ByteView keygroup, ByteView zone, uint32_t groupIndex);
 

@@ -197,7 +197,7 @@ RegionPrograms CollectRegionPrograms(const ConversionItem* items, int single) {
     if (item->program != nullptr) {
       RegionProgram p{};
       p.item = item;
-      p.summary = item->summary;
+      if (item->summary != nullptr) p.summary = *item->summary;
       const ProgramRecord header = DecodeProgramRecord(ProgramBytes(*item->program));
       std::memcpy(p.name, header.name, sizeof p.name);
       programs.push_back(p);

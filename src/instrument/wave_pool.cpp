@@ -33,7 +33,7 @@ uint32_t WaveCount() { return std::min(WaveTable.count, kWaveTableRows); }
 
 // Appends the body of one WAV file as LIST "wave".
 int CopyWave(RiffFile& file, uint32_t i, uint32_t base, uint8_t* buffer) {
-  const std::string path = WaveFilePath(WaveTable.rows[i].name);
+  const std::string path = WaveFilePath(WaveTable.rows[i]);
   std::unique_ptr<PlatformFile> wav = CurrentFileSystem().Open(path, OpenMode::kRead);
   if (!wav) return Fail(file, "Can't open file  " + path);
   const std::string unreadable = "Can't read file  " + path;
@@ -125,7 +125,7 @@ int WriteWavePool(RiffFile& file, ProgressDialog* dialog) {
 }
 
 void DeleteExportedWaves() {
-  for (uint32_t i = 0; i < WaveCount(); ++i) DeleteFileByName(WaveFilePath(WaveTable.rows[i].name));
+  for (uint32_t i = 0; i < WaveCount(); ++i) DeleteFileByName(WaveFilePath(WaveTable.rows[i]));
 }
 
 }  // namespace corvix

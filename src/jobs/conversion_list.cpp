@@ -1,12 +1,27 @@
 #include "jobs/conversion_list.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
+#include <string>
 
+#include "common/messages.h"
 #include "common/pending_error.h"
+#include "common/user_messages.h"
+#include "media/akai_disk.h"
+#include "media/akai_names.h"
 #include "media/akai_records.h"
+#include "media/program_files.h"
 
 namespace corvix {
+
+std::unique_ptr<ConversionItem> MakeProgramItem(uint16_t partition, uint16_t volume, uint16_t programIndex) {
+  auto item = std::make_unique<ConversionItem>();
+  item->partition = partition;
+  item->volume = volume;
+  item->programIndex = programIndex;
+  return item;
+}
 
 std::unique_ptr<ConversionItem> MakeConversionItem(uint16_t partition, uint16_t volume,
                                                    uint16_t programIndex,
@@ -35,12 +50,70 @@ std::unique_ptr<ConversionItem> MakeConversionItem(uint16_t partition, uint16_t 
   }
   item->keygroupStride = RecordLength(entry.type);
   if (!ReadProgramFile(partition, entry.programs[programIndex], item->program.get())) return nullptr;
+  item->summary = std::make_unique<ProgramSummary>();
   if (summary != nullptr) {
-    item->summary = *summary;
+    *item->summary = *summary;
   } else {
-    SummarizeProgram(*item->program, entry, &item->summary);
+    SummarizeProgram(*item->program, entry, item->summary.get());
   }
   return item;
+}
+
+uint32_t ReadConversionItems(const JobDisc& disc, const std::vector<ConversionItem*>& items) {
+  std::vector<ProgramFile> files;
+  std::vector<ConversionItem*> reading;
+  std::vector<std::string> why(items.size());  // told in the items' order
+  size_t at = 0;
+  const auto leaveOut = [&](const std::string& text) { why[at] = text; };
+  files.reserve(items.size());
+  for (; at < items.size(); ++at) {
+    ConversionItem* item = items[at];
+    if (item->program != nullptr) continue;
+    const VolumeEntry* volume = disc.Volume(item->partition, item->volume);
+    if (!disc.HasPartition(item->partition)) {
+      leaveOut(kCantReadFat);
+      continue;
+    }
+    if (volume == nullptr || volume->programs == nullptr || item->programIndex >= volume->programCount) {
+      leaveOut(kProgramNotFound);
+      continue;
+    }
+    ProgramFile& file = files.emplace_back();
+    file.partition = item->partition;
+    file.volume = item->volume;
+    file.entry = volume->programs[item->programIndex];
+    reading.push_back(item);
+  }
+  std::vector<ProgramFile*> pointers;
+  for (ProgramFile& file : files) pointers.push_back(&file);
+  ReadProgramFiles(disc, pointers);
+  for (size_t i = 0; i < files.size(); ++i) {
+    ConversionItem& item = *reading[i];
+    if (!files[i].readable) {
+      at = static_cast<size_t>(std::find(items.begin(), items.end(), &item) - items.begin());
+      leaveOut(kCantReadProgram + TrimmedName(files[i].entry.name));
+      continue;
+    }
+    const VolumeEntry& volume = *disc.Volume(item.partition, item.volume);
+    item.keygroupStride = RecordLength(volume.type);
+    item.program = std::move(files[i].buffer);
+    item.summary = std::make_unique<ProgramSummary>();
+    SummarizeProgram(*item.program, volume, item.summary.get());
+  }
+  uint32_t leftOut = 0;
+  for (const std::string& text : why) {
+    if (text.empty()) continue;
+    ShowMessageBox(text.c_str(), "Error", kMbOk);
+    ++leftOut;
+  }
+  return leftOut;
+}
+
+void ReleaseConversionItems(const std::vector<ConversionItem*>& items) {
+  for (ConversionItem* item : items) {
+    item->program.reset();
+    item->summary.reset();
+  }
 }
 
 void AppendConversionItem(std::unique_ptr<ConversionItem>& head, std::unique_ptr<ConversionItem> item) {

@@ -1,31 +1,50 @@
-// Building the list of programs a conversion works on.
+// Building the list of programs a job works on.
 //
-// The convert commands (the GUI's, the command line's) build one
-// ConversionItem per program, in the order of the rows or names they come
-// from, run ConvertPrograms on the head and free the list afterwards.
+// The commands (the GUI's, the command line's) build one ConversionItem per
+// program, in the order of the rows or names they come from, run the job on
+// the head and free the list afterwards. The job reads the programs itself,
+// in disc order; MakeConversionItem reads one at once, for callers that
+// want it read now.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
+#include <vector>
+
+#include "media/akai_format.h"
+#include "media/job_disc.h"
 #include "records/job_state.h"
-#include "media/akai_disk.h"
 
 namespace corvix {
 
-// The item of program programIndex (in the volume's program list) of volume
-// `volume` of `partition`. Reads the partition's volume table and the
-// volume's directory into AkaiDisk (the volume lists must be allocated),
-// the whole program file along its chain, and sets the keygroup stride from
-// the volume's type. The summary is a copy of *summary (the browser's
-// record of the program) or, when summary is null, read from the disc.
-// Returns null with PendingError set when there is no such program, the
-// program can't be read ("Can't read program NAME"), or memory is short;
-// such a program is left out of the job (an empty, nameless program is no
-// use).
+// An item naming program programIndex (in the volume's program list) of
+// volume `volume` of `partition`, not read yet.
+std::unique_ptr<ConversionItem> MakeProgramItem(uint16_t partition, uint16_t volume, uint16_t programIndex);
+
+// The item of program programIndex of volume `volume` of `partition`, read
+// now: reads the partition's volume table and the volume's directory into
+// AkaiDisk (the volume lists must be allocated), the whole program file
+// along its chain, and sets the keygroup stride from the volume's type. The
+// summary is a copy of *summary or, when summary is null, decoded from the
+// program read. Returns null with PendingError set when there is no such
+// program, the program can't be read ("Can't read program NAME"), or memory
+// is short; such a program is left out of the job.
 std::unique_ptr<ConversionItem> MakeConversionItem(uint16_t partition, uint16_t volume,
                                                    uint16_t programIndex,
                                                    const ProgramSummary* summary);
+
+// Reads, in disc order, the programs of the items that have none yet (the
+// items' directories must have been read into disc): program, keygroup
+// stride and summary. An item whose program can't be read keeps none and
+// is reported at once, titled "Error": "Can't read program NAME", "Program
+// not found on the disc", or "Can't Read FAT" when its partition's header
+// could not be read. Returns how many were left out so.
+uint32_t ReadConversionItems(const JobDisc& disc, const std::vector<ConversionItem*>& items);
+
+// Lets go of what ReadConversionItems read (the job keeps memory flat
+// however many programs it works on).
+void ReleaseConversionItems(const std::vector<ConversionItem*>& items);
 
 // Links item behind the last item of the list whose head is head.
 void AppendConversionItem(std::unique_ptr<ConversionItem>& head, std::unique_ptr<ConversionItem> item);

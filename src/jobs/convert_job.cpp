@@ -5,18 +5,19 @@
 #include <cstring>
 #include <memory>
 
+#include "common/messages.h"
 #include "common/pending_error.h"
-#include "jobs/wave_import.h"
 #include "instrument/instrument_file.h"
 #include "instrument/regions.h"
 #include "instrument/wave_pool.h"
 #include "jobs/conversion_list.h"
+#include "jobs/wave_import.h"
+#include "media/akai_names.h"
+#include "media/akai_records.h"
 #include "records/host_link.h"
 #include "records/job_guard.h"
 #include "records/job_notes.h"
 #include "records/progress.h"
-#include "media/akai_names.h"
-#include "media/akai_records.h"
 #include "riff/chunk_writer.h"
 #include "riff/file_system.h"
 #include "riff/riff_file.h"
@@ -25,12 +26,10 @@ namespace corvix {
 
 ConversionReportRecord ConversionReport;
 
-void ResetConversionReport() { ConversionReport.files.clear(); }
+void ResetConversionReport() { ConversionReport = {}; }
 
 namespace {
 
-constexpr const char* kCancelled = "Conversion cancelled by user";
-constexpr const char* kDiskFull = "Can't write to file (disk full?)";
 
 struct ProgramName {
   char text[kAkaiNameBytes + 1];
@@ -42,11 +41,10 @@ ProgramName NameOf(const ConversionItem& item) {
   return name;
 }
 
-// PARTITION/VOLUME/PROGRAM as the listings show it. The volume table of the
-// item's partition is current: its wave import has just read it.
-std::string Label(const ConversionItem& item, const ProgramName& name) {
-  const char* volume = item.volume < kVolumesPerPartition ? AkaiDisk.volumes[item.volume].name : "?";
-  return ProgramPath(item.partition, volume, name.text);
+// PARTITION/VOLUME/PROGRAM as the listings show it.
+std::string Label(const JobDisc& disc, const ConversionItem& item, const ProgramName& name) {
+  const VolumeEntry* volume = disc.Volume(item.partition, item.volume);
+  return ProgramPath(item.partition, volume != nullptr ? volume->name : "?", name.text);
 }
 
 void AddGroupName(const ProgramName& name) {
@@ -77,13 +75,13 @@ std::string FilePathFor(const std::string& name, const std::vector<std::string>&
 
 // Steps 5 to 14 of one file, with the waves exported and the group names
 // set. head is the item whose name the file takes.
-int WriteOneFile(const ConversionItem& head, int single, uint32_t programs,
-                 std::unique_ptr<ProgressDialog>& dialog, std::vector<std::string>& written) {
+int WriteOneFile(const JobDisc& disc, const ConversionItem& head, int single, uint32_t programs,
+                 std::unique_ptr<ProgressDialog>& dialog, std::vector<std::string>& written, uint32_t place) {
   const ProgramName name = NameOf(head);
   std::string fileName;
   const std::string path = FilePathFor(name.text, written, &fileName);
   if (fileName != StoredName(name.text) + ".tes") {
-    AddJobNote(Label(head, name) + ": written as \"" + fileName +
+    AddJobNote(Label(disc, head, name) + ": written as \"" + fileName +
                "\", as this job has already written a file of its name");
   }
   char text[128];
@@ -116,14 +114,9 @@ int WriteOneFile(const ConversionItem& head, int single, uint32_t programs,
   dialog.reset();
 
   written.push_back(path);
-  ConversionReport.files.push_back({path, RegionCount, waves, programs});
+  ConversionReport.files.push_back({path, RegionCount, waves, programs, place});
   NotifyHost(path.c_str());
   return 1;
-}
-
-int Cancelled() {
-  SetPendingError(kCancelled, kStyleWarning);
-  return 0;
 }
 
 std::unique_ptr<ProgressDialog> OpenCreateDialog() {
@@ -135,53 +128,113 @@ std::unique_ptr<ProgressDialog> OpenCreateDialog() {
   return dialog;
 }
 
-int ConvertEach(const ConversionItem* list) {
+// Programs read and converted at a time: what is read of them is let go of
+// once their files are written, so a job's memory stays the same however
+// many programs it has.
+constexpr size_t kBatchPrograms = 64;
+
+// The list as a vector, with each item's place in it.
+std::vector<ConversionItem*> Items(ConversionItem* list) {
+  std::vector<ConversionItem*> items;
+  for (ConversionItem* item = list; item != nullptr; item = item->next.get()) items.push_back(item);
+  return items;
+}
+
+// The items' programs read, in disc order; those that can't be read are
+// reported and left out. Returns the items read by this call (for
+// ReleaseConversionItems).
+std::vector<ConversionItem*> ReadBatch(const JobDisc& disc, const std::vector<ConversionItem*>& items, size_t from,
+                                       size_t to) {
+  std::vector<ConversionItem*> unread;
+  for (size_t i = from; i < to; ++i) {
+    if (items[i]->program == nullptr) unread.push_back(items[i]);
+  }
+  ConversionReport.leftOut += ReadConversionItems(disc, unread);
+  for (size_t i = from; i < to; ++i) ConversionReport.readable[i] = items[i]->program != nullptr;
+  return unread;
+}
+
+int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items) {
   std::vector<std::string> written;
-  for (const ConversionItem* item = list; item != nullptr; item = item->next.get()) {
-    // Cancel pressed after the last check of the file before.
-    if (CancelRequested) return Cancelled();
-    WaveTable.count = 0;
-    if (!ImportProgramWaves(*item, 0)) {
-      DeleteExportedWaves();
+  for (size_t from = 0; from < items.size(); from += kBatchPrograms) {
+    const size_t to = std::min(items.size(), from + kBatchPrograms);
+    const std::vector<ConversionItem*> batch(items.begin() + static_cast<ptrdiff_t>(from),
+                                             items.begin() + static_cast<ptrdiff_t>(to));
+    const std::vector<ConversionItem*> read = ReadBatch(disc, items, from, to);
+    std::vector<WaveSet> sets;
+    std::vector<size_t> places;  // of each set's program in the list
+    for (size_t i = from; i < to; ++i) {
+      if (items[i]->program == nullptr) continue;
+      WaveSet& set = sets.emplace_back();
+      set.programs = {items[i]};
+      set.folder = WaveFolder;
+      places.push_back(i);
+    }
+    WaveImport import(disc);
+    // Each program's file is written as soon as its waves stand.
+    const auto writeFile = [&](size_t s) {
+      ConversionItem& item = *items[places[s]];
+      WaveTable.count = static_cast<uint32_t>(sets[s].rows.size());
+      std::copy(sets[s].rows.begin(), sets[s].rows.end(), WaveTable.rows);
+      import.NoteProgram(s, 0);
+      std::unique_ptr<ProgressDialog> dialog = OpenCreateDialog();
+      if (!dialog) return false;
+      GroupNameTable.count = 0;
+      AddGroupName(NameOf(item));
+      return WriteOneFile(disc, item, 1, 1, dialog, written, static_cast<uint32_t>(places[s])) != 0;
+    };
+    const int ok = import.Plan(sets, true) && import.Run(writeFile);
+    ReleaseConversionItems(read);
+    if (!ok) {
+      import.DeleteAll();
       return 0;
     }
-    std::unique_ptr<ProgressDialog> dialog = OpenCreateDialog();
-    if (!dialog) return 0;
-    GroupNameTable.count = 0;
-    AddGroupName(NameOf(*item));
-    if (!WriteOneFile(*item, 1, 1, dialog, written)) return 0;
   }
   return 1;
 }
 
-int CombineAll(const ConversionItem* list) {
-  const uint32_t count = ConversionItemCount(list);
-  if (count > kGroupNames) {
+int CombineAll(const JobDisc& disc, const std::vector<ConversionItem*>& items) {
+  if (items.size() > kGroupNames) {
     SetPendingError("Too many programs to combine (64 at most)", kStyleError);
     return 0;
   }
-  WaveTable.count = 0;
+  const std::vector<ConversionItem*> read = ReadBatch(disc, items, 0, items.size());
+  std::vector<WaveSet> sets(1);
+  sets[0].folder = WaveFolder;
+  sets[0].groupByPosition = true;
   GroupNameTable.count = 0;
-  for (const ConversionItem* item = list; item != nullptr; item = item->next.get()) {
-    if (CancelRequested) {
-      DeleteExportedWaves();
-      return Cancelled();
-    }
-    if (!ImportProgramWaves(*item, GroupNameTable.count)) {
-      DeleteExportedWaves();
-      return 0;
-    }
+  ConversionItem* head = nullptr;
+  for (ConversionItem* item : items) {
+    if (item->program == nullptr) continue;
+    if (head == nullptr) head = item;
+    sets[0].programs.push_back(item);
     AddGroupName(NameOf(*item));
   }
-  std::unique_ptr<ProgressDialog> dialog = OpenCreateDialog();
-  if (!dialog) return 0;
-  std::vector<std::string> written;
-  return WriteOneFile(*list, 0, count, dialog, written);
+  int ok = 1;
+  if (head != nullptr) {
+    WaveImport import(disc);
+    const auto writeFile = [&](size_t) {
+      WaveTable.count = static_cast<uint32_t>(sets[0].rows.size());
+      std::copy(sets[0].rows.begin(), sets[0].rows.end(), WaveTable.rows);
+      for (size_t i = 0; i < sets[0].programs.size(); ++i) import.NoteProgram(0, i);
+      std::unique_ptr<ProgressDialog> dialog = OpenCreateDialog();
+      if (!dialog) return false;
+      std::vector<std::string> written;
+      const auto place = static_cast<uint32_t>(std::find(items.begin(), items.end(), head) - items.begin());
+      return WriteOneFile(disc, *head, 0, static_cast<uint32_t>(sets[0].programs.size()), dialog, written, place) != 0;
+    };
+    ok = import.Plan(sets, true) && import.Run(writeFile);
+    if (!ok) import.DeleteAll();
+  }
+  ReleaseConversionItems(read);
+  return ok;
 }
 
 }  // namespace
 
-int ConvertPrograms(const ConversionItem* list, int mode) {
+int ConvertPrograms(ConversionItem* list, int mode) { return ConvertPrograms(list, mode, nullptr); }
+
+int ConvertPrograms(ConversionItem* list, int mode, JobDisc* disc) {
   JobGuard guard;
   if (!guard.acquired()) {
     SetPendingError(kJobRunning, kStyleError);
@@ -189,16 +242,25 @@ int ConvertPrograms(const ConversionItem* list, int mode) {
   }
   ResetGroupNameTable();
   ResetJobNotes();
-  CancelRequested = 0;
   ResetConversionReport();
-  for (const ConversionItem* item = list; item != nullptr; item = item->next.get()) {
-    if (item->program == nullptr) {
-      SetPendingError("Read Buffer Malloc", kStyleError);
+  CancelRequested = 0;
+  if (list == nullptr) return 1;
+  const std::vector<ConversionItem*> items = Items(list);
+  ConversionReport.readable.assign(items.size(), true);
+  // The disc's tables, read once for the job: those of the command's when
+  // it has read them, else here.
+  JobDisc own;
+  if (disc == nullptr) {
+    if (!own.Open()) {
+      SetPendingError(kCantReadFat, kStyleError);
       return 0;
     }
+    disc = &own;
   }
-  if (list == nullptr) return 1;
-  const int result = mode == kCombineMode ? CombineAll(list) : ConvertEach(list);
+  std::vector<VolumeRef> volumes;
+  for (const ConversionItem* item : items) volumes.push_back({item->partition, item->volume});
+  disc->ReadDirectories(volumes);
+  const int result = mode == kCombineMode ? CombineAll(*disc, items) : ConvertEach(*disc, items);
   ShowJobNotes();
   return result;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "media/job_disc.h"
 #include "records/job_state.h"
 
 namespace corvix {
@@ -23,10 +24,13 @@ struct ConvertedFile {
   uint32_t regions = 0;   // regions written (the patched "insh" count)
   uint32_t waves = 0;     // waves in the pool
   uint32_t programs = 0;  // programs in the file: 1, or the combined count
+  uint32_t item = 0;      // place in the job's list of the program it is named after
 };
 
 struct ConversionReportRecord {
   std::vector<ConvertedFile> files;
+  uint32_t leftOut = 0;  // programs that could not be read (each reported)
+  std::vector<bool> readable;  // per program of the job's list, once the job has come to it
 };
 
 // What the last ConvertPrograms wrote; reset when a job starts.
@@ -37,23 +41,31 @@ void ResetConversionReport();
 // program becomes "WaveFolder/NAME.tes" (NAME: the program name as files
 // are named, StoredName: "STRINGS.tes"); a name the same job has already
 // written gets " (2)", " (3)", … before ".tes" instead, and the user is
-// told; a file from an earlier run is replaced. In combine mode (kCombineMode, at most 64
-// programs) all become one file named after the first program, each program
-// a group.
+// told; a file from an earlier run is replaced. In combine mode
+// (kCombineMode, at most 64 programs) all become one file named after the
+// first program, each program a group.
 //
-// For each file: the wave import exports the samples (the "XFERDIALOG"
-// transfer dialog), the progress dialog "CREATETESDLG" shows "Creating
-// NAME.tes", the instrument and the wave pool are written, the WAV files
-// deleted, the file patched and announced to the host (host_link.h).
+// The job reads the disc's tables once (those of disc, when the caller has
+// read them already), then the programs of the list, in disc order, a
+// batch at a time; a program that can't be read is reported at once
+// (titled "Error") and left out, and the others are done. Then the wave
+// import writes the samples of the batch (transfer dialog "XFERDIALOG"),
+// reading the disc in disc order, and each program's file is written as
+// soon as its waves stand: the progress dialog "CREATETESDLG" shows
+// "Creating  NAME.tes", the instrument and the wave pool are written, the
+// WAV files deleted, the file patched and announced to the host
+// (host_link.h). The job's WAV files never take the name of a file already
+// in the folder.
 //
 // Returns 1 when every file was written and announced (also for an empty
-// list); 0 at the first failure, with PendingError set ("Conversion
+// list, and when programs were left out: ConversionReport.leftOut counts
+// them); 0 at the first failure, with PendingError set ("Conversion
 // cancelled by user" in the warning style when Cancel was pressed): the
 // failing file and every WAV file of the job are gone, files finished
-// earlier stay, later programs are not touched. Zones and key ranges that
-// could not go into a file, and renamed files, are shown once when the job
-// ends (ShowJobNotes) and stay in JobNotes. Refuses to run while another
-// job runs (JobGuard).
-int ConvertPrograms(const ConversionItem* list, int mode);
+// earlier stay. Zones and key ranges that could not go into a file, and
+// renamed files, are shown once when the job ends (ShowJobNotes) and stay in
+// JobNotes. Refuses to run while another job runs (JobGuard).
+int ConvertPrograms(ConversionItem* list, int mode);
+int ConvertPrograms(ConversionItem* list, int mode, JobDisc* disc);
 
 }  // namespace corvix

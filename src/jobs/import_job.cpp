@@ -3,69 +3,87 @@
 #include <algorithm>
 #include <memory>
 
+#include "common/messages.h"
 #include "common/pending_error.h"
-#include "common/user_messages.h"
-#include "jobs/wave_import.h"
 #include "jobs/conversion_list.h"
+#include "jobs/wave_import.h"
+#include "media/akai_records.h"
 #include "records/job_guard.h"
 #include "records/job_notes.h"
 #include "records/job_state.h"
-#include "media/akai_records.h"
 #include "riff/file_system.h"
 
 namespace corvix {
 namespace {
 
+// Programs read and imported at a time (see convert_job.cpp).
+constexpr size_t kBatchPrograms = 64;
+
 // The program's folder below ChosenFolder: its stored name, or the first
 // " (k)" variant this job has not used yet. Made when missing.
-int MakeProgramFolder(const char* programName, std::vector<std::string>& used) {
+int MakeProgramFolder(const char* programName, std::vector<std::string>& used, std::string* folder) {
   const std::string base = StoredName(programName);
   std::string name = base;
   for (int k = 2; std::any_of(used.begin(), used.end(), [&](const std::string& u) { return SameStoredName(u, name); });
        ++k) {
     name = base + " (" + std::to_string(k) + ")";
   }
-  const std::string folder = JoinPath(ChosenFolder, name);
+  *folder = JoinPath(ChosenFolder, name);
   FileSystem& fs = CurrentFileSystem();
-  if (!SetWaveFolder(folder) || (!fs.FolderExists(folder) && !fs.MakeFolder(folder))) {
-    SetPendingError("Can't create directory", kStyleError);
+  if (folder->size() > kMaxFolderChars || (!fs.FolderExists(*folder) && !fs.MakeFolder(*folder))) {
+    SetPendingError(kCantCreateDirectory, kStyleError);
     return 0;
   }
   used.push_back(name);
   return 1;
 }
 
-int ImportEach(const std::vector<ProgramRef>& programs, ImportReport* report,
+int ImportEach(JobDisc& disc, const std::vector<ProgramRef>& programs, ImportReport* report,
                const std::function<void(const ImportedProgram&)>& done) {
-  std::vector<std::string> folders;
-  for (size_t i = 0; i < programs.size(); ++i) {
-    // Cancel pressed after the last check of the program before.
-    if (CancelRequested) {
-      SetPendingError("Conversion cancelled by user", kStyleWarning);
-      return 0;
-    }
-    const ProgramRef& ref = programs[i];
-    std::unique_ptr<ConversionItem> item = MakeConversionItem(ref.partition, ref.volume, ref.programIndex, nullptr);
-    if (!item) {
-      // A program that can't be read is not exported from zeros under a
-      // made-up name: the user hears of it and the others are done.
-      ShowMessageBox(PendingError.text, "Error", kMbOk);
-      report->leftOut += 1;
-      continue;
-    }
-    const ProgramRecord header = DecodeProgramRecord(ProgramBytes(*item->program));
-    if (!MakeProgramFolder(header.name, folders)) return 0;
-    WaveTable.count = 0;
-    if (!ImportProgramWaves(*item, 0)) return 0;
+  std::vector<std::unique_ptr<ConversionItem>> items;
+  std::vector<VolumeRef> volumes;
+  for (const ProgramRef& ref : programs) {
+    items.push_back(MakeProgramItem(ref.partition, ref.volume, ref.programIndex));
+    volumes.push_back({ref.partition, ref.volume});
+  }
+  disc.ReadDirectories(volumes);
 
-    ImportedProgram& imported = report->programs.emplace_back();
-    imported.index = i;
-    imported.folder = WaveFolder;
-    for (uint32_t r = 0; r < std::min(WaveTable.count, kWaveTableRows); ++r) {
-      imported.files.push_back(WaveFileName(WaveTable.rows[r].name));
-      imported.stereo.push_back(WaveTable.rows[r].stereo != 0);
+  std::vector<std::string> folders;
+  for (size_t from = 0; from < items.size(); from += kBatchPrograms) {
+    const size_t to = std::min(items.size(), from + kBatchPrograms);
+    std::vector<ConversionItem*> batch;
+    for (size_t i = from; i < to; ++i) batch.push_back(items[i].get());
+    report->leftOut += ReadConversionItems(disc, batch);
+
+    std::vector<WaveSet> sets;
+    std::vector<size_t> places;  // of each set's program in the job's list
+    int ok = 1;
+    for (size_t i = from; i < to && ok; ++i) {
+      if (items[i]->program == nullptr) continue;
+      WaveSet& set = sets.emplace_back();
+      set.programs = {items[i].get()};
+      ok = MakeProgramFolder(DecodeProgramRecord(ProgramBytes(*items[i]->program)).name, folders, &set.folder);
+      places.push_back(i);
     }
-    if (done) done(imported);
+    WaveImport import(disc);
+    const auto imported = [&](size_t s) {
+      WaveTable.count = static_cast<uint32_t>(sets[s].rows.size());
+      std::copy(sets[s].rows.begin(), sets[s].rows.end(), WaveTable.rows);
+      SetWaveFolder(sets[s].folder);
+      import.NoteProgram(s, 0);
+      ImportedProgram& program = report->programs.emplace_back();
+      program.index = places[s];
+      program.folder = sets[s].folder;
+      for (const WaveEntry& row : sets[s].rows) {
+        program.files.push_back(WaveFileName(row.name, row.fileCopy));
+        program.stereo.push_back(row.stereo != 0);
+      }
+      if (done) done(program);
+      return true;
+    };
+    ok = ok && import.Plan(sets, false) && import.Run(imported);
+    ReleaseConversionItems(batch);
+    if (!ok) return 0;
   }
   return 1;
 }
@@ -73,7 +91,7 @@ int ImportEach(const std::vector<ProgramRef>& programs, ImportReport* report,
 }  // namespace
 
 int ImportPrograms(const std::vector<ProgramRef>& programs, ImportReport* report,
-                   const std::function<void(const ImportedProgram&)>& done) {
+                   const std::function<void(const ImportedProgram&)>& done, JobDisc* disc) {
   JobGuard guard;
   if (!guard.acquired()) {
     SetPendingError(kJobRunning, kStyleError);
@@ -83,7 +101,17 @@ int ImportPrograms(const std::vector<ProgramRef>& programs, ImportReport* report
   ImportWavesMode = 1;
   CancelRequested = 0;
   ResetJobNotes();
-  const int result = ImportEach(programs, report, done);
+  JobDisc own;
+  int result = 1;
+  if (disc == nullptr && !programs.empty()) {
+    if (own.Open()) {
+      disc = &own;
+    } else {
+      SetPendingError(kCantReadFat, kStyleError);
+      result = 0;
+    }
+  }
+  if (result && !programs.empty()) result = ImportEach(*disc, programs, report, done);
   ShowJobNotes();
   return result;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "media/job_disc.h"
+
 namespace corvix {
 
 // A program as the commands pick it: its place on the disc.
@@ -30,20 +32,24 @@ struct ImportReport {
 };
 
 // Imports the programs in order (ImportWavesMode 1, MergeStereoPairs as
-// set). Each program's file is read once; a program that can't be read is
-// reported at once by its name ("Can't read program PIANO", titled "Error")
-// and left out, and the job goes on. Each program gets its own folder below
-// ChosenFolder, named after it (StoredName: "DRUM KIT"); a name this job has
-// already given a folder gets " (2)", " (3)", … so that two programs never
-// write into each other's files; a folder from an earlier run is used.
-// WaveTable is emptied before each program.
+// set). The job reads the disc's tables once (those of disc, when the
+// caller has read them already), then the programs, a batch at a time, in
+// disc order; a program that can't be read is reported at once by its name
+// ("Can't read program PIANO", titled "Error") and left out, and the job
+// goes on. Each program gets its own folder below ChosenFolder, named after
+// it (StoredName: "DRUM KIT"); a name this job has already given a folder
+// gets " (2)", " (3)", … so that two programs never write into each other's
+// files; a folder from an earlier run is used. Then the samples of the
+// batch are read in disc order and written (wave_import.h); WaveTable holds
+// each program's rows in turn.
 //
-// Stops at the first failure, and at a Cancel pressed between programs,
-// with PendingError set for the caller to show; the notes the job made
-// (job_notes.h) are shown when it ends, either way. 1 when every program
-// that could be read was exported. Refuses to run while another job runs.
-// done, when given, hears of each program as soon as it is exported.
+// Stops at the first failure, and at Cancel, with PendingError set for the
+// caller to show: files that stand whole stay, none is left half written.
+// The notes the job made (job_notes.h) are shown when it ends, either way.
+// 1 when every program that could be read was exported. Refuses to run
+// while another job runs. done, when given, hears of each program as soon
+// as its files stand, in the programs' order.
 int ImportPrograms(const std::vector<ProgramRef>& programs, ImportReport* report,
-                   const std::function<void(const ImportedProgram&)>& done = {});
+                   const std::function<void(const ImportedProgram&)>& done = {}, JobDisc* disc = nullptr);
 
 }  // namespace corvix

@@ -1,25 +1,70 @@
 #include "jobs/wave_import.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <new>
+#include <map>
+#include <set>
 
+#include "common/messages.h"
 #include "common/pending_error.h"
 #include "export/stereo_merge.h"
 #include "export/wave_writer.h"
-#include "records/job_notes.h"
-#include "records/job_state.h"
-#include "records/progress.h"
-#include "media/akai_disk.h"
 #include "media/akai_names.h"
 #include "media/akai_records.h"
+#include "media/read_engine.h"
+#include "records/job_notes.h"
+#include "records/progress.h"
 #include "riff/file_system.h"
 
 namespace corvix {
+
+// One WAV file the import writes from a sample, as a zone of a program
+// named it.
+struct WaveImport::Export {
+  size_t set = 0, program = 0;
+  int32_t row = -1;  // its row in the set; -1 for the right channel of a pair merged into the left's
+  uint16_t partition = 0;
+  DirEntry sample{};
+  uint32_t recordLength = 150;
+  ByteView keygroup, zone;
+  uint32_t groupIndex = 0;
+  char name[kWaveNameBytes] = {};  // the sample's 12-character name
+  uint32_t keygroupNumber = 0, keygroupCount = 0;  // for the dialog: "keygroup 2 of 5"
+  std::string path;
+  std::vector<uint16_t> chain;  // the sample file's blocks
+  uint32_t planned = 0;         // chain blocks asked for in the first round
+  int32_t merge = -1;
+  bool headerSeen = false, finished = false, tracked = false;
+  std::vector<uint32_t> early;  // chain blocks that came before the header
+  WaveEntry scratch{};          // the fields a right channel's file fills
+  std::unique_ptr<WaveFileWriter> writer = std::make_unique<WaveFileWriter>();
+  uint64_t lastUse = 0;
+};
+
+struct WaveImport::Merge {
+  size_t set = 0;
+  int32_t row = 0;          // the pair's row (the left zone's)
+  int32_t left = 0, right = 0;  // exports
+  std::string finalPath;
+  bool done = false;
+};
+
+// What a program's walk met, in zone order: a text, or an export whose
+// damage is told once it is written.
+struct WaveImport::ProgramNotes {
+  std::vector<std::pair<std::string, int32_t>> events;
+};
+
 namespace {
 
-constexpr const char* kTableFull = "Too many samples for one job (1024 at most)";
+constexpr uint32_t kChainBits = 14;  // a tag is export << 14 | chain index (< 8315)
+constexpr size_t kOpenFiles = 48;    // files a sweep keeps open at once
+
+uint32_t Tag(size_t exportIndex, uint32_t chainIndex) {
+  return static_cast<uint32_t>(exportIndex << kChainBits) | chainIndex;
+}
 
 // The first entry of the volume's sample list named exactly `name`.
 const DirEntry* FindSample(const VolumeEntry& volume, const char* name) {
@@ -33,117 +78,409 @@ const DirEntry* FindSample(const VolumeEntry& volume, const char* name) {
 
 void CopyName(char* destination, const char* name) {
   std::memset(destination, 0, kWaveNameBytes);
-  std::memcpy(destination, name, kAkaiNameBytes);
+  std::memcpy(destination, name, std::min<size_t>(std::strlen(name), kWaveNameBytes - 1));
 }
+
+// The file names an import gives, folder by folder: each once, and never
+// one the user's own file has where that is asked for.
+class FileNames {
+ public:
+  explicit FileNames(bool avoidExisting) : avoidExisting_(avoidExisting) {}
+  // A free name for base in folder: base.wav, or base (k).wav; *copy is 0
+  // or k.
+  std::string Claim(const std::string& folder, const char* name, uint16_t* copy) {
+    std::set<std::string>& taken = taken_[folder];
+    for (uint16_t k = 1;; ++k) {
+      const std::string file = WaveFileName(name, k);
+      std::string key = file;
+      for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      const std::string path = JoinPath(folder, file);
+      if (taken.count(key) != 0 || (avoidExisting_ && CurrentFileSystem().FileExists(path))) continue;
+      taken.insert(key);
+      *copy = k > 1 ? k : 0;
+      return path;
+    }
+  }
+
+ private:
+  bool avoidExisting_;
+  std::map<std::string, std::set<std::string>> taken_;
+};
 
 }  // namespace
 
-int ImportProgramWaves(const ConversionItem& item, uint32_t groupIndex) {
-  // 1, 2. The FAT of the program's partition; the program was read already.
-  const uint16_t partition = item.partition;
-  if (!ReadFAT(partition)) return 0;
-  if (item.program == nullptr || item.volume >= kVolumesPerPartition) {
-    SetPendingError("Program not found on the disc", kStyleError);
-    return 0;
+WaveImport::WaveImport(const JobDisc& disc) : disc_(disc) {}
+WaveImport::~WaveImport() = default;
+
+int WaveImport::Plan(std::vector<WaveSet>& sets, bool avoidExisting) {
+  sets_ = &sets;
+  exports_.clear();
+  merges_.clear();
+  notes_.assign(sets.size(), {});
+  FileNames names(avoidExisting);
+
+  for (size_t s = 0; s < sets.size(); ++s) {
+    WaveSet& set = sets[s];
+    // The walk builds the table in WaveTable, as the design has it: the
+    // name and pairing tests read it there.
+    WaveTable.count = static_cast<uint32_t>(std::min<size_t>(set.rows.size(), kWaveTableRows));
+    std::copy(set.rows.begin(), set.rows.begin() + WaveTable.count, WaveTable.rows);
+    notes_[s].resize(set.programs.size());
+
+    for (size_t i = 0; i < set.programs.size(); ++i) {
+      const ConversionItem& item = *set.programs[i];
+      const VolumeEntry* volume = disc_.Volume(item.partition, item.volume);
+      if (item.program == nullptr || volume == nullptr) continue;
+      const ProgramBuffer& program = *item.program;
+      const ProgramRecord header = DecodeProgramRecord(ProgramBytes(program));
+      const uint32_t stride = item.keygroupStride;
+      const uint32_t keygroups = ProgramKeygroupCount(program, stride);
+      const uint32_t groupIndex = set.groupByPosition ? static_cast<uint32_t>(i) : set.groupIndex;
+      std::vector<std::pair<std::string, int32_t>>& events = notes_[s][i].events;
+      char leftSlot[kWaveNameBytes] = {};
+      char rightSlot[kWaveNameBytes] = {};
+      int32_t lastExport = -1;
+
+      for (uint32_t k = 0; k < keygroups; ++k) {
+        const ByteView keygroup = KeygroupBytes(program, stride, k);
+        // Whether zone 1 (3) of this keygroup has just exported the sample
+        // in the left slot, as the row at count − 1: only then may zone 2
+        // (4) pair with it.
+        bool leftJustExported = false;
+        for (uint32_t z = 0; z < kZonesPerKeygroup; ++z) {
+          const bool isLeftZone = z % 2 == 0;
+          if (isLeftZone) leftJustExported = false;
+          const ByteView zone = ZoneBytes(keygroup, z);
+          const VelocityZone zoneRecord = DecodeVelocityZone(zone);
+          const char* name = zoneRecord.sampleName;
+          if (!IsZoneUsed(name)) continue;
+          const DirEntry* sample = FindSample(*volume, name);
+          if (sample == nullptr) {
+            // A conversion tells of it where the zone is left out of its region.
+            if (ImportWavesMode == 1) {
+              events.emplace_back(TrimmedName(header.name) + ": keygroup " + std::to_string(k + 1) + ", zone " +
+                                      std::to_string(z + 1) + " (\"" + TrimmedName(name) +
+                                      "\"): the sample is not in the volume",
+                                  -1);
+            }
+            continue;
+          }
+          if (IsAlreadyExported(name)) continue;
+          if (WaveTable.count >= kWaveTableRows) {
+            SetPendingError(kTableFull, kStyleError);
+            return 0;
+          }
+          WaveEntry& row = WaveTable.rows[WaveTable.count];
+          std::memset(&row, 0, sizeof row);
+          CopyName(row.name, name);
+          CopyName(isLeftZone ? leftSlot : rightSlot, name);
+
+          const auto index = static_cast<int32_t>(exports_.size());
+          Export& e = exports_.emplace_back();
+          e.set = s;
+          e.program = i;
+          e.row = static_cast<int32_t>(WaveTable.count);
+          e.partition = item.partition;
+          e.sample = *sample;
+          e.recordLength = stride;
+          e.keygroup = keygroup;
+          e.zone = zone;
+          e.groupIndex = groupIndex;
+          CopyName(e.name, name);
+          e.keygroupNumber = k + 1;
+          e.keygroupCount = keygroups;
+          e.path = names.Claim(set.folder, name, &row.fileCopy);
+          events.emplace_back(std::string(), index);
+          row.keyByte = keygroup.U8(kKeygroupZoneFlags + z);
+          row.stereo = 0;
+
+          const bool pairs = !isLeftZone && leftJustExported && MergeStereoPairs != 0 &&
+                             IsStereoPair(leftSlot, rightSlot) != 0;
+          leftJustExported = isLeftZone;
+          if (!pairs) {
+            ++WaveTable.count;
+            lastExport = index;
+            continue;
+          }
+          // The right channel goes into the left's row, renamed for the pair.
+          e.row = -1;
+          WaveEntry& merged = WaveTable.rows[WaveTable.count - 1];
+          CopyName(merged.name, leftSlot);
+          MakeStereoName(merged.name);
+          merged.stereo = 1;
+          Merge& m = merges_.emplace_back();
+          m.set = s;
+          m.row = static_cast<int32_t>(WaveTable.count - 1);
+          m.left = lastExport;
+          m.right = index;
+          m.finalPath = names.Claim(set.folder, merged.name, &merged.fileCopy);
+          exports_[static_cast<size_t>(lastExport)].merge = exports_[static_cast<size_t>(index)].merge =
+              static_cast<int32_t>(merges_.size() - 1);
+        }
+      }
+    }
+    set.rows.assign(WaveTable.rows, WaveTable.rows + WaveTable.count);
   }
-  const ProgramBuffer& program = *item.program;
-  char leftSlot[kWaveNameBytes] = {};
-  char rightSlot[kWaveNameBytes] = {};
 
-  // 3. The volume's sample list.
-  ReadVolumeTable(partition);
-  ReadVolumeDirectory(partition, item.volume);
-  const VolumeEntry& volume = AkaiDisk.volumes[item.volume];
+  // Each sample's chain, and how much of it to read before its header says
+  // more: as many blocks as its directory entry's length fills.
+  for (Export& e : exports_) {
+    e.chain = disc_.Chain(e.partition, e.sample.startBlock, kFatEntries);
+    const uint32_t blocks = (e.sample.length + kBlockBytes - 1) / kBlockBytes;
+    e.planned = std::clamp<uint32_t>(blocks, 1, static_cast<uint32_t>(std::max<size_t>(e.chain.size(), 1)));
+  }
+  return 1;
+}
 
-  // 4. The transfer dialog. Cancel is cleared by the job when it starts,
-  // not here: a press between two programs of one job must not be lost.
+uint64_t WaveImport::BytesToRead() const {
+  std::set<std::pair<uint16_t, uint16_t>> blocks;
+  for (const Export& e : exports_) {
+    for (uint32_t c = 0; c < e.planned && c < e.chain.size(); ++c) blocks.emplace(e.partition, e.chain[c]);
+  }
+  return uint64_t{blocks.size()} * kBlockBytes;
+}
+
+// The reading: every block to its file, and the files to their pairs and
+// sets as they come to stand whole.
+class WaveImport::Sweep : public RunReader, public ReadProgress {
+ public:
+  Sweep(WaveImport& import, ReadPlan& plan, ProgressDialog& dialog, ProgressBar* bar,
+        const std::function<bool(size_t)>& done)
+      : import_(import), plan_(plan), dialog_(dialog), bar_(bar), done_(done) {}
+
+  bool Take(uint32_t tag, const uint8_t* bytes, uint32_t, bool readable) override {
+    const size_t i = tag >> kChainBits;
+    const uint32_t chainIndex = tag & ((1u << kChainBits) - 1);
+    Export& e = import_.exports_[i];
+    // The interface is served before each block, and Cancel seen at once.
+    CurrentProgressUi().PumpMessages();
+    if (CancelRequested) {
+      SetPendingError(kCancelled, kStyleWarning);
+      return false;
+    }
+    if (bar_ != nullptr) bar_->StepIt();
+    if (!e.headerSeen) {
+      if (chainIndex != 0) {
+        e.early.push_back(chainIndex);  // asked for again once the header says where it goes
+      } else if (!Begin(i, bytes, readable)) {
+        return false;
+      }
+    } else if (!e.writer->Put(chainIndex, bytes, readable, stage_)) {
+      return false;
+    }
+    if (!Track(i)) return false;
+    return !e.headerSeen || e.finished || !e.writer->complete() || Finish(i);
+  }
+
+  void Read(uint64_t bytes) override {
+    done_bytes_ += bytes;
+    CurrentProgressUi().ShowJobProgress(done_bytes_, total_);
+  }
+
+  // Sets whose files all stand are told of, in order; false when the job
+  // stops there.
+  bool ReportReady() {
+    std::vector<WaveSet>& sets = *import_.sets_;
+    while (reported_ < sets.size() && SetComplete(reported_)) {
+      const size_t s = reported_++;
+      if (done_ && !done_(s)) return false;
+    }
+    return true;
+  }
+
+  // After a failure: files that don't stand whole go.
+  void Abandon() {
+    for (Export& e : import_.exports_) {
+      if (!e.finished) e.writer->Abandon(stage_);
+    }
+  }
+
+  uint64_t total_ = 0;
+
+ private:
+  bool Begin(size_t i, const uint8_t* bytes, bool readable) {
+    Export& e = import_.exports_[i];
+    WaveSet& set = (*import_.sets_)[e.set];
+    e.headerSeen = true;
+    const SampleRecord sample = DecodeSampleRecord({bytes, std::min(e.recordLength, kBlockBytes)});
+    const WaveLayout layout =
+        ComputeWaveLayout(sample, e.keygroup, e.zone, e.recordLength, static_cast<uint32_t>(e.chain.size()));
+    WaveEntry& row = e.row >= 0 ? set.rows[static_cast<size_t>(e.row)] : e.scratch;
+    if (!e.writer->Begin(e.path, e.name, layout, e.keygroup, e.zone, ImportWavesMode == 0, e.groupIndex, row))
+      return false;
+    e.writer->damage.headerUnreadable = !readable;
+
+    // The dialog names the program and the sample whose blocks come now.
+    char line[128];
+    if (e.set != shownSet_ || e.program != shownProgram_) {
+      shownSet_ = e.set;
+      shownProgram_ = e.program;
+      const ProgramRecord header = DecodeProgramRecord(ProgramBytes(*set.programs[e.program]->program));
+      std::snprintf(line, sizeof line, "Importing from  %s", header.name);
+      dialog_.SetItemText(kItemProgramLine, line);
+    }
+    std::snprintf(line, sizeof line, "%s      keygroup %ld of %ld", e.name, static_cast<long>(e.keygroupNumber),
+                  static_cast<long>(e.keygroupCount));
+    dialog_.SetItemText(kItemWaveLine, line);
+
+    if (layout.firstBlock == 0 && !e.writer->Put(0, bytes, readable, stage_)) return false;
+    // The blocks of the sound not asked for yet, and those that came before
+    // the header, in the next round.
+    for (uint32_t b = layout.firstBlock; b < layout.firstBlock + layout.blocks; ++b) {
+      if (b == 0) continue;
+      if (b >= e.planned || std::find(e.early.begin(), e.early.end(), b) != e.early.end())
+        plan_.WantBlock(e.partition, e.chain[b], this, Tag(i, b));
+    }
+    e.early.clear();
+    return true;
+  }
+
+  // Keeps the number of open files low: the file used longest ago is
+  // closed for now when too many are open.
+  bool Track(size_t i) {
+    Export& e = import_.exports_[i];
+    e.lastUse = ++tick_;
+    for (size_t j : {i, last_}) {
+      if (j >= import_.exports_.size()) continue;
+      Export& x = import_.exports_[j];
+      if (x.writer->open() && !x.tracked) {
+        x.tracked = true;
+        open_.push_back(j);
+      }
+    }
+    last_ = i;
+    while (open_.size() > kOpenFiles) {
+      auto oldest = std::min_element(open_.begin(), open_.end(), [&](size_t a, size_t b) {
+        return import_.exports_[a].lastUse < import_.exports_[b].lastUse;
+      });
+      Export& x = import_.exports_[*oldest];
+      x.tracked = false;
+      open_.erase(oldest);
+      if (!x.writer->Park(stage_)) return false;
+    }
+    return true;
+  }
+
+  bool Finish(size_t i) {
+    Export& e = import_.exports_[i];
+    if (e.tracked) {
+      e.tracked = false;
+      open_.erase(std::find(open_.begin(), open_.end(), i));
+    }
+    if (!e.writer->Finish(stage_)) return false;
+    e.finished = true;
+    if (e.merge >= 0) {
+      Merge& m = import_.merges_[static_cast<size_t>(e.merge)];
+      const Export& left = import_.exports_[static_cast<size_t>(m.left)];
+      const Export& right = import_.exports_[static_cast<size_t>(m.right)];
+      if (left.finished && right.finished) {
+        // The merge's temporary file goes beside its result.
+        SetWaveFolder((*import_.sets_)[m.set].folder);
+        if (!MergeStereoPair(left.path, right.path, left.name, m.finalPath)) return false;
+        m.done = true;
+      }
+    }
+    return ReportReady();
+  }
+
+  bool SetComplete(size_t s) const {
+    for (const Export& e : import_.exports_) {
+      if (e.set == s && !e.finished) return false;
+    }
+    for (const Merge& m : import_.merges_) {
+      if (m.set == s && !m.done) return false;
+    }
+    return true;
+  }
+
+  WaveImport& import_;
+  ReadPlan& plan_;
+  ProgressDialog& dialog_;
+  ProgressBar* bar_;
+  const std::function<bool(size_t)>& done_;
+  WriteStage stage_;
+  std::vector<size_t> open_;
+  uint64_t tick_ = 0;
+  size_t last_ = 0;
+  size_t reported_ = 0;
+  size_t shownSet_ = SIZE_MAX, shownProgram_ = SIZE_MAX;
+  uint64_t done_bytes_ = 0;
+};
+
+int WaveImport::Run(const std::function<bool(size_t)>& done) {
   std::unique_ptr<ProgressDialog> dialog = CurrentProgressUi().CreateDialog(kTransferDialog);
   if (!dialog) {
     SetPendingError("Can't create progress dialog", kStyleError);
     return 0;
   }
   ProgressBar* bar = dialog->CreateProgressBar();
-
-  // 5, 6, 7. The program's name (its folder is the job's).
-  const ProgramRecord header = DecodeProgramRecord(ProgramBytes(program));
-
-  // 8, 9.
-  char line[128];
-  std::snprintf(line, sizeof line, "Importing from  %s", header.name);
-  dialog->SetItemText(kItemProgramLine, line);
-  const uint32_t stride = item.keygroupStride;
-  const uint32_t keygroups = ProgramKeygroupCount(program, stride);
-
-  // 10. Keygroup by keygroup, zone by zone.
-  for (uint32_t k = 0; k < keygroups; ++k) {
-    const ByteView keygroup = KeygroupBytes(program, stride, k);
-    // Whether zone 1 (3) of this keygroup has just exported the sample in
-    // the left slot, as the row at count − 1: only then may zone 2 (4) pair.
-    bool leftJustExported = false;
-    for (uint32_t z = 0; z < kZonesPerKeygroup; ++z) {
-      const bool isLeftZone = z % 2 == 0;
-      if (isLeftZone) leftJustExported = false;
-      const ByteView zone = ZoneBytes(keygroup, z);
-      const VelocityZone zoneRecord = DecodeVelocityZone(zone);
-      const char* name = zoneRecord.sampleName;
-      if (!IsZoneUsed(name)) continue;
-      const DirEntry* sample = FindSample(volume, name);
-      if (sample == nullptr) {
-        // A conversion tells of it where the zone is left out of its region.
-        if (ImportWavesMode == 1) {
-          AddJobNote(TrimmedName(header.name) + ": keygroup " + std::to_string(k + 1) + ", zone " +
-                     std::to_string(z + 1) + " (\"" + TrimmedName(name) + "\"): the sample is not in the volume");
-        }
-        continue;
-      }
-      if (IsAlreadyExported(name)) continue;
-      // A sample of one block never looks at Cancel itself.
-      if (CancelRequested) {
-        SetPendingError("Conversion cancelled by user", kStyleWarning);
-        return 0;
-      }
-
-      if (WaveTable.count >= kWaveTableRows) {
-        SetPendingError(kTableFull, kStyleError);
-        return 0;
-      }
-      WaveEntry& row = WaveTable.rows[WaveTable.count];
-      std::memset(&row, 0, sizeof row);
-      CopyName(row.name, name);
-      CopyName(isLeftZone ? leftSlot : rightSlot, name);
-
-      std::snprintf(line, sizeof line, "%s      keygroup %ld of %ld", name,
-                    static_cast<long>(k + 1), static_cast<long>(keygroups));
-      dialog->SetItemText(kItemWaveLine, line);
-      if (!WriteWaveFile(name, bar, partition, sample->startBlock, stride, keygroup, zone,
-                         groupIndex)) {
-        return 0;
-      }
-      row.keyByte = keygroup.U8(kKeygroupZoneFlags + z);
-      row.stereo = 0;
-
-      const bool pairs = !isLeftZone && leftJustExported && MergeStereoPairs != 0 &&
-                         IsStereoPair(leftSlot, rightSlot) != 0;
-      leftJustExported = isLeftZone;
-      if (!pairs) {
-        ++WaveTable.count;
-        continue;
-      }
-      if (!MergeStereoFiles(leftSlot, rightSlot)) {
-        // Both mono files are still there: the table lists them, so that a
-        // conversion's clean-up finds them too.
-        ++WaveTable.count;
-        return 0;
-      }
-      WaveEntry& merged = WaveTable.rows[WaveTable.count - 1];
-      CopyName(merged.name, leftSlot);
-      MakeStereoName(merged.name);
-      merged.stereo = 1;
+  ReadPlan plan;
+  Sweep sweep(*this, plan, *dialog, bar, done);
+  uint32_t blocks = 0;
+  for (size_t i = 0; i < exports_.size(); ++i) {
+    const Export& e = exports_[i];
+    for (uint32_t c = 0; c < e.planned && c < e.chain.size(); ++c, ++blocks) plan.WantBlock(e.partition, e.chain[c], &sweep, Tag(i, c));
+    // A sample whose first block is no file block still gets its (empty) file.
+    if (e.chain.empty()) {
+      plan.WantBlock(e.partition, e.sample.startBlock, &sweep, Tag(i, 0));
+      ++blocks;
     }
   }
+  if (bar != nullptr) {
+    bar->SetRange(0, blocks > 0 ? blocks - 1 : 0);
+    bar->SetStep(1);
+  }
+  sweep.total_ = BytesToRead();
+  bool ok = sweep.ReportReady();  // sets without samples
+  while (ok && !plan.empty()) ok = plan.Run(&sweep);
+  if (ok) ok = sweep.ReportReady();
+  if (!ok) sweep.Abandon();
+  return ok ? 1 : 0;
+}
 
-  // 11.
-  return 1;
+void WaveImport::NoteProgram(size_t set, size_t program) const {
+  if (set >= notes_.size() || program >= notes_[set].size()) return;
+  for (const auto& [text, exportIndex] : notes_[set][program].events) {
+    if (exportIndex < 0) {
+      AddJobNote(text);
+      continue;
+    }
+    const Export& e = exports_[static_cast<size_t>(exportIndex)];
+    if (!e.finished) continue;
+    for (const std::string& note : DamageNotes(e.name, e.writer->damage)) AddJobNote(note);
+  }
+}
+
+void WaveImport::DeleteAll() {
+  for (const Export& e : exports_) DeleteFileByName(e.path);
+  for (const Merge& m : merges_) DeleteFileByName(m.finalPath);
+}
+
+int ImportProgramWaves(const ConversionItem& item, uint32_t groupIndex) {
+  if (item.program == nullptr || item.volume >= kVolumesPerPartition) {
+    SetPendingError(kProgramNotFound, kStyleError);
+    return 0;
+  }
+  JobDisc disc;
+  disc.Open();
+  disc.ReadDirectories({{item.partition, item.volume}});
+  if (!disc.HasPartition(item.partition)) {
+    SetPendingError(kCantReadFat, kStyleError);
+    return 0;
+  }
+  std::vector<WaveSet> sets(1);
+  sets[0].programs = {&item};
+  sets[0].folder = WaveFolder;
+  sets[0].groupIndex = groupIndex;
+  sets[0].rows.assign(WaveTable.rows, WaveTable.rows + std::min(WaveTable.count, kWaveTableRows));
+  const std::string folder = WaveFolder;
+  WaveImport import(disc);
+  const int ok = import.Plan(sets, false) && import.Run();
+  SetWaveFolder(folder);
+  if (ok) import.NoteProgram(0, 0);
+  WaveTable.count = static_cast<uint32_t>(std::min<size_t>(sets[0].rows.size(), kWaveTableRows));
+  std::copy(sets[0].rows.begin(), sets[0].rows.begin() + WaveTable.count, WaveTable.rows);
+  return ok;
 }
 
 }  // namespace corvix

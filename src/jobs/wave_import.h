@@ -1,29 +1,90 @@
-// The wave import job: every sample one Akai program uses becomes a WAV
-// file, once; stereo pairs are merged when MergeStereoPairs is set; every
-// file written is recorded in WaveTable.
+// The wave import: every sample that programs use becomes a WAV file, once
+// per table; stereo pairs are merged when MergeStereoPairs is set; every
+// file written is recorded in its table.
+//
+// A job hands over its programs in sets. A set is what one WaveTable holds,
+// in the folder its files go to: one program for "Import Waves" (its own
+// folder) and "Convert to TES", all of them for "Combine to TES". The
+// import walks each program's keygroups and zones as the design has it
+// (which sample each zone names, which are written once, which pair), then
+// reads every block of every sample the job writes in disc order (ReadPlan)
+// and puts each block at its place in its file, whatever the order of the
+// chain. Pairs are merged as soon as both files stand.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "media/job_disc.h"
 #include "records/job_state.h"
 
 namespace corvix {
 
-// Exports the samples of the program of item (its file read by the caller,
-// conversion_list.h), keygroup by keygroup and zone by zone, with the
-// transfer dialog "XFERDIALOG" open, into WaveFolder as the caller set it
-// (in "Import Waves" mode, ImportWavesMode 1, the program's own folder,
-// import_job.h). groupIndex goes into every file's 3gix chunk (conversions
-// only). The caller resets WaveTable.count as it needs; rows are appended.
-//
-// A zone 2 (4) pairs only with the sample that zone 1 (3) of the same
-// keygroup has just exported. Cancel is honoured before each sample and
-// between the blocks of one; the job clears it when the job starts. In "Import Waves" mode a zone whose sample is
-// not in the volume is noted (job_notes.h); so is damage the WAV writer
-// meets. 1 on success (also for a program without
-// keygroups); 0 at the first failure or on Cancel, with PendingError set:
-// files completed earlier stay and are in WaveTable (a pair whose merge
-// failed as two mono rows), the failing file is gone.
+// One table's worth of programs.
+struct WaveSet {
+  std::vector<const ConversionItem*> programs;  // read, with their summaries
+  std::string folder;         // where the files go (WaveFolder while they are made)
+  bool groupByPosition = false;  // 3gix: the program's place in the set (combine); else groupIndex
+  uint32_t groupIndex = 0;
+  std::vector<WaveEntry> rows;   // the table before the import (to go on with), then after it
+};
+
+class WaveImport {
+ public:
+  explicit WaveImport(const JobDisc& disc);
+  ~WaveImport();
+  WaveImport(const WaveImport&) = delete;
+  WaveImport& operator=(const WaveImport&) = delete;
+
+  // Walks the programs of the sets (kept by reference until the import is
+  // done) and names every file. In "Import Waves" mode (ImportWavesMode 1)
+  // a zone whose sample is not in the volume is noted. Files get the names
+  // of their samples in their folders, and " (2)", " (3)", … where a file of
+  // this import took the name already, or, with avoidExisting, where a file
+  // of that name is there (a conversion's WAV files are its own, never the
+  // user's). 0 with PendingError set when a table would pass 1024 rows.
+  int Plan(std::vector<WaveSet>& sets, bool avoidExisting);
+
+  // Reads and writes everything planned, with the transfer dialog
+  // "XFERDIALOG" open: its bar runs over the blocks to read, its lines name
+  // the program and the sample whose blocks come. The interface's messages
+  // are pumped and Cancel honoured at every block. Calls done(set) as each
+  // set's files stand whole, in set order; done returns false (with
+  // PendingError set) to stop the job. 1 on success; 0 at the first
+  // failure or on Cancel, with PendingError set and every file not whole
+  // deleted (files that stand whole are kept; DeleteAll takes them too).
+  int Run(const std::function<bool(size_t set)>& done = {});
+
+  // Adds the notes of program p of set s to JobNotes, in zone order: zones
+  // whose sample is not in the volume, and the damage the disc did.
+  void NoteProgram(size_t set, size_t program) const;
+
+  // Deletes every file the import wrote or was writing.
+  void DeleteAll();
+
+  // Blocks the sweep reads, for a job's progress (known after Plan).
+  uint64_t BytesToRead() const;
+
+ private:
+  struct Export;
+  struct Merge;
+  struct ProgramNotes;
+  class Sweep;
+  const JobDisc& disc_;
+  std::vector<WaveSet>* sets_ = nullptr;
+  std::vector<Export> exports_;
+  std::vector<Merge> merges_;
+  std::vector<std::vector<ProgramNotes>> notes_;  // per set, per program
+};
+
+// The wave import of one program on its own into WaveFolder, continuing
+// WaveTable (its caller resets the count as it needs): for tests and tools.
+// groupIndex goes into every file's 3gix chunk (conversions only). The
+// program's disc tables are read again here. 1 on success (also for a
+// program without keygroups); 0 with PendingError set.
 int ImportProgramWaves(const ConversionItem& item, uint32_t groupIndex);
 
 }  // namespace corvix

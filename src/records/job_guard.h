@@ -4,6 +4,8 @@
 // a JobGuard for its whole run; a second one refuses to start while it does.
 #pragma once
 
+#include "common/messages.h"
+
 namespace corvix {
 
 class JobGuard {
@@ -20,7 +22,5 @@ class JobGuard {
  private:
   bool acquired_;
 };
-
-constexpr const char* kJobRunning = "Another job is still running";
 
 }  // namespace corvix

@@ -33,29 +33,12 @@ bool CopyFolder(char* destination, const std::string& folder) {
 
 }  // namespace
 
-std::string WaveFileName(const char* name) {
-  const std::string_view wanted = RowName(name);
-  const std::string base = StoredName(wanted);
-  const uint32_t count = std::min(WaveTable.count, kWaveTableRows);
-  uint32_t end = count;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (RowName(WaveTable.rows[i].name) == wanted) {
-      end = i;
-      break;
-    }
-  }
-  uint32_t same = 0;
-  for (uint32_t i = 0; i < end; ++i) {
-    const std::string_view other = RowName(WaveTable.rows[i].name);
-    // Only a name of about the base's length can be stored as the base.
-    const size_t length = other.find_last_not_of(" .") + 1;
-    if (length + 1 < base.size() || length > base.size()) continue;
-    if (SameStoredName(StoredName(other), base)) ++same;
-  }
-  return same == 0 ? base + ".wav" : base + " (" + std::to_string(same + 1) + ").wav";
+std::string WaveFileName(const char* name, uint16_t copy) {
+  const std::string base = StoredName(RowName(name));
+  return copy > 1 ? base + " (" + std::to_string(copy) + ").wav" : base + ".wav";
 }
 
-std::string WaveFilePath(const char* name) { return JoinPath(WaveFolder, WaveFileName(name)); }
+std::string WaveFilePath(const char* name, uint16_t copy) { return JoinPath(WaveFolder, WaveFileName(name, copy)); }
 
 bool SetWaveFolder(const std::string& folder) { return CopyFolder(WaveFolder, folder); }
 bool SetChosenFolder(const std::string& folder) { return CopyFolder(ChosenFolder, folder); }

@@ -36,6 +36,7 @@ struct WaveEntry {
   uint32_t loopPlayCount;
   uint8_t keyByte;  // keygroup byte 132 + z of the zone that named it (the left zone's for a pair)
   uint32_t stereo;  // 1 for a merged two-channel file
+  uint16_t fileCopy;  // 0, or k when the job named its file "NAME (k).wav" (see WaveFileName)
 };
 
 constexpr uint32_t kNoLoop = 0xFFFFFFFF;
@@ -63,22 +64,25 @@ extern int MergeStereoPairs;
 extern volatile std::sig_atomic_t CancelRequested;
 
 // The file of a WaveTable name: the name as files are named (StoredName,
-// without its padding) + ".wav", and " (2)", " (3)", … before ".wav" when an
-// earlier row's different name gives the same file name ("KICK" and "KICK.",
-// say), so that no two rows share a file. The row named `name` (or the row
-// being built, when no counted row has that name) decides which rows are
-// earlier. Every writer, reader and deleter of the job's WAV files forms the
-// name here; WaveFilePath puts it in WaveFolder.
-std::string WaveFileName(const char* name);
-std::string WaveFilePath(const char* name);
+// without its padding), with " (k)" when copy is k > 1, and ".wav". A job
+// gives a row copy k when an earlier file of the job in the same folder
+// came out with the same name ("KICK" and "KICK.", or one sample exported
+// for two programs of a conversion), so that no two share a file.
+// WaveFilePath puts it in WaveFolder. Every writer, reader and deleter of
+// the job's WAV files forms the path here.
+std::string WaveFileName(const char* name, uint16_t copy = 0);
+std::string WaveFilePath(const char* name, uint16_t copy = 0);
+inline std::string WaveFilePath(const WaveEntry& row) { return WaveFilePath(row.name, row.fileCopy); }
 
 // Copies folder into WaveFolder or ChosenFolder; false (nothing changed)
 // when it is longer than kMaxFolderChars.
 bool SetWaveFolder(const std::string& folder);
 bool SetChosenFolder(const std::string& folder);
 
-// One program of a conversion. The list is built, owned and freed by the
-// convert command; the job and the instrument writer only read it.
+// One program of a job. The list is built, owned and freed by the command;
+// the job reads each program once, in disc order with the others, when it
+// comes to it (program and summary are empty until then and are let go of
+// once its files are written), and the instrument writer reads them.
 struct ConversionItem {
   std::unique_ptr<ProgramBuffer> program;  // the whole program file, read along its chain
   uint16_t partition = 0;
@@ -86,7 +90,7 @@ struct ConversionItem {
   uint16_t programIndex = 0;  // in the volume's program list
   uint32_t keygroupStride = 150;  // RecordLength of the volume's type (150 or 192)
   std::unique_ptr<ConversionItem> next;  // none for the last item
-  ProgramSummary summary{};
+  std::unique_ptr<ProgramSummary> summary;  // decoded from program with its volume's samples
 };
 
 // Back to the start values (count 0, empty folders, modes 0, merge on,

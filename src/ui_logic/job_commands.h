@@ -22,11 +22,10 @@ extern std::unique_ptr<ConversionItem> ConversionList;
 std::string FolderForConversion(const std::string& chosenFolder);
 
 // Sets up a conversion into chosenFolder: WaveFolder, ImportWavesMode 0, and
-// ConversionList with one item per program record in row order, each
-// holding its program file read from the disc. A program whose file can't be
-// read is reported ("Can't read program PIANO", titled "Error") and left
-// out of the job (so is one that memory can't be found for: "Read Buffer
-// Malloc"). Returns 1.
+// ConversionList with one item per program record in row order. The job
+// reads the programs (convert_job.h): one whose file can't be read is
+// reported there ("Can't read program PIANO", titled "Error") and left out.
+// Returns 1.
 int BuildConversionItems(const std::string& chosenFolder,
                          const std::vector<const BrowserItem*>& records);
 

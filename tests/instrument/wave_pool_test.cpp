@@ -33,7 +33,7 @@ class WavePoolTest : public ExportTest {
     WaveEntry& row = WaveTable.rows[WaveTable.count++];
     row = {};
     std::memcpy(row.name, name.data(), std::min(name.size(), kWaveNameBytes - 1));
-    const std::string path = WaveFilePath(row.name);
+    const std::string path = WaveFilePath(row);
     if (!bytes.empty()) WriteBytes(path, bytes);
     return path;
   }

@@ -111,7 +111,7 @@ TEST_F(ConvertJobTest, ConvertingThreeProgramsWritesAFileEachAndTellsTheHostInOr
               {Sample("PIANO C3"), Sample("VIOLIN L"), Sample("VIOLIN R"), Sample("KICK"), Sample("SNARE")});
   ASSERT_EQ(ConvertPrograms(list_.get(), kConvertMode), 1) << PendingError.text;
 
-  // Names keep their trailing spaces; no WAV file is left.
+  // Files are named without the padding; no WAV file is left.
   EXPECT_EQ(Folder(), (std::vector<std::string>{"DRUMS.tes", "PIANO.tes", "STRINGS.tes"}));
   EXPECT_EQ(host_.paths, (std::vector<std::string>{Tes("PIANO"), Tes("STRINGS"), Tes("DRUMS")}));
   EXPECT_EQ(GroupNames(Walk(Tes("PIANO"))), std::vector<std::string>{"PIANO       "});
@@ -120,7 +120,10 @@ TEST_F(ConvertJobTest, ConvertingThreeProgramsWritesAFileEachAndTellsTheHostInOr
   EXPECT_EQ(ConversionReport.files[1].waves, 1u);  // the merged pair
   EXPECT_EQ(ConversionReport.files[2].regions, 2u);
 
-  EXPECT_EQ(progress_.record.destroyed, 6);
+  // One transfer dialog while the disc is read, one progress dialog per file.
+  EXPECT_EQ(progress_.record.dialogs,
+            (std::vector<std::string>{"XFERDIALOG", "CREATETESDLG", "CREATETESDLG", "CREATETESDLG"}));
+  EXPECT_EQ(progress_.record.destroyed, 4);
   EXPECT_TRUE(recorder_.messages.empty());
 }
 
@@ -292,7 +295,7 @@ TEST_F(ConvertJobTest, MoreThan64ProgramsAreNotCombined) {
 // not start a second job on the same records.
 TEST_F(ConvertJobTest, ASecondJobCannotStartWhileOneRuns) {
   struct ReenteringProgress : testing::ScriptedProgress {
-    const ConversionItem* list = nullptr;
+    ConversionItem* list = nullptr;
     int nested = -1;
     std::string message;
     void PumpMessages() override {

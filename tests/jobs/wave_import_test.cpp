@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -199,58 +200,49 @@ TEST_F(WaveImportTest, ConversionsWriteIntoTheWaveFolderWithTheGroupIndex) {
   EXPECT_EQ(WaveTable.count, 2u);
 }
 
+// A failure stops the job; what stands is whole (a pair whose merge failed
+// as its two mono files), nothing is left half written.
 TEST_F(WaveImportTest, FailuresStopTheJobAndKeepWhatWasCompleted) {
-  SampleSpec longSample = Sample("LONG", 30000);
   const std::vector<SampleSpec> samples = {Sample("PIANO L", 100), Sample("PIANO R", 100), Sample("KICK", 100),
-                                           longSample};
+                                           Sample("LONG", 30000)};
   UseProgram({Keygroup(24, 127, {"PIANO L", "PIANO R", "KICK", "LONG"})}, samples);
 
   struct Case {
     const char* what;
     std::function<void()> setUp;
     const char* message;
-    uint32_t style;
-    std::vector<Row> rows;
-    std::vector<std::string> files;
+    std::vector<std::string> mustStand;
   };
   const std::vector<Case> cases = {
-      {"the folder can't be made", [this] { files_.failMakeFolder = true; }, "Can't create directory", 16, {}, {}},
+      {"the folder can't be made", [this] { files_.failMakeFolder = true; }, "Can't create directory", {}},
       {"a file has the folder's name",
-       [this] { testing::WriteBytes(ProgramFolder(), {1}); }, "Can't create directory", 16, {}, {}},
-      {"no dialog", [this] { progress_.failCreate = true; }, "Can't create progress dialog", 16, {}, {}},
+       [this] { testing::WriteBytes(ProgramFolder(), {1}); }, "Can't create directory", {}},
+      {"no dialog", [this] { progress_.failCreate = true; }, "Can't create progress dialog", {}},
       // A full disk and Cancel at every step: fault_catalogue_test.cpp.
-      {"the merge fails", [this] { files_.failMove = true; }, "Can't move temp file", 16,
-       {{"PIANO L     ", 0}, {"PIANO R     ", 0}}, {"PIANO L.wav", "PIANO R.wav"}},
+      {"the merge fails", [this] { files_.failMove = true; }, "Can't move temp file", {"PIANO L.wav", "PIANO R.wav"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::filesystem::remove_all(ProgramFolder());
     files_ = {};
-    progress_.cancelAtPump = 0;
     progress_.failCreate = false;
     progress_.record = {};
     ClearPendingError();
-    WaveTable.count = 0;
     c.setUp();
-    const uint32_t before = WaveTable.count;
     EXPECT_EQ(Import(), 0);
     EXPECT_STREQ(PendingError.text, c.message);
-    EXPECT_EQ(PendingError.style, c.style);
+    EXPECT_EQ(PendingError.style, kStyleError);
     EXPECT_EQ(progress_.record.destroyed, static_cast<int>(progress_.record.dialogs.size()));
-    if (before == 0) {
-      EXPECT_EQ(Rows(), c.rows);
-    } else {
-      EXPECT_EQ(WaveTable.count, kWaveTableRows);
-    }
-    if (std::filesystem::is_directory(ProgramFolder())) {
-      EXPECT_EQ(ListFolder(ProgramFolder()), c.files);
-    } else {
-      EXPECT_TRUE(c.files.empty());
-    }
+    const std::vector<std::string> left =
+        std::filesystem::is_directory(ProgramFolder()) ? ListFolder(ProgramFolder()) : std::vector<std::string>{};
+    for (const std::string& file : c.mustStand)
+      EXPECT_NE(std::find(left.begin(), left.end(), file), left.end()) << file;
+    for (const std::string& file : left) EXPECT_TRUE(ReadWithSndfile(ProgramFolder() + "/" + file).opened) << file;
   }
 }
 
-// The table holds 1024 waves; a combined job that would need more fails.
+// The table holds 1024 waves; a combined job that would need more fails
+// before it writes anything.
 TEST_F(WaveImportTest, AFullTableStopsAConversion) {
   ImportWavesMode = 0;
   UseProgram({Keygroup(24, 127, {"PIANO L", "PIANO R", "KICK", "LONG"})},
@@ -258,8 +250,7 @@ TEST_F(WaveImportTest, AFullTableStopsAConversion) {
   WaveTable.count = kWaveTableRows - 2;
   EXPECT_EQ(Import(), 0);
   EXPECT_STREQ(PendingError.text, "Too many samples for one job (1024 at most)");
-  EXPECT_EQ(WaveTable.count, kWaveTableRows);
-  EXPECT_EQ(ListFolder(dir_.path()), (std::vector<std::string>{"KICK.wav", "PIANO LR.wav"}));
+  EXPECT_TRUE(ListFolder(dir_.path()).empty());
 }
 
 // Akai names are padded to 12 characters with spaces and may hold dots:

@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "common/pending_error.h"
+#include "jobs/conversion_list.h"
+#include "jobs/convert_job.h"
 #include "media/akai_records.h"
 #include "support/export_fixture.h"
 
@@ -87,35 +89,37 @@ class JobCommandsTest : public ExportTest {
   }
 };
 
-TEST_F(JobCommandsTest, ItemsFollowTheRowsWithTheirProgramFiles) {
+// The list names the programs in row order; the job reads them, each once,
+// with its stride and summary.
+TEST_F(JobCommandsTest, ItemsFollowTheRowsAndAreReadWithTheirVolumes) {
   UseDisc();
   const BrowserItem horns = Program(1, 0), organ = Program(0, 1);
   ImportWavesMode = 1;
   ASSERT_EQ(BuildConversionItems(dir_.path() + "\\", {&horns, &organ}), 1);
-
   EXPECT_EQ(ImportWavesMode, 0);
   EXPECT_EQ(std::string(WaveFolder), dir_.path());
-  const ConversionItem* first = ConversionList.get();
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first->volume, 1);
-  EXPECT_EQ(first->programIndex, 0);
+  ASSERT_NE(ConversionList, nullptr);
+  ConversionItem* first = ConversionList.get();
+  ConversionItem* second = first->next.get();
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->next, nullptr);
+  EXPECT_EQ(first->program, nullptr);  // read by the job
+
+  JobDisc disc;
+  ASSERT_TRUE(disc.Open());
+  disc.ReadDirectories({{0, 1}, {0, 0}});
+  EXPECT_EQ(ReadConversionItems(disc, {first, second}), 0u);
   EXPECT_EQ(first->keygroupStride, 192u);  // a type 3 volume
-  EXPECT_EQ(first->summary.keygroupCount, 1);
+  ASSERT_NE(first->summary, nullptr);
+  EXPECT_EQ(first->summary->keygroupCount, 1);
+  EXPECT_EQ(second->keygroupStride, 150u);
+  EXPECT_EQ(second->summary->keygroupCount, 2);
   char name[13] = {};
   DecodeAkaiName(first->program->bytes + 3, name, 12);
   EXPECT_STREQ(name, "HORNS       ");
-
-  const ConversionItem* second = first->next.get();
-  ASSERT_NE(second, nullptr);
-  EXPECT_EQ(second->keygroupStride, 150u);
-  EXPECT_EQ(second->programIndex, 1);
   DecodeAkaiName(second->program->bytes + 3, name, 12);
   EXPECT_STREQ(name, "ORGAN       ");
-  EXPECT_EQ(second->next, nullptr);
   EXPECT_TRUE(recorder_.messages.empty());
-
-  FreeConversionList();
-  EXPECT_EQ(ConversionList, nullptr);
 }
 
 TEST_F(JobCommandsTest, AnUnreadableProgramIsReportedAndLeftOut) {
@@ -124,17 +128,13 @@ TEST_F(JobCommandsTest, AnUnreadableProgramIsReportedAndLeftOut) {
   const BrowserItem piano = Program(0, 0), broken = Program(0, 2), missing = Program(0, 7),
                     organ = Program(0, 1);
   ASSERT_EQ(BuildConversionItems(dir_.path(), {&piano, &broken, &missing, &organ}), 1);
-
-  ASSERT_NE(ConversionList, nullptr);
-  EXPECT_EQ(ConversionList->programIndex, 0);
-  ASSERT_NE(ConversionList->next, nullptr);
-  EXPECT_EQ(ConversionList->next->programIndex, 1);
-  EXPECT_EQ(ConversionList->next->next, nullptr);
-
-  ASSERT_EQ(recorder_.messages.size(), 2u);
+  ASSERT_EQ(ConvertPrograms(ConversionList.get(), kConvertMode), 1) << PendingError.text;
+  ASSERT_EQ(recorder_.messages.size(), 3u);  // and the notes of what didn't fit
   EXPECT_EQ(recorder_.messages[0].text, "Can't read program BROKEN");
   EXPECT_EQ(recorder_.messages[1].text, "Program not found on the disc");
-  for (const auto& message : recorder_.messages) EXPECT_EQ(message.caption, "Error");
+  for (int i : {0, 1}) EXPECT_EQ(recorder_.messages[i].caption, "Error");
+  EXPECT_EQ(testing::ListFolder(dir_.path()), (std::vector<std::string>{"ORGAN.tes", "PIANO.tes"}));
+  EXPECT_EQ(ConversionReport.leftOut, 2u);
 
   // "Import Waves" leaves it out the same way: no folder made from zeros.
   recorder_.messages.clear();
@@ -142,7 +142,7 @@ TEST_F(JobCommandsTest, AnUnreadableProgramIsReportedAndLeftOut) {
   ASSERT_EQ(recorder_.messages.size(), 1u);
   EXPECT_EQ(recorder_.messages[0].text, "Can't read program BROKEN");
   EXPECT_EQ(recorder_.messages[0].caption, "Error");
-  EXPECT_EQ(testing::ListFolder(dir_.path()), (std::vector<std::string>{"ORGAN", "PIANO"}));
+  EXPECT_EQ(testing::ListFolder(dir_.path()), (std::vector<std::string>{"ORGAN", "ORGAN.tes", "PIANO", "PIANO.tes"}));
 }
 
 TEST_F(JobCommandsTest, NoRowsGiveAnEmptyList) {

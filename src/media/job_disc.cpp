@@ -1,0 +1,132 @@
+#include "media/job_disc.h"
+
+#include <algorithm>
+#include <bitset>
+#include <cstring>
+
+#include "common/byte_order.h"
+#include "media/akai_disk.h"
+#include "media/akai_records.h"
+#include "media/sector_source.h"
+
+namespace corvix {
+
+struct JobDisc::Partition : public RunReader {
+  uint16_t number = 0;
+  bool headerRead = false;  // the header was delivered readable
+  bool headerTaken = false;
+  std::array<uint8_t, kHeaderBytes> header{};
+  VolumeEntry volumes[kVolumesPerPartition]{};
+  bool directoryRead[kVolumesPerPartition]{};
+  std::vector<DirEntry> lists[kVolumesPerPartition];  // programs, then samples
+
+  bool Take(uint32_t tag, const uint8_t* bytes, uint32_t size, bool readable) override {
+    if (tag == kHeaderTag) {
+      std::memcpy(header.data(), bytes, std::min<size_t>(size, header.size()));
+      headerRead = readable;
+      headerTaken = true;
+      DecodeVolumeTable(header.data(), volumes);
+      return true;
+    }
+    if (tag >= kVolumesPerPartition || size < kBlockBytes) return true;
+    VolumeEntry& volume = volumes[tag];
+    std::vector<DirEntry>& list = lists[tag];
+    list.assign(kMaxPrograms + kMaxSamples, DirEntry{});
+    volume.programs = list.data();
+    volume.samples = list.data() + kMaxPrograms;
+    DecodeDirectory(bytes, &volume);
+    directoryRead[tag] = true;
+    return true;
+  }
+
+  static constexpr uint32_t kHeaderTag = 0xFFFF;
+};
+
+JobDisc::JobDisc() = default;
+JobDisc::~JobDisc() = default;
+
+JobDisc::Partition* JobDisc::Find(uint16_t partition) const {
+  for (const auto& p : partitions_) {
+    if (p->number == partition) return p.get();
+  }
+  return nullptr;
+}
+
+bool JobDisc::Open() {
+  partitions_.clear();
+  partitionCount_ = 0;
+  AkaiDisk.partitionCount = 0;
+  auto first = std::make_unique<Partition>();
+  ReadPlan plan;
+  plan.Want(0, kHeaderSectors, first.get(), Partition::kHeaderTag);
+  plan.Run();
+  const uint8_t* bytes = first->header.data();
+  uint16_t expected = 3333;
+  for (uint32_t i = 0; i < kCheckWordCount; ++i) {
+    if (ReadU16LE(bytes + kCheckWordOffset + 2 * i) != expected) return false;
+    expected = static_cast<uint16_t>(expected + 3333);
+  }
+  const uint8_t* info = bytes + kPartitionInfoLba * kSectorBytes;
+  AkaiDisk.partitionCount = partitionCount_ = info[kPartitionCountOffset];
+  AkaiDisk.partitionSize = ReadU16LE(info + kPartitionSizeOffset);
+  first->number = 0;
+  partitions_.push_back(std::move(first));
+  return true;
+}
+
+void JobDisc::ReadPartitions(const std::vector<uint16_t>& partitions) {
+  ReadPlan plan;
+  for (uint16_t p : partitions) {
+    if (p >= partitionCount_ || Find(p) != nullptr) continue;
+    auto partition = std::make_unique<Partition>();
+    partition->number = p;
+    plan.Want(uint64_t{AkaiDisk.partitionSize} * p * kSectorsPerBlock, kHeaderSectors, partition.get(),
+              Partition::kHeaderTag);
+    partitions_.push_back(std::move(partition));
+  }
+  plan.Run();
+}
+
+bool JobDisc::HasPartition(uint16_t partition) const {
+  const Partition* p = Find(partition);
+  return p != nullptr && p->headerRead;
+}
+
+void JobDisc::ReadDirectories(const std::vector<VolumeRef>& volumes) {
+  std::vector<uint16_t> partitions;
+  for (const VolumeRef& v : volumes) partitions.push_back(v.partition);
+  ReadPartitions(partitions);
+  ReadPlan plan;
+  for (const VolumeRef& v : volumes) {
+    Partition* p = Find(v.partition);
+    if (p == nullptr || v.volume >= kVolumesPerPartition || p->directoryRead[v.volume]) continue;
+    if (p->volumes[v.volume].type == 0) continue;
+    p->directoryRead[v.volume] = true;  // asked once, even when named twice
+    plan.WantBlock(v.partition, p->volumes[v.volume].startBlock, p, v.volume);
+  }
+  plan.Run();
+}
+
+const VolumeEntry* JobDisc::Volume(uint16_t partition, uint16_t volume) const {
+  const Partition* p = Find(partition);
+  if (p == nullptr || volume >= kVolumesPerPartition) return nullptr;
+  return &p->volumes[volume];
+}
+
+std::vector<uint16_t> JobDisc::Chain(uint16_t partition, uint16_t startBlock, uint32_t maxBlocks) const {
+  std::vector<uint16_t> chain;
+  const Partition* p = Find(partition);
+  if (p == nullptr || !IsFileBlock(startBlock)) return chain;
+  const uint8_t* fat = p->header.data() + kFatOffset;
+  std::bitset<kFatEntries> visited;
+  for (uint16_t block = startBlock; chain.size() < maxBlocks;) {
+    chain.push_back(block);
+    visited.set(block);
+    const uint16_t next = ReadU16LE(fat + 2u * block);
+    if (!IsFileBlock(next) || visited.test(next)) break;
+    block = next;
+  }
+  return chain;
+}
+
+}  // namespace corvix
