@@ -126,6 +126,7 @@ int WaveImport::Plan(std::vector<WaveSet>& sets, bool avoidExisting) {
     WaveTable.count = static_cast<uint32_t>(std::min<size_t>(set.rows.size(), kWaveTableRows));
     std::copy(set.rows.begin(), set.rows.begin() + WaveTable.count, WaveTable.rows);
     notes_[s].resize(set.programs.size());
+    const size_t first = exports_.size(), firstMerge = merges_.size();
 
     for (size_t i = 0; i < set.programs.size(); ++i) {
       const ConversionItem& item = *set.programs[i];
@@ -189,7 +190,6 @@ int WaveImport::Plan(std::vector<WaveSet>& sets, bool avoidExisting) {
           CopyName(e.name, name);
           e.keygroupNumber = k + 1;
           e.keygroupCount = keygroups;
-          e.path = names.Claim(set.folder, name, &row.fileCopy);
           events.emplace_back(std::string(), index);
           row.keyByte = keygroup.U8(kKeygroupZoneFlags + z);
           row.stereo = 0;
@@ -213,13 +213,35 @@ int WaveImport::Plan(std::vector<WaveSet>& sets, bool avoidExisting) {
           m.row = static_cast<int32_t>(WaveTable.count - 1);
           m.left = lastExport;
           m.right = index;
-          m.finalPath = names.Claim(set.folder, merged.name, &merged.fileCopy);
           exports_[static_cast<size_t>(lastExport)].merge = exports_[static_cast<size_t>(index)].merge =
               static_cast<int32_t>(merges_.size() - 1);
         }
       }
     }
     set.rows.assign(WaveTable.rows, WaveTable.rows + WaveTable.count);
+
+    // The files' names: first those that stand when the import is done (the
+    // rows' files, in row order), then the halves of pairs, which go once
+    // merged; so that a half never takes a name a row's file has.
+    std::vector<int32_t> owner(set.rows.size(), -1);  // the export whose file is the row's
+    for (size_t i = first; i < exports_.size(); ++i) {
+      if (exports_[i].row >= 0 && exports_[i].merge < 0) owner[static_cast<size_t>(exports_[i].row)] = static_cast<int32_t>(i);
+    }
+    for (size_t r = 0; r < set.rows.size(); ++r) {
+      WaveEntry& row = set.rows[r];
+      std::string path = names.Claim(set.folder, row.name, &row.fileCopy);
+      if (owner[r] >= 0) exports_[static_cast<size_t>(owner[r])].path = path;
+      for (size_t m = firstMerge; m < merges_.size(); ++m) {
+        if (merges_[m].row == static_cast<int32_t>(r)) merges_[m].finalPath = path;
+      }
+    }
+    for (size_t m = firstMerge; m < merges_.size(); ++m) {
+      uint16_t copy = 0;
+      for (int32_t half : {merges_[m].left, merges_[m].right}) {
+        Export& e = exports_[static_cast<size_t>(half)];
+        e.path = names.Claim(set.folder, e.name, &copy);
+      }
+    }
   }
 
   // Each sample's chain, and how much of it to read before its header says
