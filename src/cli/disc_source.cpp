@@ -1,9 +1,11 @@
 #include "cli/disc_source.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "media/cdrom_drives.h"
 #include "media/disc_image.h"
+#include "media/read_trace.h"
 #include "media/scsi_device.h"
 
 namespace corvix::cli {
@@ -61,6 +63,15 @@ std::unique_ptr<SectorSource> OpenDiscSource(const std::string& path, std::strin
     source = OpenDrive(path, error);
   } else {
     source = DiscImage::Open(path, error);
+  }
+  // For measuring: every command given to the source, written to a file.
+  if (const char* trace = std::getenv("CORVIX_READ_TRACE"); source && trace != nullptr && *trace != '\0') {
+    auto tracing = TracingSource::Open(std::move(source), trace);
+    if (!tracing) {
+      *error = std::string(trace) + ": can't write the read trace";
+      return nullptr;
+    }
+    source = std::move(tracing);
   }
   if (source) SetSectorSource(source.get());
   return source;

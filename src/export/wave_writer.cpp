@@ -1,7 +1,6 @@
 #include "export/wave_writer.h"
 
 #include <algorithm>
-#include <bitset>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -166,38 +165,19 @@ std::vector<std::string> DamageNotes(const char* name, const WaveDamage& damage)
   return notes;
 }
 
-// Sound bytes gathered before they are written: one write per 128 KiB
-// rather than one per 8 KiB block.
-constexpr uint32_t kStageBytes = 16 * kBlockBytes;
-
-WriteStage::WriteStage() : bytes_(new uint8_t[kStageBytes]) {}
-
-bool WriteStage::Flush() {
-  if (used_ == 0 || writer_ == nullptr) return true;
-  WaveFileWriter* writer = writer_;
-  const uint32_t used = used_;
-  writer_ = nullptr;
-  used_ = 0;
-  if (writer->WriteAt(at_, bytes_.get(), used)) return true;
-  SetPendingError(kDiskFull, kStyleError);
-  return false;
-}
-
 WaveFileWriter::~WaveFileWriter() {
   if (file_) file_->Close();
 }
 
-int WaveFileWriter::Fail(const char* message, WriteStage& stage) {
+int WaveFileWriter::Fail(const char* message) {
   SetPendingError(message, kStyleError);
-  Discard(stage);
+  Discard();
   return 0;
 }
 
-void WaveFileWriter::Discard(WriteStage& stage) {
-  if (stage.writer_ == this) {
-    stage.writer_ = nullptr;
-    stage.used_ = 0;
-  }
+void WaveFileWriter::Discard() {
+  stage_.reset();
+  staged_ = 0;
   if (file_) file_->Close();
   file_.reset();
   if (!path_.empty()) DeleteFileByName(path_);
@@ -229,7 +209,6 @@ int WaveFileWriter::Begin(const std::string& path, const char* name, const WaveL
 
   // The head, then a gap for the sound, then smpl (and 3gix) after it: every
   // size is known before the sound comes.
-  WriteStage none;
   RiffFile& file = *file_;
   ChunkInfo form;
   form.type = FourCC("WAVE");
@@ -238,10 +217,10 @@ int WaveFileWriter::Begin(const std::string& path, const char* name, const WaveL
   ChunkInfo data;
   if (!file.CreateChunk(form, CreateFlag::kRiff) || !WriteChunk(file, FourCC("fmt "), format, kFormatBytes) ||
       !WriteInfoList(file, name) || !BeginChunk(file, data, FourCC("data"))) {
-    return Fail(kDiskFull, none);
+    return Fail(kDiskFull);
   }
   dataAt_ = file.Tell();
-  if (!file.Seek(dataAt_ + layout.dataBytes) || !EndChunk(file, data)) return Fail(kDiskFull, none);
+  if (!file.Seek(dataAt_ + layout.dataBytes) || !EndChunk(file, data)) return Fail(kDiskFull);
   uint8_t sampler[kSamplerRecordBytes] = {};
   PutU32LE(sampler + 0, FourCC("smpl"));
   PutU32LE(sampler + 4, kSamplerBytes);
@@ -254,13 +233,13 @@ int WaveFileWriter::Begin(const std::string& path, const char* name, const WaveL
   PutU32LE(body + 40, 0);  // forward
   PutU32LE(body + 44, layout.loopStart);
   PutU32LE(body + 48, layout.loopEnd);
-  if (file.Write(sampler, kSamplerRecordBytes) != kSamplerRecordBytes) return Fail(kDiskFull, none);
+  if (file.Write(sampler, kSamplerRecordBytes) != kSamplerRecordBytes) return Fail(kDiskFull);
   if (groupChunk) {
     uint8_t index[kGroupIndexBytes];
     PutU32LE(index, groupIndex);
-    if (!WriteChunk(file, FourCC("3gix"), index, kGroupIndexBytes)) return Fail(kDiskFull, none);
+    if (!WriteChunk(file, FourCC("3gix"), index, kGroupIndexBytes)) return Fail(kDiskFull);
   }
-  if (!file.Ascend(form)) return Fail(kDiskFull, none);
+  if (!file.Ascend(form)) return Fail(kDiskFull);
   got_.assign(layout.blocks, false);
   put_ = 0;
   begun_ = true;
@@ -277,7 +256,14 @@ bool WaveFileWriter::WriteAt(uint64_t position, const uint8_t* bytes, uint32_t s
   return file_->Seek(position) && file_->Write(bytes, size) == static_cast<int64_t>(size);
 }
 
-int WaveFileWriter::Put(uint32_t chainIndex, const uint8_t* block, bool readable, WriteStage& stage) {
+bool WaveFileWriter::Flush() {
+  if (staged_ == 0) return true;
+  const uint32_t bytes = staged_;
+  staged_ = 0;
+  return WriteAt(stageAt_, stage_.get(), bytes);
+}
+
+int WaveFileWriter::Put(uint32_t chainIndex, const uint8_t* block, bool readable) {
   if (!begun_ || chainIndex < layout_.firstBlock || chainIndex - layout_.firstBlock >= layout_.blocks) return 1;
   const uint32_t index = chainIndex - layout_.firstBlock;
   if (got_[index]) return 1;
@@ -288,36 +274,37 @@ int WaveFileWriter::Put(uint32_t chainIndex, const uint8_t* block, bool readable
   const uint64_t at = index == 0 ? 0 : uint64_t{index} * kBlockBytes - layout_.offset;
   const auto size = static_cast<uint32_t>(std::min<uint64_t>(kBlockBytes - from, layout_.dataBytes - at));
   const uint64_t position = dataAt_ + at;
-  if (stage.writer_ == this && stage.at_ + stage.used_ == position && stage.used_ + size <= kStageBytes) {
-    std::memcpy(stage.bytes_.get() + stage.used_, block + from, size);
-    stage.used_ += size;
+  if (staged_ > 0 && stageAt_ + staged_ == position && staged_ + size <= kStageBytes) {
+    std::memcpy(stage_.get() + staged_, block + from, size);
+    staged_ += size;
     return 1;
   }
-  if (!stage.Flush()) return Fail(kDiskFull, stage);
-  stage.writer_ = this;
-  stage.at_ = position;
-  stage.used_ = size;
-  std::memcpy(stage.bytes_.get(), block + from, size);
+  if (!Flush()) return Fail(kDiskFull);
+  if (!stage_) stage_.reset(new uint8_t[kStageBytes]);
+  stageAt_ = position;
+  staged_ = size;
+  std::memcpy(stage_.get(), block + from, size);
   return 1;
 }
 
-int WaveFileWriter::Park(WriteStage& stage) {
-  if (stage.Holds(this) && !stage.Flush()) return Fail(kDiskFull, stage);
-  if (file_ && !file_->Close()) return Fail(kDiskFull, stage);
+int WaveFileWriter::Park() {
+  if (!Flush()) return Fail(kDiskFull);
+  stage_.reset();
+  if (file_ && !file_->Close()) return Fail(kDiskFull);
   file_.reset();
   return 1;
 }
 
-int WaveFileWriter::Finish(WriteStage& stage) {
-  if (!Park(stage)) return 0;
+int WaveFileWriter::Finish() {
+  if (!Park()) return 0;
   // Where a folder can be removed with files open in it (POSIX), the writes
   // went to a file that no longer has a name.
-  if (!CurrentFileSystem().FileExists(path_)) return Fail(kFolderGone, stage);
+  if (!CurrentFileSystem().FileExists(path_)) return Fail(kFolderGone);
   begun_ = false;
   return 1;
 }
 
-void WaveFileWriter::Abandon(WriteStage& stage) { Discard(stage); }
+void WaveFileWriter::Abandon() { Discard(); }
 
 namespace {
 
@@ -343,14 +330,14 @@ struct BlockRead : public RunReader {
 // stepped, the interface's messages pumped and Cancel honoured before each.
 class SoundReader : public RunReader {
  public:
-  SoundReader(WaveFileWriter& writer, WriteStage& stage, ProgressBar& bar) : writer_(writer), stage_(stage), bar_(bar) {}
+  SoundReader(WaveFileWriter& writer, ProgressBar& bar) : writer_(writer), bar_(bar) {}
   bool Take(uint32_t chainIndex, const uint8_t* bytes, uint32_t, bool readable) override {
     if (CancelRequested) {
       cancelled = true;
       return false;
     }
     bar_.StepIt();
-    if (!writer_.Put(chainIndex, bytes, readable, stage_)) return false;
+    if (!writer_.Put(chainIndex, bytes, readable)) return false;
     CurrentProgressUi().PumpMessages();
     return true;
   }
@@ -358,26 +345,8 @@ class SoundReader : public RunReader {
 
  private:
   WaveFileWriter& writer_;
-  WriteStage& stage_;
   ProgressBar& bar_;
 };
-
-// The chain of the file at startBlock, from the current FAT: it ends at the
-// end mark, at a block that is not a file block, or where it comes back to
-// a block it has been through (a file holds no block twice).
-std::vector<uint16_t> ChainFromFat(uint16_t startBlock) {
-  std::vector<uint16_t> chain;
-  if (!IsFileBlock(startBlock)) return chain;
-  std::bitset<kFatEntries> visited;
-  for (uint16_t block = startBlock; chain.size() < kFatEntries;) {
-    chain.push_back(block);
-    visited.set(block);
-    const uint16_t next = NextFileBlock(block);
-    if (next == kChainEnd || visited.test(next)) break;
-    block = next;
-  }
-  return chain;
-}
 
 }  // namespace
 
@@ -392,7 +361,7 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
   WaveEntry& row = WaveTable.rows[WaveTable.count];
 
   // The header, then what it says of the sound.
-  const std::vector<uint16_t> chain = ChainFromFat(startBlock);
+  const std::vector<uint16_t> chain = FileChain(startBlock, kFatEntries);
   BlockRead header;
   ReadPlan plan;
   plan.WantBlock(partition, startBlock, &header, 0);
@@ -401,7 +370,6 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
   const WaveLayout layout =
       ComputeWaveLayout(sample, keygroup, zone, recordLength, static_cast<uint32_t>(chain.size()));
   WaveFileWriter writer;
-  WriteStage stage;
   if (!writer.Begin(WaveFilePath(name), name, layout, keygroup, zone, ImportWavesMode == 0, groupIndex, row))
     return 0;
   writer.damage.headerUnreadable = !header.readable;
@@ -410,18 +378,18 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
 
   // The first block of the sound is taken as it comes; the others each
   // after a look at Cancel.
-  SoundReader sound(writer, stage, *bar);
+  SoundReader sound(writer, *bar);
   for (uint32_t i = 0; i < layout.blocks; ++i) {
     const uint32_t k = layout.firstBlock + i;
     if (i == 0) {
       if (k == 0) {
-        writer.Put(0, header.bytes, header.readable, stage);
+        writer.Put(0, header.bytes, header.readable);
       } else {
         BlockRead first;
         ReadPlan one;
         one.WantBlock(partition, chain[k], &first, 0);
         one.Run();
-        writer.Put(k, first.bytes, first.readable, stage);
+        writer.Put(k, first.bytes, first.readable);
       }
       continue;
     }
@@ -429,12 +397,12 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
   }
   if (!plan.Run()) {
     if (sound.cancelled) {
-      writer.Abandon(stage);
+      writer.Abandon();
       SetPendingError(kCancelled, kStyleWarning);
     }
     return 0;
   }
-  if (!writer.Finish(stage)) return 0;
+  if (!writer.Finish()) return 0;
   for (const std::string& note : DamageNotes(name, writer.damage)) AddJobNote(note);
   return 1;
 }

@@ -92,25 +92,9 @@ struct WaveDamage {
 };
 std::vector<std::string> DamageNotes(const char* name, const WaveDamage& damage);
 
-// Gathers the sound put into one file at following places, so that a
-// sample read in disc order costs one write per 128 KiB rather than one per
-// block. One stage serves all the writers of a job; a writer whose run
-// breaks off, or that is closed, has its part written first.
-class WaveFileWriter;
-class WriteStage {
- public:
-  WriteStage();
-  // Writes what is gathered; false (and PendingError set) when the disk is full.
-  bool Flush();
-  bool Holds(const WaveFileWriter* writer) const { return writer_ == writer && used_ > 0; }
-
- private:
-  friend class WaveFileWriter;
-  WaveFileWriter* writer_ = nullptr;
-  uint64_t at_ = 0;  // file position of the first byte gathered
-  uint32_t used_ = 0;
-  std::unique_ptr<uint8_t[]> bytes_;
-};
+// Sound gathered per file before it is written: a sample read in disc order
+// costs one write per 64 KiB rather than one per block.
+constexpr uint32_t kStageBytes = 8 * 8192;
 
 // One WAV file written from its sample's blocks.
 class WaveFileWriter {
@@ -129,28 +113,31 @@ class WaveFileWriter {
             ByteView zone, bool groupChunk, uint32_t groupIndex, WaveEntry& row);
   // The sound of chain block `chainIndex` (kBlockBytes), at its place; a
   // block outside the sound is passed over. readable false notes the damage
-  // (the block's zeros are written). 1, or 0 with PendingError set.
-  int Put(uint32_t chainIndex, const uint8_t* block, bool readable, WriteStage& stage);
+  // (the block's zeros are written). Sound put at following places is
+  // gathered and written kStageBytes at a time. 1, or 0 with PendingError set
+  // and the file gone.
+  int Put(uint32_t chainIndex, const uint8_t* block, bool readable);
   // True once every block the sound needs has been put.
   bool complete() const { return begun_ && put_ >= layout_.blocks; }
   // Writes what the stage holds of it and closes the file; 1 when the file
   // stands whole (0 with PendingError set and the file gone otherwise, also
   // when it vanished with its folder).
-  int Finish(WriteStage& stage);
-  // Closes the file for now (a job keeps few open at once); Put opens it
-  // again. 1, or 0 with PendingError set.
-  int Park(WriteStage& stage);
+  int Finish();
+  // Writes what is gathered and closes the file for now (a job keeps few
+  // open at once, and so little gathered); Put opens it again. 1, or 0 with
+  // PendingError set and the file gone.
+  int Park();
   bool open() const { return file_ != nullptr; }
   // Closes and deletes the file (nothing when it was never made).
-  void Abandon(WriteStage& stage);
+  void Abandon();
 
   const WaveLayout& layout() const { return layout_; }
   WaveDamage damage;
 
  private:
-  friend class WriteStage;
-  int Fail(const char* message, WriteStage& stage);
-  void Discard(WriteStage& stage);
+  int Fail(const char* message);
+  void Discard();
+  bool Flush();
   bool WriteAt(uint64_t position, const uint8_t* bytes, uint32_t size);
   std::string path_;
   std::unique_ptr<RiffFile> file_;
@@ -159,6 +146,9 @@ class WaveFileWriter {
   uint32_t put_ = 0;     // blocks put
   std::vector<bool> got_;  // per block of the sound: put already
   bool begun_ = false;
+  std::unique_ptr<uint8_t[]> stage_;  // sound gathered, to be written at stageAt_
+  uint64_t stageAt_ = 0;
+  uint32_t staged_ = 0;
 };
 
 // Writes WaveFolder/name.wav for the sample file at startBlock of partition

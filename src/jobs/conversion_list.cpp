@@ -109,6 +109,15 @@ uint32_t ReadConversionItems(const JobDisc& disc, const std::vector<ConversionIt
   return leftOut;
 }
 
+size_t BatchEnd(const std::vector<ConversionItem*>& items, size_t from) {
+  size_t to = std::min(items.size(), from + 1);
+  while (to < items.size() && to - from < kMaxBatchPrograms &&
+         (to - from < kBatchPrograms || items[to]->partition == items[to - 1]->partition)) {
+    ++to;
+  }
+  return to;
+}
+
 void ReleaseConversionItems(const std::vector<ConversionItem*>& items) {
   for (ConversionItem* item : items) {
     item->program.reset();

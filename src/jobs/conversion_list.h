@@ -42,6 +42,16 @@ std::unique_ptr<ConversionItem> MakeConversionItem(uint16_t partition, uint16_t 
 // could not be read. Returns how many were left out so.
 uint32_t ReadConversionItems(const JobDisc& disc, const std::vector<ConversionItem*>& items);
 
+// Where the batch that starts at items[from] ends: a job reads and writes
+// its programs a batch at a time and lets go of them after, so that its
+// memory stays the same however many programs it has. A batch holds at
+// least kBatchPrograms programs (when there are), ends where a partition
+// does (so that a partition's samples are read in one sweep), and never
+// holds more than kMaxBatchPrograms.
+constexpr size_t kBatchPrograms = 64;
+constexpr size_t kMaxBatchPrograms = 256;
+size_t BatchEnd(const std::vector<ConversionItem*>& items, size_t from);
+
 // Lets go of what ReadConversionItems read (the job keeps memory flat
 // however many programs it works on).
 void ReleaseConversionItems(const std::vector<ConversionItem*>& items);

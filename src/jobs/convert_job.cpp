@@ -128,11 +128,6 @@ std::unique_ptr<ProgressDialog> OpenCreateDialog() {
   return dialog;
 }
 
-// Programs read and converted at a time: what is read of them is let go of
-// once their files are written, so a job's memory stays the same however
-// many programs it has.
-constexpr size_t kBatchPrograms = 64;
-
 // The list as a vector, with each item's place in it.
 std::vector<ConversionItem*> Items(ConversionItem* list) {
   std::vector<ConversionItem*> items;
@@ -156,10 +151,8 @@ std::vector<ConversionItem*> ReadBatch(const JobDisc& disc, const std::vector<Co
 
 int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items) {
   std::vector<std::string> written;
-  for (size_t from = 0; from < items.size(); from += kBatchPrograms) {
-    const size_t to = std::min(items.size(), from + kBatchPrograms);
-    const std::vector<ConversionItem*> batch(items.begin() + static_cast<ptrdiff_t>(from),
-                                             items.begin() + static_cast<ptrdiff_t>(to));
+  for (size_t from = 0, to = 0; from < items.size(); from = to) {
+    to = BatchEnd(items, from);
     const std::vector<ConversionItem*> read = ReadBatch(disc, items, from, to);
     std::vector<WaveSet> sets;
     std::vector<size_t> places;  // of each set's program in the list

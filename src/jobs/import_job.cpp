@@ -16,9 +16,6 @@
 namespace corvix {
 namespace {
 
-// Programs read and imported at a time (see convert_job.cpp).
-constexpr size_t kBatchPrograms = 64;
-
 // The program's folder below ChosenFolder: its stored name, or the first
 // " (k)" variant this job has not used yet. Made when missing.
 int MakeProgramFolder(const char* programName, std::vector<std::string>& used, std::string* folder) {
@@ -48,11 +45,13 @@ int ImportEach(JobDisc& disc, const std::vector<ProgramRef>& programs, ImportRep
   }
   disc.ReadDirectories(volumes);
 
+  std::vector<ConversionItem*> all;
+  for (auto& item : items) all.push_back(item.get());
   std::vector<std::string> folders;
-  for (size_t from = 0; from < items.size(); from += kBatchPrograms) {
-    const size_t to = std::min(items.size(), from + kBatchPrograms);
-    std::vector<ConversionItem*> batch;
-    for (size_t i = from; i < to; ++i) batch.push_back(items[i].get());
+  for (size_t from = 0, to = 0; from < items.size(); from = to) {
+    to = BatchEnd(all, from);
+    const std::vector<ConversionItem*> batch(all.begin() + static_cast<ptrdiff_t>(from),
+                                             all.begin() + static_cast<ptrdiff_t>(to));
     report->leftOut += ReadConversionItems(disc, batch);
 
     std::vector<WaveSet> sets;

@@ -60,7 +60,10 @@ struct WaveImport::ProgramNotes {
 namespace {
 
 constexpr uint32_t kChainBits = 14;  // a tag is export << 14 | chain index (< 8315)
-constexpr size_t kOpenFiles = 48;    // files a sweep keeps open at once
+// Files a sweep keeps open (each with its gathered sound) at once: more
+// than the samples a partition's directories usually name, all of which a
+// sweep of a disc written over time works on together.
+constexpr size_t kOpenFiles = 128;
 
 uint32_t Tag(size_t exportIndex, uint32_t chainIndex) {
   return static_cast<uint32_t>(exportIndex << kChainBits) | chainIndex;
@@ -287,7 +290,7 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
       } else if (!Begin(i, bytes, readable)) {
         return false;
       }
-    } else if (!e.writer->Put(chainIndex, bytes, readable, stage_)) {
+    } else if (!e.writer->Put(chainIndex, bytes, readable)) {
       return false;
     }
     if (!Track(i)) return false;
@@ -313,7 +316,7 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
   // After a failure: files that don't stand whole go.
   void Abandon() {
     for (Export& e : import_.exports_) {
-      if (!e.finished) e.writer->Abandon(stage_);
+      if (!e.finished) e.writer->Abandon();
     }
   }
 
@@ -345,7 +348,7 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
                   static_cast<long>(e.keygroupCount));
     dialog_.SetItemText(kItemWaveLine, line);
 
-    if (layout.firstBlock == 0 && !e.writer->Put(0, bytes, readable, stage_)) return false;
+    if (layout.firstBlock == 0 && !e.writer->Put(0, bytes, readable)) return false;
     // The blocks of the sound not asked for yet, and those that came before
     // the header, in the next round.
     for (uint32_t b = layout.firstBlock; b < layout.firstBlock + layout.blocks; ++b) {
@@ -378,7 +381,7 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
       Export& x = import_.exports_[*oldest];
       x.tracked = false;
       open_.erase(oldest);
-      if (!x.writer->Park(stage_)) return false;
+      if (!x.writer->Park()) return false;
     }
     return true;
   }
@@ -389,7 +392,7 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
       e.tracked = false;
       open_.erase(std::find(open_.begin(), open_.end(), i));
     }
-    if (!e.writer->Finish(stage_)) return false;
+    if (!e.writer->Finish()) return false;
     e.finished = true;
     if (e.merge >= 0) {
       Merge& m = import_.merges_[static_cast<size_t>(e.merge)];
@@ -420,7 +423,6 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
   ProgressDialog& dialog_;
   ProgressBar* bar_;
   const std::function<bool(size_t)>& done_;
-  WriteStage stage_;
   std::vector<size_t> open_;
   uint64_t tick_ = 0;
   size_t last_ = 0;

@@ -63,6 +63,10 @@ bool ReadDiscBlocks(uint16_t partition, uint16_t block, uint16_t count, uint8_t*
                               buffer, count * kBlockBytes);
 }
 
+std::vector<uint16_t> FileChain(uint16_t startBlock, uint32_t maxBlocks) {
+  return WalkChain(AkaiDisk.fat, AkaiDisk.partitionSize, startBlock, maxBlocks);
+}
+
 bool IsFileBlock(uint32_t block) {
   // Blocks 0 to 2 hold the partition header; no file starts or goes on there.
   return block < AkaiDisk.partitionSize && block < kFatEntries && block * kBlockBytes >= kHeaderBytes;
@@ -150,15 +154,14 @@ int ReadProgramFile(uint16_t partition, const DirEntry& program, ProgramBuffer* 
   out->bytesRead = kBlockBytes;
 
   // Follow the chain only as far as the keygroups reach, and never further
-  // than the buffer or the partition: a chain that loops ends there too.
+  // than the buffer: a chain that comes back to a block ends there.
   const uint32_t stored = out->bytes[kProgramKeygroupCount];
   const uint32_t wanted = (std::min<uint32_t>(stored, kMaxKeygroups) + 1) * 192;
-  uint16_t block = startBlock;
-  for (uint32_t i = 1; i < kProgramBlocks && out->bytesRead < wanted; ++i) {
-    block = NextFileBlock(block);
-    if (block == kChainEnd) break;
+  const std::vector<uint16_t> chain =
+      FileChain(startBlock, std::min<uint32_t>((wanted + kBlockBytes - 1) / kBlockBytes, kProgramBlocks));
+  for (size_t i = 1; i < chain.size(); ++i) {
     uint8_t* into = out->bytes + out->bytesRead;
-    if (!ReadBlock(partition, block, into)) {
+    if (!ReadBlock(partition, chain[i], into)) {
       std::memset(into, 0, kBlockBytes);
       break;
     }

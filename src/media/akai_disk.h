@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "media/akai_format.h"
 
@@ -46,6 +47,9 @@ bool ReadDiscBlocks(uint16_t partition, uint16_t block, uint16_t count, uint8_t*
 // True when block can be part of a file of the current partition: inside the
 // partition and inside the FAT.
 bool IsFileBlock(uint32_t block);
+
+// The chain of the file at startBlock from the current FAT (WalkChain).
+std::vector<uint16_t> FileChain(uint16_t startBlock, uint32_t maxBlocks);
 
 // The block after `block` in its file, from the current FAT; kChainEnd when
 // the chain ends there: the end mark, or a successor that is not a file block.

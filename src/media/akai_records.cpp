@@ -1,6 +1,7 @@
 #include "media/akai_records.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cstring>
 
 namespace corvix {
@@ -108,6 +109,23 @@ void SummarizeProgram(const ProgramBuffer& program, const VolumeEntry& volume, P
       }
     }
   }
+}
+
+std::vector<uint16_t> WalkChain(const uint8_t* fat, uint32_t partitionSize, uint16_t startBlock, uint32_t maxBlocks) {
+  const auto isFileBlock = [partitionSize](uint32_t block) {
+    return block < partitionSize && block < kFatEntries && block * kBlockBytes >= kHeaderBytes;
+  };
+  std::vector<uint16_t> chain;
+  if (fat == nullptr || !isFileBlock(startBlock)) return chain;
+  std::bitset<kFatEntries> visited;
+  for (uint16_t block = startBlock; chain.size() < maxBlocks;) {
+    chain.push_back(block);
+    visited.set(block);
+    const uint16_t next = ReadU16LE(fat + 2u * block);
+    if (!isFileBlock(next) || visited.test(next)) break;
+    block = next;
+  }
+  return chain;
 }
 
 ProgramRecord DecodeProgramRecord(ByteView program) {

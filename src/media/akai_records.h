@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "common/byte_order.h"
 #include "media/akai_format.h"
@@ -125,6 +126,15 @@ void DecodeDirectory(const uint8_t* block, VolumeEntry* volume);
 // The summary of a program read: its keygroups' key ranges and which zones
 // name a sample of `volume` (whose lists must be current).
 void SummarizeProgram(const ProgramBuffer& program, const VolumeEntry& volume, ProgramSummary* out);
+
+// The chain of the file starting at startBlock, from a partition's FAT
+// (kFatEntries little-endian u16 at fat) in a partition of partitionSize
+// blocks: at most maxBlocks blocks, ending at the end mark, at a block that
+// is not a file block (blocks 0 to 2 hold the header; none at or past the
+// partition's size or the FAT's end), or where the chain comes back to a
+// block it has been through (a file holds no block twice). Empty when
+// startBlock is not a file block.
+std::vector<uint16_t> WalkChain(const uint8_t* fat, uint32_t partitionSize, uint16_t startBlock, uint32_t maxBlocks);
 
 ProgramRecord DecodeProgramRecord(ByteView program);
 KeygroupRecord DecodeKeygroupRecord(ByteView keygroup);

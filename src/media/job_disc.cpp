@@ -1,7 +1,6 @@
 #include "media/job_disc.h"
 
 #include <algorithm>
-#include <bitset>
 #include <cstring>
 
 #include "common/byte_order.h"
@@ -114,19 +113,9 @@ const VolumeEntry* JobDisc::Volume(uint16_t partition, uint16_t volume) const {
 }
 
 std::vector<uint16_t> JobDisc::Chain(uint16_t partition, uint16_t startBlock, uint32_t maxBlocks) const {
-  std::vector<uint16_t> chain;
   const Partition* p = Find(partition);
-  if (p == nullptr || !IsFileBlock(startBlock)) return chain;
-  const uint8_t* fat = p->header.data() + kFatOffset;
-  std::bitset<kFatEntries> visited;
-  for (uint16_t block = startBlock; chain.size() < maxBlocks;) {
-    chain.push_back(block);
-    visited.set(block);
-    const uint16_t next = ReadU16LE(fat + 2u * block);
-    if (!IsFileBlock(next) || visited.test(next)) break;
-    block = next;
-  }
-  return chain;
+  if (p == nullptr) return {};
+  return WalkChain(p->header.data() + kFatOffset, AkaiDisk.partitionSize, startBlock, maxBlocks);
 }
 
 }  // namespace corvix
