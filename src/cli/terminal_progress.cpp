@@ -1,5 +1,7 @@
 #include "cli/terminal_progress.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -10,6 +12,9 @@ namespace corvix::cli {
 namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
+
+// The whole job's part of the line, shared by every dialog of the command.
+std::string g_jobText;
 using Handler = void (*)(int);
 Handler g_previous = SIG_DFL;
 
@@ -39,10 +44,16 @@ class LineBar : public ProgressBar {
   uint32_t step_ = 1;
 };
 
+class LineDialog;
+LineDialog* g_current = nullptr;  // the dialog on the line now
+bool g_started = false;
+std::chrono::steady_clock::time_point g_start;
+
 class LineDialog : public ProgressDialog {
  public:
   explicit LineDialog(bool visible) : visible_(visible), bar_(*this) {}
   ~LineDialog() override {
+    if (g_current == this) g_current = nullptr;
     if (visible_ && shown_ > 0) {
       std::fprintf(stderr, "\r%*s\r", static_cast<int>(shown_), "");
       std::fflush(stderr);
@@ -63,7 +74,7 @@ class LineDialog : public ProgressDialog {
 
   void Show() {
     if (!visible_) return;
-    std::string line = heading_;
+    std::string line = g_jobText.empty() ? heading_ : g_jobText + "  |  " + heading_;
     if (!wave_.empty()) line += "  |  " + wave_;
     if (hasBar_ && bar_.high > bar_.low) {
       line += "  [" + std::to_string(bar_.position - bar_.low + 1) + "/" +
@@ -98,8 +109,36 @@ void LineBar::StepIt() {
 
 }  // namespace
 
+std::string JobProgressText(uint64_t done, uint64_t total, double seconds) {
+  char text[96];
+  const double mb = 1048576.0;
+  const int percent = total > 0 ? static_cast<int>(std::min<uint64_t>(done, total) * 100 / total) : 0;
+  const auto bytesDone = static_cast<double>(done), bytesTotal = static_cast<double>(std::max(done, total));
+  int n = std::snprintf(text, sizeof text, "%3d%%  %.1f/%.1f MB", percent, bytesDone / mb, bytesTotal / mb);
+  if (seconds > 0.5 && done > 0) {
+    const double rate = bytesDone / seconds;
+    const auto left = static_cast<long>((bytesTotal - bytesDone) / rate + 0.5);
+    std::snprintf(text + n, sizeof text - static_cast<size_t>(n), "  %.1f MB/s  %ld:%02ld left", rate / mb, left / 60,
+                  left % 60);
+  }
+  return text;
+}
+
 std::unique_ptr<ProgressDialog> TerminalProgress::CreateDialog(const char*) {
-  return std::make_unique<LineDialog>(visible_);
+  auto dialog = std::make_unique<LineDialog>(visible_);
+  g_current = dialog.get();
+  return dialog;
+}
+
+void TerminalProgress::ShowJobProgress(uint64_t done, uint64_t total) {
+  if (!visible_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (!g_started) {
+    g_started = true;
+    g_start = now;
+  }
+  g_jobText = JobProgressText(done, total, std::chrono::duration<double>(now - g_start).count());
+  if (g_current != nullptr) g_current->Show();
 }
 
 CancelOnInterrupt::CancelOnInterrupt() {

@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <memory>
+#include <string>
 
 #include "records/progress.h"
 
@@ -20,10 +21,15 @@ class TerminalProgress : public ProgressUi {
   explicit TerminalProgress(bool visible) : visible_(visible) {}
   std::unique_ptr<ProgressDialog> CreateDialog(const char* templateName) override;
   void PumpMessages() override {}
+  // The whole job on the line too: "37%  230.1/622.0 MB  5.8 MB/s  0:42 left".
+  void ShowJobProgress(uint64_t done, uint64_t total) override;
 
  private:
   bool visible_;
 };
+
+// The whole-job part of the line, for done of total bytes after seconds.
+std::string JobProgressText(uint64_t done, uint64_t total, double seconds);
 
 class CancelOnInterrupt {
  public:

@@ -151,6 +151,7 @@ std::vector<ConversionItem*> ReadBatch(const JobDisc& disc, const std::vector<Co
 
 int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items) {
   std::vector<std::string> written;
+  JobReading reading(items.size());
   for (size_t from = 0, to = 0; from < items.size(); from = to) {
     to = BatchEnd(items, from);
     const std::vector<ConversionItem*> read = ReadBatch(disc, items, from, to);
@@ -176,7 +177,10 @@ int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items) 
       AddGroupName(NameOf(item));
       return WriteOneFile(disc, item, 1, 1, dialog, written, static_cast<uint32_t>(places[s])) != 0;
     };
-    const int ok = import.Plan(sets, true) && import.Run(writeFile);
+    int ok = import.Plan(sets, true);
+    if (ok) reading.Start(import, to - from);
+    ok = ok && import.Run(writeFile);
+    reading.Done();
     ReleaseConversionItems(read);
     if (!ok) {
       import.DeleteAll();

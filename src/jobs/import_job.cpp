@@ -48,6 +48,7 @@ int ImportEach(JobDisc& disc, const std::vector<ProgramRef>& programs, ImportRep
   std::vector<ConversionItem*> all;
   for (auto& item : items) all.push_back(item.get());
   std::vector<std::string> folders;
+  JobReading reading(items.size());
   for (size_t from = 0, to = 0; from < items.size(); from = to) {
     to = BatchEnd(all, from);
     const std::vector<ConversionItem*> batch(all.begin() + static_cast<ptrdiff_t>(from),
@@ -80,7 +81,10 @@ int ImportEach(JobDisc& disc, const std::vector<ProgramRef>& programs, ImportRep
       if (done) done(program);
       return true;
     };
-    ok = ok && import.Plan(sets, false) && import.Run(imported);
+    ok = ok && import.Plan(sets, false);
+    if (ok) reading.Start(import, to - from);
+    ok = ok && import.Run(imported);
+    reading.Done();
     ReleaseConversionItems(batch);
     if (!ok) return 0;
   }

@@ -299,7 +299,8 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
 
   void Read(uint64_t bytes) override {
     done_bytes_ += bytes;
-    CurrentProgressUi().ShowJobProgress(done_bytes_, total_);
+    const uint64_t done = import_.jobBefore_ + done_bytes_;
+    CurrentProgressUi().ShowJobProgress(done, std::max(done, import_.jobTotal_));
   }
 
   // Sets whose files all stand are told of, in order; false when the job
@@ -319,8 +320,6 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
       if (!e.finished) e.writer->Abandon();
     }
   }
-
-  uint64_t total_ = 0;
 
  private:
   bool Begin(size_t i, const uint8_t* bytes, bool readable) {
@@ -454,7 +453,7 @@ int WaveImport::Run(const std::function<bool(size_t)>& done) {
     bar->SetRange(0, blocks > 0 ? blocks - 1 : 0);
     bar->SetStep(1);
   }
-  sweep.total_ = BytesToRead();
+  if (jobTotal_ == 0) jobTotal_ = BytesToRead();
   bool ok = sweep.ReportReady();  // sets without samples
   while (ok && !plan.empty()) ok = plan.Run(&sweep);
   if (ok) ok = sweep.ReportReady();
@@ -478,6 +477,20 @@ void WaveImport::NoteProgram(size_t set, size_t program) const {
 void WaveImport::DeleteAll() {
   for (const Export& e : exports_) DeleteFileByName(e.path);
   for (const Merge& m : merges_) DeleteFileByName(m.finalPath);
+}
+
+void JobReading::Start(WaveImport& import, size_t count) {
+  batch_ = count;
+  batchBytes_ = import.BytesToRead();
+  const size_t read = programsRead_ + count;
+  const uint64_t known = bytesRead_ + batchBytes_;
+  const uint64_t rest = read > 0 && programs_ > read ? known / read * (programs_ - read) : 0;
+  import.SetJobReading(bytesRead_, known + rest);
+}
+
+void JobReading::Done() {
+  programsRead_ += batch_;
+  bytesRead_ += batchBytes_;
 }
 
 int ImportProgramWaves(const ConversionItem& item, uint32_t groupIndex) {

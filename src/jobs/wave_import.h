@@ -58,6 +58,14 @@ class WaveImport {
   // deleted (files that stand whole are kept; DeleteAll takes them too).
   int Run(const std::function<bool(size_t set)>& done = {});
 
+  // How the sweep tells the job's progress (ProgressUi::ShowJobProgress):
+  // bytes the job had read before this import, and its whole reading as far
+  // as the job can tell.
+  void SetJobReading(uint64_t before, uint64_t total) {
+    jobBefore_ = before;
+    jobTotal_ = total;
+  }
+
   // Adds the notes of program p of set s to JobNotes, in zone order: zones
   // whose sample is not in the volume, and the damage the disc did.
   void NoteProgram(size_t set, size_t program) const;
@@ -74,10 +82,27 @@ class WaveImport {
   struct ProgramNotes;
   class Sweep;
   const JobDisc& disc_;
+  uint64_t jobBefore_ = 0, jobTotal_ = 0;
   std::vector<WaveSet>* sets_ = nullptr;
   std::vector<Export> exports_;
   std::vector<Merge> merges_;
   std::vector<std::vector<ProgramNotes>> notes_;  // per set, per program
+};
+
+// A job's reading, done a batch of programs at a time: what the batches
+// before read, and, for the programs not read yet, a guess from those.
+class JobReading {
+ public:
+  explicit JobReading(size_t programs) : programs_(programs) {}
+  // Before a batch of `count` programs runs: tells its import (planned).
+  void Start(WaveImport& import, size_t count);
+  // After it ran.
+  void Done();
+
+ private:
+  size_t programs_;
+  size_t programsRead_ = 0, batch_ = 0;
+  uint64_t bytesRead_ = 0, batchBytes_ = 0;
 };
 
 // The wave import of one program on its own into WaveFolder, continuing

@@ -6,9 +6,11 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <set>
 
 #include "common/pending_error.h"
 #include "jobs/conversion_list.h"
+#include "jobs/convert_job.h"
 #include "jobs/import_job.h"
 #include "support/export_fixture.h"
 
@@ -267,6 +269,64 @@ TEST_F(WaveImportTest, NamesLoseTheirPaddingAndNeverShareAFile) {
             (std::vector<std::string>{"KICK (2).wav", "KICK.wav", "_ (2).wav", "_.wav"}));
   EXPECT_EQ(ReadWithSndfile(dir_ / "_/KICK (2).wav").frames, 20);
   EXPECT_EQ(ReadWithSndfile(dir_ / "_/KICK.wav").frames, 10);
+}
+
+// On a drive every command counts and a seek costs tens of milliseconds:
+// a whole job, on a disc written over time, reads every sector it needs
+// once — each partition header, directory, program and sample block — in
+// few commands, the samples in disc order whatever the order of their
+// chains.
+TEST_F(WaveImportTest, EveryJobReadsEachSectorOnce) {
+  DiscSpec discSpec;
+  discSpec.fragmented = true;
+  discSpec.partitions.resize(2);
+  for (int p = 0; p < 2; ++p) {
+    VolumeSpec v;
+    v.name = "V" + std::to_string(p);
+    v.samples = {Sample("A L", 20000), Sample("A R", 20000), Sample("B", 30000), Sample("C", 9000)};
+    v.programs = {testing::Program("ONE", {Keygroup(24, 60, {"A L", "A R"}), Keygroup(61, 90, {"B"})}),
+                  testing::Program("TWO", {Keygroup(24, 60, {"B"}), Keygroup(61, 90, {"C"})})};
+    discSpec.partitions[static_cast<size_t>(p)].volumes = {v};
+  }
+  UseDisc(discSpec);
+  ASSERT_TRUE(ReadPartitionInfo());
+  const std::vector<ProgramRef> programs = {{0, 0, 0}, {0, 0, 1}, {1, 0, 0}, {1, 0, 1}};
+  for (const char* job : {"import", "convert", "combine"}) {
+    SCOPED_TRACE(job);
+    source_->commands.clear();
+    std::filesystem::remove_all(dir_ / "out");
+    std::filesystem::create_directories(dir_ / "out");
+    ASSERT_TRUE(SetChosenFolder(dir_ / "out"));
+    ASSERT_TRUE(SetWaveFolder(dir_ / "out"));
+    int ok = 0;
+    if (std::string(job) == "import") {
+      ImportReport report;
+      ok = ImportPrograms(programs, &report);
+    } else {
+      std::unique_ptr<ConversionItem> list;
+      for (const ProgramRef& p : programs) AppendConversionItem(list, MakeProgramItem(p.partition, p.volume, p.programIndex));
+      ImportWavesMode = 0;
+      ok = ConvertPrograms(list.get(), std::string(job) == "convert" ? kConvertMode : kCombineMode);
+    }
+    ASSERT_EQ(ok, 1) << PendingError.text;
+    std::set<uint32_t> sectors;
+    uint32_t read = 0, sampleCommands = 0, lastSample = 0;
+    bool ascending = true;
+    for (const auto& [lba, count] : source_->commands) {
+      for (uint32_t s = lba; s < lba + count; ++s) sectors.insert(s);
+      read += count;
+      if (count == kReadCommandSectors) {  // the sample sweep's long commands
+        ascending &= lba > lastSample;
+        lastSample = lba;
+        ++sampleCommands;
+      }
+    }
+    EXPECT_EQ(read, sectors.size()) << "a sector read twice";
+    EXPECT_TRUE(ascending);
+    EXPECT_EQ(source_->commands.front(), (std::pair<uint32_t, uint16_t>{0, 9}));  // check words and partition 0's tables
+    EXPECT_GT(sampleCommands, 0u);
+    EXPECT_LE(source_->commands.size(), read / 32 + 12) << "commands of single blocks";
+  }
 }
 
 }  // namespace

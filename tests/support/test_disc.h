@@ -17,12 +17,19 @@
 namespace corvix::testing {
 
 // Serves 2048-byte sectors from bytes in memory; sectors past the end fail
-// and are left alone, as an unreadable disc's would be.
+// and are left alone, as an unreadable disc's would be. Records every
+// command; a command longer than longestRead, or touching a bad sector,
+// fails as a drive's would: nothing delivered.
 class MemorySource : public SectorSource {
  public:
   explicit MemorySource(std::vector<uint8_t> image) : image_(std::move(image)) {}
   bool ReadSectors(uint32_t lba, uint16_t count, uint8_t* buffer, uint32_t size) override {
     ++reads;
+    commands.push_back({lba, count});
+    if (count > longestRead) return false;
+    for (uint32_t bad : badSectors) {
+      if (bad >= lba && bad < lba + count) return false;
+    }
     bool complete = true;
     for (uint32_t i = 0; i < count; ++i) {
       const uint64_t from = (static_cast<uint64_t>(lba) + i) * kSectorBytes;
@@ -39,6 +46,9 @@ class MemorySource : public SectorSource {
 
   int reads = 0;
   bool failAll = false;
+  std::vector<std::pair<uint32_t, uint16_t>> commands;  // lba, count
+  uint16_t longestRead = 0xFFFF;
+  std::vector<uint32_t> badSectors;
 
  private:
   std::vector<uint8_t> image_;
