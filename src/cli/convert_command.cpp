@@ -8,6 +8,7 @@
 #include "cli/program_selection.h"
 #include "cli/terminal.h"
 #include "cli/terminal_progress.h"
+#include "common/messages.h"
 #include "common/pending_error.h"
 #include "common/user_messages.h"
 #include "jobs/conversion_list.h"
@@ -92,7 +93,7 @@ int RunConvert(const ConvertOptions& options, int mode) {
   }
   std::fflush(stdout);
   if (!ok || CancelOnInterrupt::Interrupted()) {
-    if (ok) SetPendingError("Conversion cancelled by user", kStyleWarning);
+    if (ok) SetPendingError(kCancelled, kStyleWarning);
     std::fprintf(stderr, "corvix: %s\n", PendingError.text);
     return 1;
   }

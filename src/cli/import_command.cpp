@@ -7,6 +7,7 @@
 #include "cli/program_selection.h"
 #include "cli/terminal.h"
 #include "cli/terminal_progress.h"
+#include "common/messages.h"
 #include "common/pending_error.h"
 #include "jobs/import_job.h"
 #include "records/job_state.h"
@@ -59,7 +60,7 @@ int RunImport(const ImportOptions& options) {
   int ok = ImportPrograms(programs, &report, print, session.disc());
   SetProgressUi(nullptr);
   if (ok && CancelOnInterrupt::Interrupted()) {
-    SetPendingError("Conversion cancelled by user", kStyleWarning);
+    SetPendingError(kCancelled, kStyleWarning);
     ok = 0;
   }
   if (!ok) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/byte_order.h"
+#include "common/messages.h"
 #include "common/pending_error.h"
 #include "records/job_state.h"
 #include "riff/chunk_writer.h"
@@ -47,7 +48,7 @@ class Merge {
   // A step that failed because the disk is full says so, whichever it was.
   int Fail(const std::string& message) {
     const bool full = output && output->wroteShort();
-    SetPendingError(full ? "Can't write to file (disk full?)" : message.c_str(), kStyleError);
+    SetPendingError(full ? kDiskFull : message.c_str(), kStyleError);
     Abandon();
     return 0;
   }
@@ -117,7 +118,7 @@ int MergeStereoPair(const std::string& leftPath, const std::string& rightPath, c
   std::unique_ptr<uint8_t[]> rightSound(new (std::nothrow) uint8_t[kPassBytes]);
   std::unique_ptr<uint8_t[]> frames(new (std::nothrow) uint8_t[2 * kPassBytes]);
   if (!leftSound || !rightSound || !frames) {
-    SetPendingError("Read Buffer Malloc", kStyleError);
+    SetPendingError(kNoMemory, kStyleError);
     return 0;
   }
 
@@ -136,9 +137,9 @@ int MergeStereoPair(const std::string& leftPath, const std::string& rightPath, c
 
   // 4, 5. The mono files.
   m.left = RiffFile::Open(leftPath, OpenMode::kRead);
-  if (!m.left) return m.Fail("Can't open file  " + leftPath);
+  if (!m.left) return m.Fail(kCantOpenFile + leftPath);
   m.right = RiffFile::Open(rightPath, OpenMode::kRead);
-  if (!m.right) return m.Fail("Can't open file  " + rightPath);
+  if (!m.right) return m.Fail(kCantOpenFile + rightPath);
   ChunkInfo leftForm, rightForm;
   leftForm.type = rightForm.type = FourCC("WAVE");
   if (!m.left->Descend(leftForm, nullptr, FindFlag::kRiff))
@@ -177,7 +178,7 @@ int MergeStereoPair(const std::string& leftPath, const std::string& rightPath, c
   // 9, 10, 11. Interleave, frame by frame. A right file shorter than the left
   // gives silence for the rest; nothing is read past either data chunk.
   ChunkInfo outData;
-  if (!BeginChunk(*m.output, outData, FourCC("data"))) return m.Fail("Write error");
+  if (!BeginChunk(*m.output, outData, FourCC("data"))) return m.Fail(kWriteError);
   uint32_t leftRemaining = leftData.size;
   uint32_t rightRemaining = rightData.size;
   while (leftRemaining > 0) {
@@ -198,35 +199,35 @@ int MergeStereoPair(const std::string& leftPath, const std::string& rightPath, c
     }
     const size_t outBytes = 4 * static_cast<size_t>(frameCount);
     if (outBytes > 0 && m.output->Write(frames.get(), outBytes) != static_cast<int64_t>(outBytes))
-      return m.Fail("Write error");
+      return m.Fail(kWriteError);
     if (static_cast<uint32_t>(gotLeft) < n) break;
     leftRemaining -= n;
   }
-  if (!EndChunk(*m.output, outData)) return m.Fail("Write error");
+  if (!EndChunk(*m.output, outData)) return m.Fail(kWriteError);
 
   // 12. The left sampler chunk, after its sound.
   ChunkInfo leftSampler;
   leftSampler.id = FourCC("smpl");
   if (!m.left->Ascend(leftData) || !m.left->Descend(leftSampler, &leftForm, FindFlag::kChunk))
-    return m.Fail("Write error");
+    return m.Fail(kWriteError);
   uint8_t sampler[kSamplerRecordBytes];
   ReadChunkPadded(*m.left, sampler, kSamplerRecordBytes, leftSampler.size);
   if (!WriteChunk(*m.output, FourCC("smpl"), sampler, kSamplerWrittenBytes))
-    return m.Fail("Write error");
+    return m.Fail(kWriteError);
 
   // 13. The group index, for conversions.
   if (ImportWavesMode == 0) {
     ChunkInfo leftGroup;
     leftGroup.id = FourCC("3gix");
     if (!m.left->Ascend(leftSampler) || !m.left->Descend(leftGroup, &leftForm, FindFlag::kChunk))
-      return m.Fail("Write error");
+      return m.Fail(kWriteError);
     uint8_t group[kGroupIndexBytes];
     ReadChunkPadded(*m.left, group, kGroupIndexBytes, leftGroup.size);
-    if (!WriteChunk(*m.output, FourCC("3gix"), group, kGroupIndexBytes)) return m.Fail("Write error");
+    if (!WriteChunk(*m.output, FourCC("3gix"), group, kGroupIndexBytes)) return m.Fail(kWriteError);
   }
 
   // 14. Complete the output; it must have reached the disk whole.
-  if (!m.output->Ascend(outForm) || !m.output->Close()) return m.Fail("Write error");
+  if (!m.output->Ascend(outForm) || !m.output->Close()) return m.Fail(kWriteError);
   m.left->Close();
   m.right->Close();
 

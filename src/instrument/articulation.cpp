@@ -1,6 +1,7 @@
 #include "instrument/articulation.h"
 
 #include "common/byte_order.h"
+#include "common/messages.h"
 #include "common/pending_error.h"
 #include "instrument/articulation_values.h"
 #include "media/akai_records.h"
@@ -42,7 +43,7 @@ int WriteWaveSample(RiffFile& file, const WaveEntry& wave, uint16_t unityNote, i
 int WriteArticulation(RiffFile& file, const SubRegion& s) {
   if (s.sample >= WaveTable.count || s.programBuffer == nullptr) {
     // The region builder enters only zones whose wave it found.
-    SetPendingError("Can't find sample for this velocity zone", kStyleError);
+    SetPendingError(kNoSampleForZone, kStyleError);
     file.Close();
     return 0;
   }

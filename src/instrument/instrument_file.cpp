@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/byte_order.h"
+#include "common/messages.h"
 #include "common/pending_error.h"
 #include "instrument/identifiers.h"
 #include "instrument/regions.h"
@@ -30,7 +31,7 @@ ProgramRecord HeadProgram(const ConversionItem* items) {
 }  // namespace
 
 int WriteInstrumentList(RiffFile& file, const ConversionItem* items, int single) {
-  if (items == nullptr || items->program == nullptr) return Fail(file, "Read Buffer Malloc");
+  if (items == nullptr || items->program == nullptr) return Fail(file, kNoMemory);
   const ProgramRecord head = HeadProgram(items);
 
   if (!WriteInfoListStamped(file, head.name)) return 0;
@@ -55,7 +56,7 @@ int WriteInstrumentList(RiffFile& file, const ConversionItem* items, int single)
 }
 
 int WriteInstrument(RiffFile& file, const ConversionItem* items, int single) {
-  if (items == nullptr || items->program == nullptr) return Fail(file, "Read Buffer Malloc");
+  if (items == nullptr || items->program == nullptr) return Fail(file, kNoMemory);
   const ProgramRecord head = HeadProgram(items);
 
   ChunkInfo instrument;
@@ -94,7 +95,7 @@ void AbandonInstrumentFile(RiffFile* file, const std::string& path,
 int PatchInstrumentFile(const std::string& path, std::unique_ptr<ProgressDialog>& dialog) {
   std::unique_ptr<RiffFile> file = RiffFile::Open(path, OpenMode::kReadWrite);
   if (!file) {
-    SetPendingError(("Can't open file  " + path).c_str(), kStyleError);
+    SetPendingError((kCantOpenFile + path).c_str(), kStyleError);
     AbandonInstrumentFile(nullptr, path, dialog);
     return 0;
   }
@@ -134,7 +135,7 @@ int PatchInstrumentFile(const std::string& path, std::unique_ptr<ProgressDialog>
   PutU32LE(bytes, RegionCount);
   if (!file->Seek(header.dataOffset) ||
       file->Write(bytes, kInstrumentHeaderBytes) != kInstrumentHeaderBytes) {
-    return fail("Can't write to file (disk full?)");
+    return fail(kDiskFull);
   }
 
   // 5, 6. The file's own identifier, over the zeros of the first "dlid".
@@ -146,7 +147,7 @@ int PatchInstrumentFile(const std::string& path, std::unique_ptr<ProgressDialog>
   if (!file->Descend(fileId, &form, FindFlag::kChunk) || fileId.size < kIdentifierBytes)
     return fail("Can't find dlid chunk");
   if (file->Write(fresh.data(), kIdentifierBytes) != kIdentifierBytes)
-    return fail("Can't write to file (disk full?)");
+    return fail(kDiskFull);
 
   // 7.
   if (!file->Close()) return fail("Error closing file");

@@ -5,11 +5,12 @@
 #include <string>
 
 #include "common/byte_order.h"
+#include "common/messages.h"
 #include "common/pending_error.h"
 #include "export/stereo_merge.h"
-#include "records/job_notes.h"
 #include "media/akai_names.h"
 #include "media/akai_records.h"
+#include "records/job_notes.h"
 #include "riff/chunk_writer.h"
 
 namespace corvix {
@@ -187,7 +188,7 @@ int32_t FindWaveEntry(char* name) {
   if (direct >= 0) return direct;
   const int32_t merged = LookUpWaveName(MakeStereoName(name));
   if (merged >= 0) return merged;
-  SetPendingError("Can't find sample for this velocity zone", kStyleError);
+  SetPendingError(kNoSampleForZone, kStyleError);
   return -1;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/byte_order.h"
+#include "common/messages.h"
 #include "common/pending_error.h"
 #include "riff/chunk_writer.h"
 #include "riff/file_system.h"
@@ -20,8 +21,6 @@ namespace {
 
 constexpr uint32_t kTableHeaderBytes = 8;
 constexpr uint32_t kWaveHeaderBytes = 12;  // "RIFF", size, "WAVE"
-constexpr const char* kCancelled = "Conversion cancelled by user";
-constexpr const char* kDiskFull = "Can't write to file (disk full?)";
 
 int Fail(RiffFile& file, const std::string& message, uint32_t style = kStyleError) {
   SetPendingError(message.c_str(), style);
@@ -35,8 +34,8 @@ uint32_t WaveCount() { return std::min(WaveTable.count, kWaveTableRows); }
 int CopyWave(RiffFile& file, uint32_t i, uint32_t base, uint8_t* buffer) {
   const std::string path = WaveFilePath(WaveTable.rows[i]);
   std::unique_ptr<PlatformFile> wav = CurrentFileSystem().Open(path, OpenMode::kRead);
-  if (!wav) return Fail(file, "Can't open file  " + path);
-  const std::string unreadable = "Can't read file  " + path;
+  if (!wav) return Fail(file, kCantOpenFile + path);
+  const std::string unreadable = kCantReadFile + path;
 
   uint8_t head[kWaveHeaderBytes] = {};
   int64_t got = 0;
@@ -80,7 +79,7 @@ int CopyWaves(RiffFile& file, ProgressDialog* dialog) {
     return 1;
   }
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kWaveCopyBytes]);
-  if (!buffer) return Fail(file, "Read Buffer Malloc");
+  if (!buffer) return Fail(file, kNoMemory);
   for (uint32_t i = 0; i < n; ++i) {
     CurrentProgressUi().PumpMessages();
     if (CancelRequested) return Fail(file, kCancelled, kStyleWarning);

@@ -27,13 +27,13 @@ std::unique_ptr<ConversionItem> MakeConversionItem(uint16_t partition, uint16_t 
                                                    uint16_t programIndex,
                                                    const ProgramSummary* summary) {
   if (volume >= kVolumesPerPartition) {
-    SetPendingError("Program not found on the disc", kStyleError);
+    SetPendingError(kProgramNotFound, kStyleError);
     return nullptr;
   }
   std::unique_ptr<ConversionItem> item(new (std::nothrow) ConversionItem);
   if (item) item->program.reset(new (std::nothrow) ProgramBuffer);
   if (!item || !item->program) {
-    SetPendingError("Read Buffer Malloc", kStyleError);
+    SetPendingError(kNoMemory, kStyleError);
     return nullptr;
   }
   std::memset(item->program.get(), 0, sizeof(ProgramBuffer));
@@ -45,7 +45,7 @@ std::unique_ptr<ConversionItem> MakeConversionItem(uint16_t partition, uint16_t 
   ReadVolumeDirectory(partition, volume);
   const VolumeEntry& entry = AkaiDisk.volumes[volume];
   if (entry.programs == nullptr || programIndex >= entry.programCount) {
-    SetPendingError("Program not found on the disc", kStyleError);
+    SetPendingError(kProgramNotFound, kStyleError);
     return nullptr;
   }
   item->keygroupStride = RecordLength(entry.type);

@@ -90,7 +90,7 @@ int WriteOneFile(const JobDisc& disc, const ConversionItem& head, int single, ui
 
   std::unique_ptr<RiffFile> file = RiffFile::Open(path, OpenMode::kCreate);
   if (!file) {
-    SetPendingError(("Can't open file  " + path).c_str(), kStyleError);
+    SetPendingError((kCantOpenFile + path).c_str(), kStyleError);
     dialog.reset();
     DeleteExportedWaves();
     return 0;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/byte_order.h"
+#include "common/messages.h"
 #include "common/pending_error.h"
 #include "common/user_messages.h"
 #include "media/akai_names.h"
@@ -29,7 +30,7 @@ std::unique_ptr<uint8_t[]> AllocZeroed(size_t bytes) {
 
 std::unique_ptr<uint8_t[]> AllocReadBuffer(size_t bytes) {
   auto buffer = AllocZeroed(bytes);
-  if (!buffer) ShowMessageBox("Read Buffer Malloc", "Error", kMbOk);
+  if (!buffer) ShowMessageBox(kNoMemory, "Error", kMbOk);
   return buffer;
 }
 
@@ -127,7 +128,7 @@ int ReadFAT(uint16_t partition) {
   AkaiDisk.fat = AkaiDisk.headerBuffer + kFatOffset;
   if (!ReadPartitionSectors(partition, 0, 0, kHeaderSectors, AkaiDisk.headerBuffer,
                             kHeaderBytes)) {
-    SetPendingError("Can't Read FAT");
+    SetPendingError(kCantReadFat);
     return 0;
   }
   return 1;
@@ -175,7 +176,7 @@ int ReadProgramSummary(uint16_t partition, uint16_t volumeIndex, const DirEntry&
   if (volumeIndex >= kVolumesPerPartition) return 0;
   auto program = std::unique_ptr<ProgramBuffer>(new (std::nothrow) ProgramBuffer);
   if (!program) {
-    SetPendingError("Read Buffer Malloc");
+    SetPendingError(kNoMemory);
     return 0;
   }
   if (!ReadProgramFile(partition, entry, program.get())) return 0;

@@ -35,6 +35,35 @@ class HeaderReader : public RunReader {
 
 }  // namespace
 
+void SummarizeVolumePrograms(uint16_t partition, uint16_t volumeIndex, ProgramSummary* out, bool* readable, int count) {
+  if (volumeIndex >= kVolumesPerPartition) return;
+  const VolumeEntry& volume = AkaiDisk.volumes[volumeIndex];
+  count = std::min<int>({count, volume.programCount, kMaxPrograms});
+  std::vector<ProgramFile> files(static_cast<size_t>(std::max(count, 0)));
+  std::vector<ProgramFile*> pointers;
+  for (int i = 0; i < count; ++i) {
+    files[static_cast<size_t>(i)].partition = partition;
+    files[static_cast<size_t>(i)].volume = volumeIndex;
+    files[static_cast<size_t>(i)].entry = volume.programs[i];
+    pointers.push_back(&files[static_cast<size_t>(i)]);
+  }
+  const bool fat = ReadFAT(partition) != 0;
+  if (fat) {
+    ReadPlan plan;
+    ProgramFileReader reader([](uint16_t, uint16_t start, uint32_t max) { return FileChain(start, max); }, pointers);
+    reader.Want(plan);
+    while (!plan.empty()) plan.Run();
+    reader.Settle();
+  }
+  for (int i = 0; i < count; ++i) {
+    const ProgramFile& file = files[static_cast<size_t>(i)];
+    readable[i] = fat && file.readable;
+    std::memset(&out[i], 0, sizeof out[i]);
+    out[i].lowestKey = 127;
+    if (readable[i]) SummarizeProgram(*file.buffer, volume, &out[i]);
+  }
+}
+
 DiscListing ListDisc() {
   DiscListing listing;
   JobDisc disc;

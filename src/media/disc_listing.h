@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "media/akai_format.h"
 #include "media/akai_names.h"
 
 namespace corvix {
@@ -52,8 +53,17 @@ struct DiscListing {
   std::vector<ListedPartition> partitions;
 };
 
-// Reads the whole disc from the current sector source into the disk model
-// and returns it as values. The volume lists must be allocated.
+// Reads the whole disc from the current sector source and returns it as
+// values: each table once, the program files and sample headers of each
+// partition in one round in disc order.
 DiscListing ListDisc();
+
+// The summaries of the programs of volume `volume` of `partition`, whose
+// directory is current in AkaiDisk (as the browser has it when it lists the
+// volume): the partition's FAT read once, the program files in disc order.
+// out[i] and readable[i] for program i, for the first count programs; a
+// program that can't be read gets readable false (and a summary without
+// keygroups).
+void SummarizeVolumePrograms(uint16_t partition, uint16_t volume, ProgramSummary* out, bool* readable, int count);
 
 }  // namespace corvix

@@ -8,7 +8,11 @@
 
 namespace corvix {
 ProgramFileReader::ProgramFileReader(const JobDisc& disc, const std::vector<ProgramFile*>& files)
-    : disc_(disc), files_(files), delivered_(files.size(), 0) {}
+    : ProgramFileReader([&disc](uint16_t p, uint16_t start, uint32_t max) { return disc.Chain(p, start, max); },
+                        files) {}
+
+ProgramFileReader::ProgramFileReader(ChainOf chainOf, const std::vector<ProgramFile*>& files)
+    : chainOf_(std::move(chainOf)), files_(files), delivered_(files.size(), 0) {}
 
 void ProgramFileReader::Want(ReadPlan& plan) {
   plan_ = &plan;
@@ -33,7 +37,7 @@ bool ProgramFileReader::Take(uint32_t tag, const uint8_t* bytes, uint32_t size, 
     const uint32_t stored = file.buffer->bytes[kProgramKeygroupCount];
     const uint32_t wanted = (std::min<uint32_t>(stored, kMaxKeygroups) + 1) * 192;
     const uint32_t blocks = std::min<uint32_t>((wanted + kBlockBytes - 1) / kBlockBytes, kProgramBlocks);
-    const std::vector<uint16_t> chain = disc_.Chain(file.partition, file.entry.startBlock, blocks);
+    const std::vector<uint16_t> chain = chainOf_(file.partition, file.entry.startBlock, blocks);
     for (uint32_t b = 1; b < chain.size(); ++b) plan_->WantBlock(file.partition, chain[b], this, index * kProgramBlocks + b);
   }
   return true;

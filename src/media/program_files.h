@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -26,13 +27,16 @@ struct ProgramFile {
 // first ones come; Settle, after the last round, counts what was read.
 class ProgramFileReader : public RunReader {
  public:
+  // The chain of the file of partition from startBlock, at most maxBlocks.
+  using ChainOf = std::function<std::vector<uint16_t>(uint16_t partition, uint16_t startBlock, uint32_t maxBlocks)>;
   ProgramFileReader(const JobDisc& disc, const std::vector<ProgramFile*>& files);
+  ProgramFileReader(ChainOf chainOf, const std::vector<ProgramFile*>& files);
   void Want(ReadPlan& plan);
   bool Take(uint32_t tag, const uint8_t* bytes, uint32_t size, bool readable) override;
   void Settle();
 
  private:
-  const JobDisc& disc_;
+  ChainOf chainOf_;
   const std::vector<ProgramFile*>& files_;
   ReadPlan* plan_ = nullptr;
   std::vector<uint32_t> delivered_;  // bit b: block b arrived readable

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/messages.h"
 #include "common/user_messages.h"
 
 namespace corvix {
@@ -36,7 +37,7 @@ int EnsureMediumReady() {
     if (senseKey != kSenseNotReady) return 1;
     const std::string text =
         g_source->DriveName() + " is not accessible\n\nThe device is not ready";
-    const int answer = ShowMessageBox(text.c_str(), "Veltrex Corvix", kMbRetryCancel | kMbIconStop);
+    const int answer = ShowMessageBox(text.c_str(), kCaption, kMbRetryCancel | kMbIconStop);
     if (answer == kIdCancel) return 0;
     if (answer != kIdRetry) return 1;
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/messages.h"
 #include "common/user_messages.h"
 
 namespace corvix {
@@ -23,7 +24,7 @@ void ShowJobNotes() {
   if (shown < JobNotes.lines.size()) {
     text += "\n  ... and " + std::to_string(JobNotes.lines.size() - shown) + " more";
   }
-  ShowMessageBox(text.c_str(), "Veltrex Corvix", kMbOk | kMbIconWarning);
+  ShowMessageBox(text.c_str(), kCaption, kMbOk | kMbIconWarning);
 }
 
 }  // namespace corvix

@@ -1,11 +1,16 @@
 // The disc browser: the tree of partitions and volumes, the contents list of
 // the selected tree item, the batch list, and the captions above them.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <vector>
 
+#include "common/messages.h"
 #include "common/user_messages.h"
 #include "media/akai_disk.h"
 #include "media/akai_names.h"
+#include "media/disc_listing.h"
 #include "media/sector_source.h"
 #include "ui/main_window.h"
 #include "ui_logic/batch_list.h"
@@ -208,13 +213,16 @@ void ListPrograms(const BrowserItem& volumeRecord) {
   ReadVolumeTable(volumeRecord.partition);
   ReadVolumeDirectory(volumeRecord.partition, volumeRecord.volume);
   const VolumeEntry& volume = AkaiDisk.volumes[volumeRecord.volume];
-  const int count = volume.programs == nullptr ? 0 : std::min<int>(volume.programCount, kMaxPrograms);
-  for (int i = 0; i < count && i < kProgramItemCount; ++i) {
+  const int count = volume.programs == nullptr ? 0 : std::min<int>({volume.programCount, kMaxPrograms, kProgramItemCount});
+  // The programs' summaries, the FAT read once and the files in disc order;
+  // one that can't be read shows like a program without keygroups.
+  std::vector<ProgramSummary> summaries(static_cast<size_t>(count));
+  std::unique_ptr<bool[]> readable(new bool[static_cast<size_t>(count) + 1]);
+  SummarizeVolumePrograms(volumeRecord.partition, volumeRecord.volume, summaries.data(), readable.get(), count);
+  for (int i = 0; i < count; ++i) {
     BrowserItem& record = ProgramItems[i];
     record = MakeBrowserItem(kKindProgram, volumeRecord.partition, volumeRecord.volume, static_cast<uint8_t>(i));
-    if (!ReadProgramSummary(record.partition, record.volume, volume.programs[i], &record.summary)) {
-      record.summary.lowestKey = 127;  // shown like a program without keygroups
-    }
+    record.summary = summaries[static_cast<size_t>(i)];
     InsertListRow(Main.contents, i, Trimmed(volume.programs[i].name), kListProgram, &record);
     SetCell(Main.contents, i, 1, "Program");
     SetCell(Main.contents, i, 2, std::to_string(record.summary.keygroupCount));
@@ -429,7 +437,7 @@ bool RowsForCommand(HWND list, const char* failureCaption, std::vector<const Bro
   while ((row = ListView_GetNextItem(list, row, all ? LVNI_ALL : LVNI_SELECTED)) != -1) {
     const BrowserItem* record = ListRowRecord(list, row);
     if (record == nullptr) {
-      ShowMessageBox("Couldn't select item", failureCaption, kMbOk);
+      ShowMessageBox(kCouldntSelectItem, failureCaption, kMbOk);
       return false;
     }
     rows->push_back(record);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "common/messages.h"
 #include "common/user_messages.h"
 #include "media/cdrom_drives.h"
 #include "media/disc_image.h"
@@ -88,7 +89,7 @@ bool OpenDiscImageFile(const std::string& path) {
   std::unique_ptr<DiscImage> image = DiscImage::Open(path, &error);
   if (!image) {
     const std::string text = "Can't open the disc image.\n\n" + error;
-    ShowMessageBox(text.c_str(), "Veltrex Corvix", kMbOk | kMbIconWarning);
+    ShowMessageBox(text.c_str(), kCaption, kMbOk | kMbIconWarning);
     return false;
   }
   SetSectorSource(image.get());

@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "common/messages.h"
 #include "common/pending_error.h"
 #include "common/user_messages.h"
 #include "jobs/convert_job.h"
-#include "records/job_state.h"
 #include "media/sector_source.h"
+#include "records/job_state.h"
 #include "ui/main_window.h"
 #include "ui_logic/batch_list.h"
 #include "ui_logic/job_commands.h"
@@ -77,7 +78,7 @@ bool BrowseForFolder(const char* prompt) {
   CoTaskMemFree(pick);
   if (!converted) return false;
   if (!SetChosenFolder(Utf8(path))) {
-    ShowMessageBox("The folder's path is too long.", "Veltrex Corvix", kMbOk | kMbIconWarning);
+    ShowMessageBox("The folder's path is too long.", kCaption, kMbOk | kMbIconWarning);
     return false;
   }
   g_folderPicked = true;
@@ -127,7 +128,7 @@ int RemoveBatchRows(HWND list, int all) {
   for (size_t index : RemovalOrder(selected, all != 0)) {
     const int row = static_cast<int>(index);
     if (ListRowRecord(list, row) == nullptr) {
-      ShowMessageBox("Couldn't select item", nullptr, kMbOk);
+      ShowMessageBox(kCouldntSelectItem, nullptr, kMbOk);
       return 0;
     }
     ListView_DeleteItem(list, row);

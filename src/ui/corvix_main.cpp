@@ -11,10 +11,11 @@
 #include <filesystem>
 #include <memory>
 
+#include "common/messages.h"
 #include "common/user_messages.h"
-#include "records/job_state.h"
 #include "media/akai_disk.h"
 #include "media/cdrom_drives.h"
+#include "records/job_state.h"
 #include "ui/main_window.h"
 #include "ui_logic/batch_list.h"
 #include "ui_logic/resource_ids.h"
@@ -87,7 +88,7 @@ void AddSelectionToBatch() {
   while ((row = ListView_GetNextItem(Main.contents, row, LVNI_SELECTED)) != -1) {
     const BrowserItem* record = ListRowRecord(Main.contents, row);
     if (record == nullptr) {
-      ShowMessageBox("Couldn't select item", "Error", kMbOk);
+      ShowMessageBox(kCouldntSelectItem, "Error", kMbOk);
       break;
     }
     if (record->kind == kKindProgram) AddToBatchList(row, record);
@@ -131,7 +132,7 @@ void OpenHelp() {
   const std::filesystem::path guide = folder / kGuideFile;
   if (!std::filesystem::exists(guide, ec)) {
     ShowMessageBox("The user guide corvix-guide.html is missing from the program's folder.",
-                   "Veltrex Corvix", kMbOk | kMbIconWarning);
+                   kCaption, kMbOk | kMbIconWarning);
     return;
   }
   ShellExecuteW(Main.window, L"open", guide.c_str(), nullptr, nullptr, SW_SHOWNORMAL);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/messages.h"
 #include "media/scsi_device.h"
 #include "ui_logic/browser_item.h"
 #include "ui_logic/main_window_logic.h"
@@ -37,7 +38,7 @@ struct MainWindowState {
 extern MainWindowState Main;
 
 constexpr const char* kClassName = "CorvixClass";
-constexpr const char* kWindowTitle = "Veltrex Corvix";
+constexpr const char* kWindowTitle = kCaption;
 constexpr int kVersionMajor = 1;
 constexpr int kVersionMinor = 0;
 

@@ -1,5 +1,6 @@
 #include "ui_logic/job_commands.h"
 
+#include "common/messages.h"
 #include "common/pending_error.h"
 #include "common/user_messages.h"
 #include "jobs/conversion_list.h"
@@ -47,7 +48,7 @@ int ImportWavesForRecords(const std::vector<const BrowserItem*>& records) {
 }
 
 void ShowPendingError() {
-  ShowMessageBox(PendingError.text, "Veltrex Corvix", kMbOk | PendingError.style);
+  ShowMessageBox(PendingError.text, kCaption, kMbOk | PendingError.style);
 }
 
 bool IsPickableDriveType(unsigned driveType) {

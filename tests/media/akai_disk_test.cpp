@@ -216,6 +216,36 @@ TEST_F(AkaiDiskTest, SummaryTakesKeyRangeAndPresentZones) {
   EXPECT_EQ(summary.highestKey, 0);
 }
 
+// The browser lists a volume's programs with their summaries: the FAT is
+// read once, the program files in one round, and a program that can't be
+// read is told apart.
+TEST_F(AkaiDiskTest, AVolumesSummariesReadTheFatOnce) {
+  VolumeSpec volume = Volume("V");
+  volume.samples = {Sample("S")};
+  ProgramSpec a, b;
+  a.name = "A";
+  a.keygroups = {Keygroup(36, 47, {"S"})};
+  b.name = "B";
+  b.keygroups = {Keygroup(50, 60, {"S"}), Keygroup(61, 70, {"S"})};
+  volume.programs = {a, b};
+  DiscSpec discSpec = OneVolume(volume);
+  discSpec.fragmented = true;
+  UseDisc(discSpec);
+  OpenFirstVolume();
+  AkaiDisk.volumes[0].programs[1].startBlock = 2;  // B can't be read
+  source_->commands.clear();
+  ProgramSummary summaries[3] = {};
+  bool readable[3] = {};
+  SummarizeVolumePrograms(0, 0, summaries, readable, 3);
+  EXPECT_EQ(source_->commands.size(), 2u);  // the FAT, then A's block
+  EXPECT_TRUE(readable[0]);
+  EXPECT_EQ(summaries[0].lowestKey, 36);
+  EXPECT_EQ(summaries[0].keygroups[0].zones[0].present, 1u);
+  EXPECT_FALSE(readable[1]);
+  EXPECT_EQ(summaries[1].keygroupCount, 0);
+  EXPECT_EQ(summaries[1].lowestKey, 127);
+}
+
 // Drum kits often have more keygroups than the first block of the program
 // holds; they are read along the file's chain, fragmented or not.
 TEST_F(AkaiDiskTest, LargeProgramsAreReadWholeAtBothStrides) {
