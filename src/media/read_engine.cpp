@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "media/akai_disk.h"
 #include "media/sector_source.h"
@@ -50,14 +51,16 @@ bool ReadPlan::Run(ReadProgress* progress) {
   std::vector<Wanted> runs;
   runs.swap(runs_);
   std::stable_sort(runs.begin(), runs.end(), [](const Wanted& a, const Wanted& b) { return a.lba < b.lba; });
-  std::vector<uint8_t> command(size_t{kReadCommandSectors} * kSectorBytes);
-  std::vector<uint8_t> single(size_t{kReadCommandSectors} * kSectorBytes);
+  if (runs.empty()) return true;
+  // Each read zero-fills what it reads into first; nothing more to clear.
+  const std::unique_ptr<uint8_t[]> command(new uint8_t[size_t{kReadCommandSectors} * kSectorBytes]);
+  const std::unique_ptr<uint8_t[]> single(new uint8_t[size_t{kReadCommandSectors} * kSectorBytes]);
 
   size_t i = 0;
   while (i < runs.size()) {
     if (runs[i].unreadable) {
-      std::memset(single.data(), 0, size_t{runs[i].sectors} * kSectorBytes);
-      if (!runs[i].reader->Take(runs[i].tag, single.data(), runs[i].sectors * kSectorBytes, false)) return false;
+      std::memset(single.get(), 0, size_t{runs[i].sectors} * kSectorBytes);
+      if (!runs[i].reader->Take(runs[i].tag, single.get(), runs[i].sectors * kSectorBytes, false)) return false;
       ++i;
       continue;
     }
@@ -72,7 +75,7 @@ bool ReadPlan::Run(ReadProgress* progress) {
       ++j;
     }
     const auto sectors = static_cast<uint32_t>(end - start);
-    const bool whole = ReadInto(start, sectors, command.data());
+    const bool whole = ReadInto(start, sectors, command.get());
     if (progress != nullptr) progress->Read(uint64_t{sectors} * kSectorBytes);
 
     bool readable = whole;
@@ -83,7 +86,7 @@ bool ReadPlan::Run(ReadProgress* progress) {
       const Wanted& w = runs[k];
       const uint32_t size = w.sectors * kSectorBytes;
       if (whole) {
-        if (!w.reader->Take(w.tag, command.data() + (w.lba - start) * kSectorBytes, size, true)) return false;
+        if (!w.reader->Take(w.tag, command.get() + (w.lba - start) * kSectorBytes, size, true)) return false;
         continue;
       }
       // The command failed: each run of it on its own, so that one bad
@@ -91,11 +94,11 @@ bool ReadPlan::Run(ReadProgress* progress) {
       // read twice).
       const bool again = k > i && runs[k - 1].lba == w.lba && runs[k - 1].sectors == w.sectors;
       if (alone) {
-        std::memcpy(single.data(), command.data() + (w.lba - start) * kSectorBytes, size);
+        std::memcpy(single.get(), command.get() + (w.lba - start) * kSectorBytes, size);
       } else if (!again) {
-        readable = ReadInto(w.lba, w.sectors, single.data());
+        readable = ReadInto(w.lba, w.sectors, single.get());
       }
-      if (!w.reader->Take(w.tag, single.data(), size, readable)) return false;
+      if (!w.reader->Take(w.tag, single.get(), size, readable)) return false;
     }
     i = j;
   }
