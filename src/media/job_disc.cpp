@@ -45,10 +45,7 @@ JobDisc::JobDisc() = default;
 JobDisc::~JobDisc() = default;
 
 JobDisc::Partition* JobDisc::Find(uint16_t partition) const {
-  for (const auto& p : partitions_) {
-    if (p->number == partition) return p.get();
-  }
-  return nullptr;
+  return partition < partitions_.size() ? partitions_[partition].get() : nullptr;
 }
 
 bool JobDisc::Open() {
@@ -69,7 +66,8 @@ bool JobDisc::Open() {
   AkaiDisk.partitionCount = partitionCount_ = info[kPartitionCountOffset];
   AkaiDisk.partitionSize = ReadU16LE(info + kPartitionSizeOffset);
   first->number = 0;
-  partitions_.push_back(std::move(first));
+  partitions_.resize(std::max<uint32_t>(partitionCount_, 1));
+  partitions_[0] = std::move(first);
   return true;
 }
 
@@ -81,7 +79,7 @@ void JobDisc::ReadPartitions(const std::vector<uint16_t>& partitions) {
     partition->number = p;
     plan.Want(uint64_t{AkaiDisk.partitionSize} * p * kSectorsPerBlock, kHeaderSectors, partition.get(),
               Partition::kHeaderTag);
-    partitions_.push_back(std::move(partition));
+    partitions_[p] = std::move(partition);
   }
   plan.Run();
 }

@@ -60,7 +60,7 @@ class JobDisc {
   struct Partition;
   Partition* Find(uint16_t partition) const;
   uint32_t partitionCount_ = 0;
-  std::vector<std::unique_ptr<Partition>> partitions_;
+  std::vector<std::unique_ptr<Partition>> partitions_;  // by number; null until read
 };
 
 }  // namespace corvix
