@@ -32,11 +32,19 @@ std::string Plural(uint32_t n, const char* word) {
 }  // namespace
 
 CLI::App* AddConvertCommand(CLI::App& app, ConvertOptions& options, int mode) {
-  const bool combine = mode == kCombineMode;
-  CLI::App* cmd = app.add_subcommand(
-      combine ? "combine" : "convert",
-      combine ? "Combine programs into one .tes instrument file, named after the first"
-              : "Convert each program into a .tes instrument file");
+  const char* name = "convert";
+  const char* about = "Convert each program into a .tes instrument file";
+  if (mode == kCombineMode) {
+    name = "combine";
+    about = "Combine programs into one .tes instrument file, named after the first";
+  } else if (mode == kSoundFontMode) {
+    name = "sf2";
+    about = "Convert each program into a SoundFont 2 file (.sf2)";
+  } else if (mode == kSfzMode) {
+    name = "sfz";
+    about = "Convert each program into a folder of WAV files and an .sfz instrument";
+  }
+  CLI::App* cmd = app.add_subcommand(name, about);
   cmd->add_option("SOURCE", options.source, "Disc image (.iso, .img, .bin or .cue)")->required();
   cmd->add_option("PROGRAM", options.programs,
                   "PARTITION/VOLUME/PROGRAM as `corvix list` shows the names; * selects all")
@@ -44,10 +52,15 @@ CLI::App* AddConvertCommand(CLI::App& app, ConvertOptions& options, int mode) {
       ->expected(1, -1);
   cmd->add_option("--to", options.to, "Folder of the instrument files")->required();
   cmd->add_flag("--no-merge", options.noMerge, "Keep L/R pairs as two mono waves");
+  if (mode == kSoundFontMode) {
+    cmd->add_flag("--bank", options.bank,
+                  "Write one .sf2 named after the first program, each program a preset (its MIDI program number)");
+  }
   return cmd;
 }
 
 int RunConvert(const ConvertOptions& options, int mode) {
+  if (mode == kSoundFontMode && options.bank) mode = kSoundFontBankMode;
   DiscSession session;
   std::vector<Selection> selections;
   if (const int status = session.Open(options.source, options.programs, &selections); status != 0)
@@ -79,7 +92,7 @@ int RunConvert(const ConvertOptions& options, int mode) {
   for (size_t i = 0; i < ConversionReport.files.size(); ++i) {
     const ConvertedFile& file = ConversionReport.files[i];
     std::string label;
-    if (mode == kCombineMode) {
+    if (mode == kCombineMode || mode == kSoundFontBankMode) {
       // The programs in the file: those that could be read.
       for (size_t s = file.item; s < selections.size(); ++s) {
         if (!ConversionReport.readable.empty() && !ConversionReport.readable[s]) continue;
@@ -88,8 +101,10 @@ int RunConvert(const ConvertOptions& options, int mode) {
     } else if (file.item < selections.size()) {
       label = selections[file.item].label;
     }
+    const bool zones = mode == kSoundFontMode || mode == kSoundFontBankMode || mode == kSfzMode;
     std::printf("%s: \"%s\"  (%s, %s)\n", label.c_str(), file.path.c_str(),
-                Plural(file.regions, "region").c_str(), Plural(file.waves, "wave").c_str());
+                Plural(file.regions, zones ? "zone" : "region").c_str(),
+                Plural(file.waves, mode == kSoundFontMode || mode == kSoundFontBankMode ? "sample" : "wave").c_str());
   }
   std::fflush(stdout);
   if (!ok || CancelOnInterrupt::Interrupted()) {

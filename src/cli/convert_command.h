@@ -14,15 +14,19 @@ struct ConvertOptions {
   std::vector<std::string> programs;  // PARTITION/VOLUME/PROGRAM, '*' for all
   std::string to;
   bool noMerge = false;
+  bool bank = false;  // sf2: one file, every program a preset
 };
 
-// Adds "convert" (mode kConvertMode) or "combine" (kCombineMode) to the
-// app; the options are filled when it is parsed.
+// Adds "convert" (mode kConvertMode), "combine" (kCombineMode), "sf2"
+// (kSoundFontMode, with --bank) or "sfz" (kSfzMode) to the app; the options
+// are filled when it is parsed.
 CLI::App* AddConvertCommand(CLI::App& app, ConvertOptions& options, int mode);
 
-// Runs "convert" ("Convert to TES": one instrument file per program) or
-// "combine" ("Combine to TES": one file named after the first program) on
-// the programs named, into options.to. Prints each file written; what had
+// Runs "convert" ("Convert to TES": one instrument file per program),
+// "combine" ("Combine to TES": one file named after the first program),
+// "sf2" (a SoundFont per program, or with --bank one holding them all) or
+// "sfz" (per program a folder of WAV files and its .sfz) on the programs
+// named, into options.to. Prints each file written; what had
 // to be left out goes to stderr. Returns the exit status: 0; 1 when the
 // source can't be read, a program is not on the disc or the job failed
 // (its PendingError text on stderr); 2 when a PROGRAM is malformed.

@@ -33,6 +33,10 @@ int main(int argc, char** argv) {
   CLI::App* convert = corvix::cli::AddConvertCommand(app, convertOptions, corvix::kConvertMode);
   corvix::cli::ConvertOptions combineOptions;
   CLI::App* combine = corvix::cli::AddConvertCommand(app, combineOptions, corvix::kCombineMode);
+  corvix::cli::ConvertOptions soundFontOptions;
+  CLI::App* soundFont = corvix::cli::AddConvertCommand(app, soundFontOptions, corvix::kSoundFontMode);
+  corvix::cli::ConvertOptions sfzOptions;
+  CLI::App* sfz = corvix::cli::AddConvertCommand(app, sfzOptions, corvix::kSfzMode);
   corvix::cli::DevicesOptions devicesOptions;
   CLI::App* devices = corvix::cli::AddDevicesCommand(app, devicesOptions);
 
@@ -57,6 +61,8 @@ int main(int argc, char** argv) {
   if (import->parsed()) status = corvix::cli::RunImport(importOptions);
   if (convert->parsed()) status = corvix::cli::RunConvert(convertOptions, corvix::kConvertMode);
   if (combine->parsed()) status = corvix::cli::RunConvert(combineOptions, corvix::kCombineMode);
+  if (soundFont->parsed()) status = corvix::cli::RunConvert(soundFontOptions, corvix::kSoundFontMode);
+  if (sfz->parsed()) status = corvix::cli::RunConvert(sfzOptions, corvix::kSfzMode);
   if (devices->parsed()) status = corvix::cli::RunDevices(devicesOptions);
   corvix::SetUserMessages(nullptr);
   return status;

@@ -8,7 +8,10 @@
 #include "common/messages.h"
 #include "common/pending_error.h"
 #include "instrument/instrument_file.h"
+#include "instrument/program_zones.h"
 #include "instrument/regions.h"
+#include "instrument/sfz_file.h"
+#include "instrument/soundfont.h"
 #include "instrument/wave_pool.h"
 #include "jobs/conversion_list.h"
 #include "jobs/wave_import.h"
@@ -55,19 +58,19 @@ void AddGroupName(const ProgramName& name) {
   GroupNameTable.count += 1;
 }
 
-// The path of the file for a program name: the stored name with ".tes",
-// unless this job has written that file already, else the first free
-// " (k)" variant.
-std::string FilePathFor(const std::string& name, const std::vector<std::string>& written,
+// The path of the file for a program name: the stored name with the
+// extension (".tes"), unless this job has written that file already, else
+// the first free " (k)" variant.
+std::string FilePathFor(const std::string& name, const char* extension, const std::vector<std::string>& written,
                         std::string* fileName) {
   const std::string base = StoredName(name);
   const auto taken = [&](const std::string& path) {
     return std::any_of(written.begin(), written.end(), [&](const std::string& w) { return SameStoredName(w, path); });
   };
-  *fileName = base + ".tes";
+  *fileName = base + extension;
   std::string path = JoinPath(WaveFolder, *fileName);
   for (int k = 2; taken(path); ++k) {
-    *fileName = base + " (" + std::to_string(k) + ").tes";
+    *fileName = base + " (" + std::to_string(k) + ")" + extension;
     path = JoinPath(WaveFolder, *fileName);
   }
   return path;
@@ -79,7 +82,7 @@ int WriteOneFile(const JobDisc& disc, const ConversionItem& head, int single, ui
                  std::unique_ptr<ProgressDialog>& dialog, std::vector<std::string>& written, uint32_t place) {
   const ProgramName name = NameOf(head);
   std::string fileName;
-  const std::string path = FilePathFor(name.text, written, &fileName);
+  const std::string path = FilePathFor(name.text, ".tes", written, &fileName);
   if (fileName != StoredName(name.text) + ".tes") {
     AddJobNote(Label(disc, head, name) + ": written as \"" + fileName +
                "\", as this job has already written a file of its name");
@@ -149,45 +152,141 @@ std::vector<ConversionItem*> ReadBatch(const JobDisc& disc, const std::vector<Co
   return unread;
 }
 
-int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items) {
+// A program as the SoundFont writer takes it, its zones mapped while its
+// records are at hand; the zones' notes go to JobNotes.
+SoundFontProgram SoundFontProgramOf(const ConversionItem& item, const WaveSet& set) {
+  SoundFontProgram program;
+  const ProgramRecord record = DecodeProgramRecord(ProgramBytes(*item.program));
+  program.name = TrimmedName(record.name);
+  program.label = program.name;
+  program.preset = static_cast<uint8_t>(record.midiProgram & 0x7F);
+  std::vector<std::string> notes;
+  program.zones = MapProgramZones(item, set.rows, set.sources, program.label, true, &notes);
+  for (const std::string& note : notes) AddJobNote(note);
+  program.rows = set.rows;
+  program.sources = set.sources;
+  program.folder = set.folder;
+  return program;
+}
+
+// A SoundFont file of programs, named after name (label: how notes name
+// that program); place as in ConvertedFile.
+int WriteSoundFontFile(const std::string& name, const std::string& label, const std::vector<SoundFontProgram>& programs,
+                       std::vector<std::string>& written, uint32_t place) {
+  std::string fileName;
+  const std::string path = FilePathFor(name, ".sf2", written, &fileName);
+  if (fileName != StoredName(name) + ".sf2") {
+    AddJobNote(label + ": written as \"" + fileName + "\", as this job has already written a file of its name");
+  }
+  std::unique_ptr<ProgressDialog> dialog = CurrentProgressUi().CreateDialog(kCreateSoundFontDialog);
+  if (!dialog) {
+    SetPendingError("Can't create progress window", kStyleError);
+    return 0;
+  }
+  char text[128];
+  std::snprintf(text, sizeof text, "Creating  %s", fileName.c_str());
+  dialog->SetItemText(kItemCreateLine, text);
+  std::vector<std::string> notes;
+  SoundFontCounts counts;
+  const int ok = WriteSoundFont(path, name, programs, dialog.get(), &notes, &counts);
+  dialog.reset();
+  for (const std::string& note : notes) AddJobNote(note);
+  if (!ok) return 0;
+  written.push_back(path);
+  ConversionReport.files.push_back({path, counts.zones, counts.samples, static_cast<uint32_t>(programs.size()), place});
+  return 1;
+}
+
+// A program's .sfz in its folder, beside its WAV files.
+int WriteSfzProgram(const JobDisc& disc, const ConversionItem& item, const WaveSet& set, uint32_t place) {
+  const ProgramName name = NameOf(item);
+  std::vector<std::string> notes;
+  const std::vector<PlayZone> zones =
+      MapProgramZones(item, set.rows, set.sources, TrimmedName(name.text), false, &notes);
+  for (const std::string& note : notes) AddJobNote(note);
+  const std::string path = JoinPath(set.folder, FileName(name.text, ".sfz"));
+  if (!WriteSfzFile(path, SfzText(Label(disc, item, name), zones, set.rows))) return 0;
+  ConversionReport.files.push_back(
+      {path, static_cast<uint32_t>(zones.size()), static_cast<uint32_t>(set.rows.size()), 1, place});
+  return 1;
+}
+
+int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, int mode) {
   std::vector<std::string> written;
+  std::vector<std::string> folders;    // SFZ: the programs' folders
+  std::vector<SoundFontProgram> bank;  // bank mode: the programs so far, their WAV files kept for the file
+  std::string bankName, bankLabel;
+  uint32_t bankPlace = 0;
+  const auto dropBankWaves = [&] {
+    for (const SoundFontProgram& program : bank) {
+      for (const WaveEntry& row : program.rows) DeleteFileByName(JoinPath(program.folder, WaveFileName(row.name, row.fileCopy)));
+    }
+  };
   JobReading reading(items.size());
   for (size_t from = 0, to = 0; from < items.size(); from = to) {
     to = BatchEnd(items, from);
     const std::vector<ConversionItem*> read = ReadBatch(disc, items, from, to);
     std::vector<WaveSet> sets;
     std::vector<size_t> places;  // of each set's program in the list
-    for (size_t i = from; i < to; ++i) {
+    int ok = 1;
+    for (size_t i = from; i < to && ok; ++i) {
       if (items[i]->program == nullptr) continue;
       WaveSet& set = sets.emplace_back();
       set.programs = {items[i]};
       set.folder = WaveFolder;
+      if (mode == kSfzMode) ok = MakeProgramFolder(NameOf(*items[i]).text, WaveFolder, folders, &set.folder);
       places.push_back(i);
     }
     WaveImport import(disc);
     // Each program's file is written as soon as its waves stand.
     const auto writeFile = [&](size_t s) {
       ConversionItem& item = *items[places[s]];
+      const auto place = static_cast<uint32_t>(places[s]);
       WaveTable.count = static_cast<uint32_t>(sets[s].rows.size());
       std::copy(sets[s].rows.begin(), sets[s].rows.end(), WaveTable.rows);
       import.NoteProgram(s, 0);
-      std::unique_ptr<ProgressDialog> dialog = OpenCreateDialog();
-      if (!dialog) return false;
-      GroupNameTable.count = 0;
-      AddGroupName(NameOf(item));
-      return WriteOneFile(disc, item, 1, 1, dialog, written, static_cast<uint32_t>(places[s])) != 0;
+      switch (mode) {
+        case kSfzMode:
+          return WriteSfzProgram(disc, item, sets[s], place) != 0;
+        case kSoundFontBankMode:
+          if (bank.empty()) {
+            bankName = NameOf(item).text;
+            bankLabel = Label(disc, item, NameOf(item));
+            bankPlace = place;
+          }
+          bank.push_back(SoundFontProgramOf(item, sets[s]));
+          return true;
+        case kSoundFontMode: {
+          const int wrote = WriteSoundFontFile(NameOf(item).text, Label(disc, item, NameOf(item)),
+                                               {SoundFontProgramOf(item, sets[s])}, written, place);
+          DeleteExportedWaves();
+          return wrote != 0;
+        }
+        default: {
+          std::unique_ptr<ProgressDialog> dialog = OpenCreateDialog();
+          if (!dialog) return false;
+          GroupNameTable.count = 0;
+          AddGroupName(NameOf(item));
+          return WriteOneFile(disc, item, 1, 1, dialog, written, place) != 0;
+        }
+      }
     };
-    int ok = import.Plan(sets, true);
+    ok = ok && import.Plan(sets, mode != kSfzMode);
     if (ok) reading.Start(import, to - from);
     ok = ok && import.Run(writeFile);
     reading.Done();
     ReleaseConversionItems(read);
     if (!ok) {
-      import.DeleteAll();
+      // An SFZ job's WAV files that stand whole stay, as the import's do.
+      if (mode != kSfzMode) import.DeleteAll();
+      dropBankWaves();
       return 0;
     }
   }
-  return 1;
+  if (bank.empty()) return 1;
+  const int ok = WriteSoundFontFile(bankName, bankLabel, bank, written, bankPlace);
+  dropBankWaves();
+  return ok;
 }
 
 int CombineAll(const JobDisc& disc, const std::vector<ConversionItem*>& items) {
@@ -241,6 +340,8 @@ int ConvertPrograms(ConversionItem* list, int mode, JobDisc* disc) {
   ResetJobNotes();
   ResetConversionReport();
   CancelRequested = 0;
+  // An SFZ job's WAV files are the import's own.
+  ImportWavesMode = mode == kSfzMode ? 1 : 0;
   if (list == nullptr) return 1;
   const std::vector<ConversionItem*> items = Items(list);
   ConversionReport.readable.assign(items.size(), true);
@@ -257,7 +358,7 @@ int ConvertPrograms(ConversionItem* list, int mode, JobDisc* disc) {
   std::vector<VolumeRef> volumes;
   for (const ConversionItem* item : items) volumes.push_back({item->partition, item->volume});
   disc->ReadDirectories(volumes);
-  const int result = mode == kCombineMode ? CombineAll(*disc, items) : ConvertEach(*disc, items);
+  const int result = mode == kCombineMode ? CombineAll(*disc, items) : ConvertEach(*disc, items, mode);
   ShowJobNotes();
   return result;
 }

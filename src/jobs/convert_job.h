@@ -15,14 +15,17 @@
 
 namespace corvix {
 
-constexpr int kCombineMode = 0;  // all programs into one file, one group each
-constexpr int kConvertMode = 1;  // one file per program
+constexpr int kCombineMode = 0;        // all programs into one file, one group each
+constexpr int kConvertMode = 1;        // one file per program
+constexpr int kSoundFontMode = 2;      // one SoundFont 2 file per program
+constexpr int kSoundFontBankMode = 3;  // one SoundFont 2 file, each program a preset
+constexpr int kSfzMode = 4;            // per program a folder of WAV files and its SFZ file
 
 // A file the job finished, in the order written.
 struct ConvertedFile {
   std::string path;
-  uint32_t regions = 0;   // regions written (the patched "insh" count)
-  uint32_t waves = 0;     // waves in the pool
+  uint32_t regions = 0;   // regions written (the patched "insh" count; zones of an SF2 or SFZ file)
+  uint32_t waves = 0;     // waves in the pool (samples of an SF2 file, WAV files of an SFZ one)
   uint32_t programs = 0;  // programs in the file: 1, or the combined count
   uint32_t item = 0;      // place in the job's list of the program it is named after
 };
@@ -56,6 +59,18 @@ void ResetConversionReport();
 // WAV files deleted, the file patched and announced to the host
 // (host_link.h). The job's WAV files never take the name of a file already
 // in the folder.
+//
+// The other instruments come the same way, batch by batch, from the same
+// wave import (instrument/program_zones.h gives their zones):
+// - kSoundFontMode: each program becomes "NAME.sf2" (soundfont.h), named
+//   as the .tes files are, with the progress dialog "CREATESF2DLG"; its WAV
+//   files are deleted once it stands.
+// - kSoundFontBankMode: all become one "NAME.sf2", named after the first
+//   program read; every program's WAV files wait for it.
+// - kSfzMode: each program gets its own folder below WaveFolder, named as
+//   "Import Waves" names them, with the import's WAV files (they stay) and
+//   "NAME.sfz" (sfz_file.h) beside them.
+// No host is told of these files.
 //
 // Returns 1 when every file was written and announced (also for an empty
 // list, and when programs were left out: ConversionReport.leftOut counts

@@ -16,25 +16,6 @@
 namespace corvix {
 namespace {
 
-// The program's folder below ChosenFolder: its stored name, or the first
-// " (k)" variant this job has not used yet. Made when missing.
-int MakeProgramFolder(const char* programName, std::vector<std::string>& used, std::string* folder) {
-  const std::string base = StoredName(programName);
-  std::string name = base;
-  for (int k = 2; std::any_of(used.begin(), used.end(), [&](const std::string& u) { return SameStoredName(u, name); });
-       ++k) {
-    name = base + " (" + std::to_string(k) + ")";
-  }
-  *folder = JoinPath(ChosenFolder, name);
-  FileSystem& fs = CurrentFileSystem();
-  if (folder->size() > kMaxFolderChars || (!fs.FolderExists(*folder) && !fs.MakeFolder(*folder))) {
-    SetPendingError(kCantCreateDirectory, kStyleError);
-    return 0;
-  }
-  used.push_back(name);
-  return 1;
-}
-
 int ImportEach(JobDisc& disc, const std::vector<ProgramRef>& programs, ImportReport* report,
                const std::function<void(const ImportedProgram&)>& done) {
   std::vector<std::unique_ptr<ConversionItem>> items;
@@ -62,7 +43,7 @@ int ImportEach(JobDisc& disc, const std::vector<ProgramRef>& programs, ImportRep
       if (items[i]->program == nullptr) continue;
       WaveSet& set = sets.emplace_back();
       set.programs = {items[i].get()};
-      ok = MakeProgramFolder(DecodeProgramRecord(ProgramBytes(*items[i]->program)).name, folders, &set.folder);
+      ok = MakeProgramFolder(DecodeProgramRecord(ProgramBytes(*items[i]->program)).name, ChosenFolder, folders, &set.folder);
       places.push_back(i);
     }
     WaveImport import(disc);

@@ -222,6 +222,13 @@ int WaveImport::Plan(std::vector<WaveSet>& sets, bool avoidExisting) {
       }
     }
     set.rows.assign(WaveTable.rows, WaveTable.rows + WaveTable.count);
+    set.sources.resize(set.rows.size());
+    for (size_t i = first; i < exports_.size(); ++i) {
+      const Export& e = exports_[i];
+      if (e.row >= 0) CopyName(set.sources[static_cast<size_t>(e.row)].left, e.name);
+    }
+    for (size_t m = firstMerge; m < merges_.size(); ++m)
+      CopyName(set.sources[static_cast<size_t>(merges_[m].row)].right, exports_[static_cast<size_t>(merges_[m].right)].name);
 
     // The files' names: first those that stand when the import is done (the
     // rows' files, in row order), then the halves of pairs, which go once
@@ -330,6 +337,7 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
     const WaveLayout layout =
         ComputeWaveLayout(sample, e.keygroup, e.zone, e.recordLength, static_cast<uint32_t>(e.chain.size()));
     WaveEntry& row = e.row >= 0 ? set.rows[static_cast<size_t>(e.row)] : e.scratch;
+    if (e.row >= 0) set.sources[static_cast<size_t>(e.row)].header = sample;
     if (!e.writer->Begin(e.path, e.name, layout, e.keygroup, e.zone, ImportWavesMode == 0, e.groupIndex, row))
       return false;
     e.writer->damage.headerUnreadable = !readable;
@@ -477,6 +485,24 @@ void WaveImport::NoteProgram(size_t set, size_t program) const {
 void WaveImport::DeleteAll() {
   for (const Export& e : exports_) DeleteFileByName(e.path);
   for (const Merge& m : merges_) DeleteFileByName(m.finalPath);
+}
+
+int MakeProgramFolder(const char* programName, const std::string& below, std::vector<std::string>& used,
+                      std::string* folder) {
+  const std::string base = StoredName(programName);
+  std::string name = base;
+  for (int k = 2; std::any_of(used.begin(), used.end(), [&](const std::string& u) { return SameStoredName(u, name); });
+       ++k) {
+    name = base + " (" + std::to_string(k) + ")";
+  }
+  *folder = JoinPath(below, name);
+  FileSystem& fs = CurrentFileSystem();
+  if (folder->size() > kMaxFolderChars || (!fs.FolderExists(*folder) && !fs.MakeFolder(*folder))) {
+    SetPendingError(kCantCreateDirectory, kStyleError);
+    return 0;
+  }
+  used.push_back(name);
+  return 1;
 }
 
 void JobReading::Start(WaveImport& import, size_t count) {

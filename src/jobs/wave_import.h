@@ -30,6 +30,7 @@ struct WaveSet {
   bool groupByPosition = false;  // 3gix: the program's place in the set (combine); else groupIndex
   uint32_t groupIndex = 0;
   std::vector<WaveEntry> rows;   // the table before the import (to go on with), then after it
+  std::vector<WaveSource> sources;  // one per row of the import's own (rows it went on with: empty)
 };
 
 class WaveImport {
@@ -104,6 +105,13 @@ class JobReading {
   size_t programsRead_ = 0, batch_ = 0;
   uint64_t bytesRead_ = 0, batchBytes_ = 0;
 };
+
+// A program's own folder below `below`, named after it (StoredName: "DRUM
+// KIT"), or " (2)", " (3)", … where this job has used the name already (in
+// used, to which the name is added); a folder from an earlier run is used,
+// a missing one made. 0 with PendingError set when it can't be.
+int MakeProgramFolder(const char* programName, const std::string& below, std::vector<std::string>& used,
+                      std::string* folder);
 
 // The wave import of one program on its own into WaveFolder, continuing
 // WaveTable (its caller resets the count as it needs): for tests and tools.

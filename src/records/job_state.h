@@ -9,6 +9,7 @@
 #include <string>
 
 #include "media/akai_format.h"
+#include "media/akai_records.h"
 
 namespace corvix {
 
@@ -40,6 +41,15 @@ struct WaveEntry {
 };
 
 constexpr uint32_t kNoLoop = 0xFFFFFFFF;
+
+// Where a row's file came from, for writers that need more than the row
+// holds (the SoundFont and SFZ writers): the sample's header (the left
+// one's for a pair) and the names of the samples in the file.
+struct WaveSource {
+  SampleRecord header{};
+  char left[kWaveNameBytes] = {};   // the sample's name; a pair's left (first) channel
+  char right[kWaveNameBytes] = {};  // a pair's right (second) channel; empty for a mono file
+};
 
 // Rows 0 … count − 1 are the files written; the row at index count is the
 // one being built. count never exceeds kWaveTableRows.

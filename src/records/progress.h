@@ -19,6 +19,7 @@ namespace corvix {
 // Dialog templates and their items.
 constexpr const char* kTransferDialog = "XFERDIALOG";
 constexpr const char* kCreateTesDialog = "CREATETESDLG";
+constexpr const char* kCreateSoundFontDialog = "CREATESF2DLG";  // as CREATETESDLG
 constexpr int kItemWaveLine = 1002;     // XFERDIALOG: "%s      keygroup %ld of %ld"
 constexpr int kItemProgramLine = 1010;  // XFERDIALOG: "Importing from  %s"
 constexpr int kItemCreateLine = 1008;   // CREATETESDLG: "Creating  %s.tes"
