@@ -12,6 +12,7 @@ if [ "${1:-}" != "--native" ]; then
   packages+=(
     libgtest-dev libgmock-dev
     pkg-config libsndfile1-dev
+    fluidsynth
     clang libclang-rt-14-dev
     time python3
     g++-mingw-w64-i686 g++-mingw-w64-x86-64

@@ -292,10 +292,8 @@ int WriteSoundFont(const std::string& path, const std::string& bankName, const s
     Put16(shdr, s.link);
     Put16(shdr, s.type);
   }
-  std::vector<uint8_t> eos(46, 0);
-  PutName(eos, "EOS");
-  eos.erase(eos.begin(), eos.begin() + 20);
-  shdr.insert(shdr.end(), eos.begin(), eos.end());
+  PutName(shdr, "EOS");
+  shdr.insert(shdr.end(), 46 - kNameBytes, 0);
 
   // Limits of the format: 16-bit indices, a 32-bit file.
   if (ibags + 1 > 65535 || igens + 1 > 65535 || samples.size() + 1 > 65535 || programs.size() + 1 > 65535) {
