@@ -13,6 +13,7 @@
 
 #include "common/messages.h"
 #include "common/user_messages.h"
+#include "jobs/convert_job.h"
 #include "media/akai_disk.h"
 #include "media/cdrom_drives.h"
 #include "records/job_state.h"
@@ -157,6 +158,12 @@ void RunWork(const Command& command, int id) {
       break;
     case CommandAction::kCombine:
       if (list != nullptr) ConvertCommand(list, 0);
+      break;
+    case CommandAction::kConvertSoundFont:
+      if (list != nullptr) ConvertCommand(list, kSoundFontMode);
+      break;
+    case CommandAction::kConvertSfz:
+      if (list != nullptr) ConvertCommand(list, kSfzMode);
       break;
     case CommandAction::kRefresh:
       Refresh();
@@ -384,6 +391,8 @@ void EnableProgramCommands(const ProgramCommandStates& states) {
   };
   set(IDM_IMPORT_WAVES, states.importWaves);
   set(IDM_CONVERT_TES, states.convert);
+  set(IDM_CONVERT_SF2, states.convert);
+  set(IDM_CONVERT_SFZ, states.convert);
   set(IDM_COMBINE_TES, states.combine);
   set(IDM_ADD_TO_BATCH, states.addToBatch);
 }

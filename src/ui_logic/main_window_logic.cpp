@@ -27,6 +27,10 @@ constexpr CommandRow kCommands[] = {
     {IDM_HELP_CONTENTS, {CommandAction::kHelpContents, CommandList::kNone}},
     {IDM_OPEN_DISC_IMAGE, {CommandAction::kOpenDiscImage, CommandList::kNone}},
     {IDM_ABOUT, {CommandAction::kAbout, CommandList::kNone}},
+    {IDM_CONVERT_SF2, {CommandAction::kConvertSoundFont, CommandList::kContents}},
+    {IDM_CONVERT_SFZ, {CommandAction::kConvertSfz, CommandList::kContents}},
+    {IDM_BATCH_CONVERT_SF2, {CommandAction::kConvertSoundFont, CommandList::kBatch}},
+    {IDM_BATCH_CONVERT_SFZ, {CommandAction::kConvertSfz, CommandList::kBatch}},
 };
 
 }  // namespace
@@ -46,6 +50,8 @@ bool CommandStartsWork(CommandAction action) {
     case CommandAction::kImportWaves:
     case CommandAction::kConvert:
     case CommandAction::kCombine:
+    case CommandAction::kConvertSoundFont:
+    case CommandAction::kConvertSfz:
     case CommandAction::kRefresh:
     case CommandAction::kAddToBatch:
     case CommandAction::kRemoveBatchRows:

@@ -25,6 +25,8 @@ enum class CommandAction {
   kAbout,
   kSelectCdrom,
   kOpenDiscImage,
+  kConvertSoundFont,  // "Convert to SF2"
+  kConvertSfz,        // "Convert to SFZ"
 };
 
 enum class CommandList { kNone, kContents, kBatch };

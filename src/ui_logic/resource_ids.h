@@ -24,6 +24,10 @@
 #define IDM_CLEAR_BATCH 40038
 #define IDM_HELP_CONTENTS 40039
 #define IDM_OPEN_DISC_IMAGE 40040
+#define IDM_CONVERT_SF2 40041
+#define IDM_CONVERT_SFZ 40042
+#define IDM_BATCH_CONVERT_SF2 40043
+#define IDM_BATCH_CONVERT_SFZ 40044
 #define IDM_ABOUT 106
 /* Drive items of the CD&ROM menu: 140 + the device's place in the list. */
 #define IDM_FIRST_CDROM 140

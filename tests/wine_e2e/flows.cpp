@@ -143,7 +143,7 @@ bool ProgressDialogOpen(const Corvix& corvix) {
   for (HWND w : corvix.TopWindows("#32770")) {
     const std::string caption = WindowText(w);
     if (caption.find("Importing Waves") != std::string::npos ||
-        caption.find("Creating .TES File") != std::string::npos) {
+        caption.find("Creating .TES File") != std::string::npos || caption.find("Creating .SF2 File") != std::string::npos) {
       return true;
     }
   }
@@ -302,7 +302,8 @@ void StartupFlow(const Paths& paths) {
   }
 
   Step("the program commands are gray");
-  for (uint32_t id : {IDM_IMPORT_WAVES, IDM_CONVERT_TES, IDM_COMBINE_TES, IDM_ADD_TO_BATCH}) {
+  for (uint32_t id : {IDM_IMPORT_WAVES, IDM_CONVERT_TES, IDM_COMBINE_TES, IDM_ADD_TO_BATCH, IDM_CONVERT_SF2,
+                      IDM_CONVERT_SFZ}) {
     EXPECT(corvix.Grayed(id), corvix.MenuItemById({MENU_POS_CONVERT}, id).text);
   }
   EXPECT(corvix.BatchConverterGrayed(), "Batch Converter");
@@ -330,38 +331,41 @@ void SelectionFlow(const Paths& paths) {
 
   const auto states = [&] {
     std::string s;
-    for (uint32_t id : {IDM_IMPORT_WAVES, IDM_CONVERT_TES, IDM_COMBINE_TES, IDM_ADD_TO_BATCH}) {
+    for (uint32_t id : {IDM_IMPORT_WAVES, IDM_CONVERT_TES, IDM_COMBINE_TES, IDM_ADD_TO_BATCH, IDM_CONVERT_SF2,
+                        IDM_CONVERT_SFZ}) {
       s += corvix.Grayed(id) ? "gray " : "on ";
     }
     return s;
   };
   Step("one program row selected");
   corvix.SelectRows(corvix.contents, {0});
-  SAME(states(), "on on gray on ");
+  SAME(states(), "on on gray on on on ");
   Step("a second row selected");
   corvix.SelectRows(corvix.contents, {0, 1});
-  SAME(states(), "on on on on ");
+  SAME(states(), "on on on on on on ");
   Step("a row deselected of two");
   corvix.SelectRows(corvix.contents, {1});
-  SAME(states(), "on on gray on ");
+  SAME(states(), "on on gray on on on ");
   Step("no row selected");
   corvix.SelectRows(corvix.contents, {});
-  SAME(states(), "gray gray gray gray ");
+  SAME(states(), "gray gray gray gray gray gray ");
 
   Step("right click on a program row: POPUP1");
   corvix.SelectRows(corvix.contents, {0, 2});
   HWND popup = RightClickRow(corvix, corvix.contents, 2);
   if (EXPECT(popup != nullptr, "a pop-up menu")) {
+    Shot(corvix.window, 0, paths, "e2e-program-popup.png");
     const std::vector<MenuItem> items = PopupItemsThenEscape(corvix, popup);
-    SAME_LIST(Texts(items), {"Import Waves", "Convert to Tes", "Combine to TES", "Add to Batch List"});
-    SAME_LIST(Grays(items), {"on", "on", "on", "on"});  // two rows selected: Combine too
+    SAME_LIST(Texts(items), {"Import Waves", "Convert to Tes", "Combine to TES", "Add to Batch List", "-",
+                             "Convert to SF2", "Convert to SFZ"});
+    SAME_LIST(Grays(items), {"on", "on", "on", "on", "gray", "on", "on"});  // two rows selected: Combine too
   }
   Step("right click with one row selected: Combine gray");
   Click(corvix.RowPoint(corvix.contents, 0), false);  // a plain click selects that row alone
   EXPECT(PumpUntil([&] { return corvix.SelectedCount(corvix.contents) == 1; }, 2000), "one row selected");
   popup = RightClickRow(corvix, corvix.contents, 0);
   if (EXPECT(popup != nullptr, "a pop-up menu")) {
-    SAME_LIST(Grays(PopupItemsThenEscape(corvix, popup)), {"on", "on", "gray", "on"});
+    SAME_LIST(Grays(PopupItemsThenEscape(corvix, popup)), {"on", "on", "gray", "on", "gray", "on", "on"});
   }
 
   Step("partition A listed: volume rows");
@@ -371,7 +375,7 @@ void SelectionFlow(const Paths& paths) {
   PumpUntil([&] { return corvix.RowCount(corvix.contents) == 2; }, 5000);
   SAME_LIST(corvix.Column(corvix.contents, 0), {"STRINGS 1", "DRUMS"});
   SAME_LIST(corvix.Column(corvix.contents, 1), {"Volume", "Volume"});
-  SAME(states(), "gray gray gray gray ");
+  SAME(states(), "gray gray gray gray gray gray ");
 
   Step("no pop-up menu on a volume row");
   popup = RightClickRow(corvix, corvix.contents, 1, 700);
@@ -526,6 +530,25 @@ void ConvertFlow(const Paths& paths) {
   CheckTesFile(combine + "\\PIANO.tes", 3, 3, {"PIANO", "ORGAN"});
   CheckNotified({combine + "\\PIANO.tes"});
 
+  Step("Convert to SF2 and Convert to SFZ of PIANO and ORGAN");
+  const std::string soundFonts = paths.work + "sf2", sfz = paths.work + "sfz";
+  CreateDirectoryA(soundFonts.c_str(), nullptr);
+  CreateDirectoryA(sfz.c_str(), nullptr);
+  corvix.SelectRows(corvix.contents, {0, 1});
+  seen = RunJob(corvix, IDM_CONVERT_SF2, soundFonts);
+  NoMessage(corvix, seen, __LINE__);
+  SAME_LIST(List(soundFonts), {"ORGAN.sf2", "PIANO.sf2"});
+  for (const std::string& name : List(soundFonts)) {
+    testing::Chunk root;
+    SAME(WalkRiff(ReadBytes(soundFonts + "\\" + name), &root) + root.type, "sfbk");
+  }
+  corvix.SelectRows(corvix.contents, {0, 1});
+  seen = RunJob(corvix, IDM_CONVERT_SFZ, sfz);
+  NoMessage(corvix, seen, __LINE__);
+  SAME_LIST(List(sfz), {"ORGAN\\", "PIANO\\"});
+  SAME_LIST(List(sfz + "\\PIANO"), {"PIANO C3.wav", "PIANO.sfz"});
+  CheckNotified({});
+
   Step("Add to Batch List shows the batch pane");
   corvix.SelectRows(corvix.contents, {0, 1, 2});
   corvix.Command(IDM_ADD_TO_BATCH);
@@ -545,9 +568,9 @@ void ConvertFlow(const Paths& paths) {
   HWND popup = RightClickRow(corvix, corvix.batch, 0);
   if (EXPECT(popup != nullptr, "a pop-up menu")) {
     const std::vector<MenuItem> items = PopupItemsThenEscape(corvix, popup);
-    SAME_LIST(Texts(items),
-              {"Import Waves", "Convert to TES", "Combine to TES", "-", "Remove Item(s)", "Clear Batch List"});
-    EXPECT(items.size() == 6 && !items[2].grayed, "Combine to TES enabled: three rows");
+    SAME_LIST(Texts(items), {"Import Waves", "Convert to TES", "Combine to TES", "-", "Remove Item(s)",
+                             "Clear Batch List", "-", "Convert to SF2", "Convert to SFZ"});
+    EXPECT(items.size() == 9 && !items[2].grayed, "Combine to TES enabled: three rows");
   }
 
   Step("Remove Item(s)");
@@ -575,8 +598,15 @@ void ConvertFlow(const Paths& paths) {
   CheckTesFile(batchCombine + "\\PIANO.tes", 2, 2, {"PIANO", "PAD"});
   CheckNotified({batchCombine + "\\PIANO.tes"});
 
+  Step("Batch Converter: Convert to SF2");
+  const std::string batchSoundFonts = paths.work + "batch-sf2";
+  CreateDirectoryA(batchSoundFonts.c_str(), nullptr);
+  seen = RunJob(corvix, IDM_BATCH_CONVERT_SF2, batchSoundFonts);
+  NoMessage(corvix, seen, __LINE__);
+  SAME_LIST(List(batchSoundFonts), {"PAD.sf2", "PIANO.sf2"});
+
   Step("no WAV files are left");
-  for (const std::string& folder : {convert, combine, batchConvert, batchCombine}) {
+  for (const std::string& folder : {convert, combine, batchConvert, batchCombine, soundFonts, batchSoundFonts}) {
     EXPECT(List(folder, "*.wav").empty(), folder + ": " + Joined(List(folder, "*.wav")));
   }
 

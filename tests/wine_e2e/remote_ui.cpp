@@ -506,7 +506,7 @@ MessageBoxSeen Corvix::MessageBox() const {
   for (HWND w : TopWindows("#32770")) {
     const std::string caption = WindowText(w);
     if (caption == "About Veltrex Corvix" || caption.find("Importing Waves") != std::string::npos ||
-        caption.find("Creating .TES File") != std::string::npos) {
+        caption.find("Creating .TES File") != std::string::npos || caption.find("Creating .SF2 File") != std::string::npos) {
       continue;
     }
     MessageParts parts;

@@ -181,13 +181,19 @@ void RunResourceChecks(const std::string& programPath) {
                 {"Convert to TES", IDM_CONVERT_TES, MFS_GRAYED},
                 {"Combine to TES", IDM_COMBINE_TES, MFS_GRAYED},
                 {"Add to Batch List", IDM_ADD_TO_BATCH, MFS_GRAYED},
-                {"Batch Converter", 0, MFS_GRAYED}});
+                {"Batch Converter", 0, MFS_GRAYED},
+                {nullptr, 0, 0},
+                {"Convert to SF2", IDM_CONVERT_SF2, MFS_GRAYED},
+                {"Convert to SFZ", IDM_CONVERT_SFZ, MFS_GRAYED}});
     CheckItems(SubMenu(convert, 4, "Batch Converter"), "Batch Converter",
                {{"Import Waves", IDM_BATCH_IMPORT_WAVES, 0},
                 {"Convert to TES", IDM_BATCH_CONVERT_TES, 0},
                 {"Combine to TES", IDM_BATCH_COMBINE_TES, 0},
                 {"Remove Item(s)", IDM_REMOVE_ITEMS, 0},
-                {"Clear Batch List", IDM_CLEAR_BATCH, 0}});
+                {"Clear Batch List", IDM_CLEAR_BATCH, 0},
+                {nullptr, 0, 0},
+                {"Convert to SF2", IDM_BATCH_CONVERT_SF2, 0},
+                {"Convert to SFZ", IDM_BATCH_CONVERT_SFZ, 0}});
     CheckItems(SubMenu(bar, 2, "&View"), "&View",
                {{"Refresh", IDM_REFRESH, 0}, {"Batch Convert List", IDM_BATCH_VIEW, 0}});
     CheckItems(SubMenu(bar, 3, "CD&ROM"), "CD&ROM", {{"No CDROM Found", IDM_NO_CDROM, MFS_GRAYED}});
@@ -201,7 +207,10 @@ void RunResourceChecks(const std::string& programPath) {
                {{"Import Waves", IDM_IMPORT_WAVES, 0},
                 {"Convert to Tes", IDM_CONVERT_TES, 0},
                 {"Combine to TES", IDM_COMBINE_TES, MFS_GRAYED},
-                {"Add to Batch List", IDM_ADD_TO_BATCH, 0}});
+                {"Add to Batch List", IDM_ADD_TO_BATCH, 0},
+                {nullptr, 0, 0},
+                {"Convert to SF2", IDM_CONVERT_SF2, 0},
+                {"Convert to SFZ", IDM_CONVERT_SFZ, 0}});
     DestroyMenu(popup1);
   }
   HMENU popupB2 = LoadMenuA(module, "POPUPB2");
@@ -212,7 +221,10 @@ void RunResourceChecks(const std::string& programPath) {
                 {"Combine to TES", IDM_BATCH_COMBINE_TES, MFS_GRAYED},
                 {nullptr, 0, 0},
                 {"Remove Item(s)", IDM_REMOVE_ITEMS, 0},
-                {"Clear Batch List", IDM_CLEAR_BATCH, 0}});
+                {"Clear Batch List", IDM_CLEAR_BATCH, 0},
+                {nullptr, 0, 0},
+                {"Convert to SF2", IDM_BATCH_CONVERT_SF2, 0},
+                {"Convert to SFZ", IDM_BATCH_CONVERT_SFZ, 0}});
     DestroyMenu(popupB2);
   }
 
@@ -229,6 +241,8 @@ void RunResourceChecks(const std::string& programPath) {
                {IDC_XFER_WAVE_LINE, kStatic, 45, 13, 130, 8, ""},
                {IDC_XFER_PROGRAM_LINE, kStatic, 19, 4, 140, 8, "Importing from"}});
   CheckDialog(module, "CREATETESDLG", "                     Creating .TES File", 190, 76,
+              {{IDCANCEL, kButton, 70, 55, 50, 14, "Cancel"}, {IDC_CREATE_LINE, kStatic, 19, 8, 160, 8, ""}});
+  CheckDialog(module, "CREATESF2DLG", "                     Creating .SF2 File", 190, 76,
               {{IDCANCEL, kButton, 70, 55, 50, 14, "Cancel"}, {IDC_CREATE_LINE, kStatic, 19, 8, 160, 8, ""}});
 
   Section("string table");
