@@ -16,6 +16,7 @@ demo:
 	./build/demo/corvix list build/demo/demo/demo.iso
 	rm -rf build/demo/demo/out
 	./build/demo/corvix convert build/demo/demo/demo.iso 'A/*/*' 'B/*/*' --to build/demo/demo/out
+	./build/demo/corvix sf2 build/demo/demo/demo.iso 'A/*/*' 'B/*/*' --to build/demo/demo/out
 	ls -l build/demo/demo/out
 
 test: deps
