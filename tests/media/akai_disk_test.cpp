@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
+#include <sstream>
+#include <string>
 
 #include "common/byte_order.h"
 #include "common/pending_error.h"
@@ -14,27 +17,119 @@ namespace corvix {
 namespace {
 
 using discbuilder::DiscSpec;
-using discbuilder::ProgramSpec;
 using discbuilder::VolumeSpec;
-using testing::DiscTest;
 using testing::Keygroup;
+using testing::Program;
 using testing::Sample;
+using Bytes = std::vector<uint8_t>;
 
-DiscSpec OneVolume(VolumeSpec volume) {
-  DiscSpec discSpec;
-  discSpec.partitions.resize(1);
-  discSpec.partitions[0].volumes.push_back(std::move(volume));
-  return discSpec;
+// The fields of a decoded record as text, numbers as numbers.
+template <typename... Field>
+std::string Fields(const Field&... fields) {
+  std::ostringstream out;
+  ((out << +fields << '|'), ...);
+  return out.str();
+}
+ByteView View(const Bytes& bytes) { return {bytes.data(), bytes.size()}; }
+
+// Records typed byte by byte from the Akai format as documented, not through
+// the reader's offsets or the disc builder, so that a field read from the
+// wrong place shows here. Each field holds a value no other field of its
+// record holds; untyped bytes are zero. Akai characters: digits 0-9, space
+// 10, 'A'-'Z' 11-36, then # + - . (37-40).
+TEST(AkaiRecordBytesTest, FieldsAreReadFromTheirDocumentedPlaces) {
+  const Bytes bass = {12, 11, 29, 29, 10, 10, 10, 10, 10, 10, 10, 10};
+  struct Case { const char* record; size_t size; std::vector<std::pair<uint32_t, Bytes>> typed;
+                std::string (*decode)(const Bytes&); const char* want; };
+  const Case cases[] = {
+      {"program header", 150, {{3, {26, 19, 11, 24, 25, 10, 1, 10, 10, 10, 10, 10}}, {15, {0x11}}, {26, {0xCE}},
+                               {33, {0x2B}}, {36, {0x37}}, {39, {0x0C}}, {42, {0x05}}},
+       [](const Bytes& b) {
+         const ProgramRecord r = DecodeProgramRecord(View(b));
+         return Fields(r.name, r.midiProgram, r.velocityToLoudness, r.lfoSpeed, r.modWheelToLfoDepth, r.pitchBendRange,
+                       r.keygroupCount);
+       }, "PIANO 1     |17|206|43|55|12|5|"},
+      {"keygroup", 150, {{3, {0x24, 0x3B, 0x80, 0xFE, 0x4D}}, {11, {0xE2, 81, 82, 83, 84}}, {20, {91, 92, 93, 94}},
+                         {58, bass}, {118, {0x21}}, {135, {0x07}}},
+       [](const Bytes& b) {
+         const KeygroupRecord r = DecodeKeygroupRecord(View(b));
+         return Fields(r.lowKey, r.highKey, r.tuneFraction, r.tuneSemitones, r.filterFrequency, r.env2ToFilter,
+                       r.env1Attack, r.env1Decay, r.env1Sustain, r.env1Release, r.env2Attack, r.env2Decay,
+                       r.env2Sustain, r.env2Release, r.zones[1].sampleName, r.zones[3].lowVelocity, r.zoneFlags[3]);
+       }, "36|59|128|-2|77|-30|81|82|83|84|91|92|93|94|BASS        |33|7|"},
+      {"velocity zone", 24, {{0, bass}, {12, {0x10, 0x70, 0x40, 0xFF}}, {18, {0xD8, 0x02}}},
+       [](const Bytes& b) {
+         const VelocityZone z = DecodeVelocityZone(View(b));
+         return Fields(z.sampleName, z.lowVelocity, z.highVelocity, z.tuneFraction, z.tuneSemitones, z.pan, z.playbackMode);
+       }, "BASS        |16|112|64|-1|-40|2|"},
+      {"sample header", 150, {{2, {0x45}}, {19, {0x03, 0x80, 0xFF}}, {26, {0x10, 0x32, 0x54, 0x00, 0x04, 0x03, 0x02, 0x01}},
+                              {34, {0x11, 0x22, 0x33, 0x00, 0x21, 0x43, 0x65, 0x00}},
+                              {44, {0x0D, 0xF0, 0xAD, 0x0B, 0x34, 0x12}}, {138, {0x44, 0xAC}}},
+       [](const Bytes& b) {
+         const SampleRecord r = DecodeSampleRecord(View(b));
+         return Fields(r.recordedPitch, r.playbackType, r.tuneFine, r.tuneSemitones, r.length, r.playStart, r.playEnd,
+                       r.loopPoint, r.loopLength, r.loopTime, r.sampleRate);
+       }, "69|3|128|-1|5517840|16909060|3351057|6636321|195948557|4660|44100|"},
+      // A program entry whose name holds every edge of the character table
+      // and bytes past it, then a sample entry with its type's top bit set.
+      {"directory", kBlockBytes, {{0, {0, 9, 36, 37, 38, 39, 40, 41, 200, 255, 10, 10}}, {16, {0x70, 0, 0, 0, 0x2C, 0x01}},
+                                  {24, bass}, {40, {0xF3, 0x00, 0x10, 0x02, 0x39, 0x30}}},
+       [](const Bytes& b) {
+         static DirEntry programs[kMaxPrograms], samples[kMaxSamples];
+         VolumeEntry v{};
+         v.programs = programs;
+         v.samples = samples;
+         DecodeDirectory(b.data(), &v);
+         const DirEntry &p = programs[0], &s = samples[0];
+         return Fields(v.programCount, p.name, p.startBlock, v.sampleCount, s.name, s.length, s.startBlock);
+       }, "1|09Z#+-.___  |300|1|BASS        |135168|12345|"},
+      {"volume table entry 2", 2048, {{234, {14, 28, 31, 23, 29, 10, 10, 10, 10, 10, 10, 10, 3, 0, 0x07, 0x01}}},
+       [](const Bytes& b) {
+         static VolumeEntry volumes[kVolumesPerPartition];
+         DecodeVolumeTable(b.data(), volumes);
+         return Fields(volumes[2].name, volumes[2].type, volumes[2].startBlock);
+       }, "DRUMS       |3|263|"},
+  };
+  for (const Case& c : cases) {
+    Bytes bytes(c.size);
+    for (const auto& [at, typed] : c.typed) std::copy(typed.begin(), typed.end(), bytes.begin() + at);
+    EXPECT_EQ(c.decode(bytes), c.want) << c.record;
+  }
 }
 
-VolumeSpec Volume(const std::string& name, uint8_t type = 1) {
+VolumeSpec Volume(const std::string& name, std::vector<discbuilder::ProgramSpec> programs = {},
+                  std::vector<discbuilder::SampleSpec> samples = {}, uint8_t type = 1) {
   VolumeSpec v;
   v.name = name;
+  v.programs = std::move(programs);
+  v.samples = std::move(samples);
   v.type = type;
   return v;
 }
 
-class AkaiDiskTest : public DiscTest {
+DiscSpec OneVolume(VolumeSpec volume, bool fragmented = false) {
+  DiscSpec spec;
+  spec.partitions.resize(1);
+  spec.partitions[0].volumes = {std::move(volume)};
+  spec.fragmented = fragmented;
+  return spec;
+}
+
+// A directory entry: name, type (byte 16), length (17-19), start block
+// (20-21) and tag word (22-23).
+std::array<uint8_t, 24> Entry(const std::string& name, uint8_t type, uint16_t startBlock, uint16_t tag = 0,
+                              uint32_t length = 0) {
+  std::array<uint8_t, 24> e{};
+  const auto encoded = discbuilder::EncodeAkaiName(name);
+  std::copy(encoded.begin(), encoded.end(), e.begin());
+  e[16] = type;
+  PutU24LE(e.data() + 17, length);
+  PutU16LE(e.data() + 20, startBlock);
+  PutU16LE(e.data() + 22, tag);
+  return e;
+}
+
+class AkaiDiskTest : public testing::DiscTest {
  protected:
   // Reads partition 0 and the directory of its volume 0, as the browser does
   // when that volume is selected.
@@ -43,109 +138,65 @@ class AkaiDiskTest : public DiscTest {
     ReadVolumeTable(0);
     ASSERT_TRUE(ReadVolumeDirectory(0, 0));
   }
+  ProgramSummary SummaryOfFirstProgram() {
+    OpenFirstVolume();
+    ProgramSummary summary{};
+    EXPECT_EQ(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[0], &summary), 1);
+    return summary;
+  }
 };
 
 TEST_F(AkaiDiskTest, RecognisesTheCheckWordsAndNothingElse) {
-  auto disc = UseDisc(OneVolume(Volume("V")));
+  const Bytes image = UseDisc(OneVolume(Volume("V"))).image;
   EXPECT_TRUE(IsAkaiDisk());
-
-  // Every single check word matters, the last one included.
+  // Every check word matters, the last one included.
   for (uint32_t word : {0u, 48u, 96u}) {
-    SCOPED_TRACE(word);
-    std::vector<uint8_t> image = disc.image;
-    PutU16LE(image.data() + kCheckWordOffset + 2 * word, 0);
-    Use(image);
-    EXPECT_FALSE(IsAkaiDisk());
+    Bytes broken = image;
+    PutU16LE(broken.data() + 4 + 2 * word, 0);
+    Use(broken);
+    EXPECT_FALSE(IsAkaiDisk()) << word;
   }
-  Use(std::vector<uint8_t>(64 * 1024, 0));
-  EXPECT_FALSE(IsAkaiDisk());
   Use({});
-  EXPECT_FALSE(IsAkaiDisk());
   EXPECT_EQ(ReadPartitionInfo(), 0);
   EXPECT_EQ(AkaiDisk.partitionCount, 0u);
 }
 
-TEST_F(AkaiDiskTest, DecodesNamesAndMarksBytesOutsideTheTable) {
-  const uint8_t letterA[12] = {11, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10};
-  const uint8_t edges[12] = {0, 9, 36, 37, 38, 39, 40, 41, 200, 255, 10, 10};
-  char out[13] = {};
-  DecodeAkaiName(letterA, out, 12);
-  EXPECT_STREQ(out, "A           ");
-  std::memset(out, 0, sizeof out);
-  DecodeAkaiName(edges, out, 12);
-  EXPECT_STREQ(out, "09Z#+-.___  ");
-  std::memset(out, 0, sizeof out);
-  DecodeAkaiName(letterA, out, 0);
-  EXPECT_STREQ(out, "");
-}
-
+// The partition count and size come from LBA 8; a named volume slot of type
+// 0 is not a volume; a table read overwrites the one before.
 TEST_F(AkaiDiskTest, ReadsPartitionsAndVolumeTypes) {
-  DiscSpec discSpec;
-  discSpec.partitions.resize(2);
-  discSpec.partitions[0].volumes.push_back(Volume("PLAIN", 1));
-  discSpec.partitions[0].volumes.push_back(Volume("WIDE", 3));
-  discSpec.partitions[0].volumes.push_back(Volume("ODD TYPE", 200));
-  discSpec.partitions[1].volumes.push_back(Volume("SECOND", 1));
-  auto disc = UseDisc(discSpec);
-  // A named slot of type 0 is not a volume.
-  uint8_t* slot5 = disc.image.data() + kVolumeTableOffset + 5 * kVolumeEntryBytes;
-  auto name = discbuilder::EncodeAkaiName("GHOST");
-  std::memcpy(slot5, name.data(), 12);
-  Use(disc.image);
-
+  DiscSpec spec;
+  spec.partitions.resize(2);
+  spec.partitions[0].volumes = {Volume("PLAIN"), Volume("WIDE", {}, {}, 3), Volume("ODD TYPE", {}, {}, 200)};
+  spec.partitions[1].volumes = {Volume("SECOND")};
+  Bytes image = UseDisc(spec).image;
+  const auto ghost = discbuilder::EncodeAkaiName("GHOST");
+  std::copy(ghost.begin(), ghost.end(), image.begin() + 202 + 5 * 16);
+  Use(image);
   ASSERT_TRUE(ReadPartitionInfo());
-  EXPECT_EQ(AkaiDisk.partitionCount, 2u);
-  EXPECT_EQ(AkaiDisk.partitionSize, disc.partitionSize);
-
-  ASSERT_TRUE(ReadVolumeTable(0));
-  EXPECT_STREQ(AkaiDisk.volumes[0].name, "PLAIN       ");
-  EXPECT_EQ(AkaiDisk.volumes[1].type, 3);
-  EXPECT_EQ(AkaiDisk.volumes[5].type, 0);
-
-  ASSERT_TRUE(ReadVolumeTable(1));
-  EXPECT_STREQ(AkaiDisk.volumes[0].name, "SECOND      ");
-  EXPECT_EQ(AkaiDisk.volumes[1].type, 0);
-
-  const DiscListing listing = ListDisc();
-  ASSERT_EQ(listing.partitions.size(), 2u);
-  EXPECT_EQ(listing.partitions[0].volumes.size(), 3u);  // GHOST is not listed
-  EXPECT_EQ(listing.partitions[1].label, "B");
+  EXPECT_EQ(AkaiDisk.partitionSize, ReadU16LE(&image[8 * 2048 + 1282]));
+  std::string listed;
+  for (const auto& partition : ListDisc().partitions) {
+    listed += partition.label + ":";
+    for (const auto& v : partition.volumes) listed += " " + v.name + "/" + std::to_string(v.type);
+  }
+  EXPECT_EQ(listed, "A: PLAIN       /1 WIDE        /3 ODD TYPE    /200B: SECOND      /1");
+  EXPECT_EQ(AkaiDisk.volumes[1].type, 0);  // partition B's table, read last
 }
 
 TEST_F(AkaiDiskTest, DirectoryWalkFollowsTheTypeRules) {
-  struct Case {
-    const char* what;
-    uint8_t type;
-    uint16_t startBlock, tag;
-    bool walkGoesOn;
-  };
+  struct Case { const char* what; uint8_t type; uint16_t startBlock, tag; bool walkGoesOn; };
   const Case cases[] = {
-      {"drum file 'd' is skipped", 0x64, 9, 0, true},
-      {"'c', 'x', 'q' are skipped", 0x71, 9, 0, true},
-      {"0xE4 is not 'd'", 0xE4, 9, 0, false},
-      {"type 0 with block and tag", 0x00, 5, 7, true},
-      {"type 0 without block", 0x00, 0, 7, false},
-      {"type 0 without tag", 0x00, 5, 0, false},
+      {"drum file 'd' is skipped", 0x64, 9, 0, true},  {"'c', 'x', 'q' are skipped", 0x71, 9, 0, true},
+      {"0xE4 is not 'd'", 0xE4, 9, 0, false},          {"type 0 with block and tag", 0x00, 5, 7, true},
+      {"type 0 without block", 0x00, 0, 7, false},     {"type 0 without tag", 0x00, 5, 0, false},
       {"unknown type", 0x41, 9, 9, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    VolumeSpec volume = Volume("V");
+    VolumeSpec volume = Volume("V", {}, {Sample("FIRST")});
     volume.highBitTypes = true;  // the builder writes 0xF0 and 0xF3
-    volume.samples.push_back(Sample("FIRST"));
-    std::array<uint8_t, 24> odd{};
-    odd[16] = c.type;
-    PutU16LE(odd.data() + 20, c.startBlock);
-    PutU16LE(odd.data() + 22, c.tag);
-    std::array<uint8_t, 24> after{};
-    auto name = discbuilder::EncodeAkaiName("AFTER");
-    std::copy(name.begin(), name.end(), after.begin());
-    after[16] = 0xF3;
-    PutU24LE(after.data() + 17, 0x021000);  // bytes 00 10 02
-    PutU16LE(after.data() + 20, 3);
-    volume.extraEntries = {odd, after};
+    volume.extraEntries = {Entry("ODD", c.type, c.startBlock, c.tag), Entry("AFTER", 0xF3, 3, 0, 0x021000)};
     UseDisc(OneVolume(volume));
-
     OpenFirstVolume();
     const VolumeEntry& v = AkaiDisk.volumes[0];
     ASSERT_EQ(v.sampleCount, c.walkGoesOn ? 2 : 1);
@@ -157,80 +208,75 @@ TEST_F(AkaiDiskTest, DirectoryWalkFollowsTheTypeRules) {
 }
 
 TEST_F(AkaiDiskTest, FullDirectoryStaysInsideTheBlockAndTheLists) {
-  VolumeSpec volume = Volume("FULL");
-  for (int i = 0; i < 341; ++i) {
-    std::array<uint8_t, 24> e{};
-    auto name = discbuilder::EncodeAkaiName("P" + std::to_string(i));
-    std::copy(name.begin(), name.end(), e.begin());
-    e[16] = i < 200 ? 0x70 : 0x73;  // 200 programs, 141 samples
-    PutU16LE(e.data() + 20, static_cast<uint16_t>(3 + i));
-    volume.extraEntries.push_back(e);
+  for (int programs : {200, 41}) {
+    SCOPED_TRACE(programs);
+    VolumeSpec volume = Volume("FULL");
+    for (int i = 0; i < 341; ++i) {
+      volume.extraEntries.push_back(Entry("P" + std::to_string(i), i < programs ? 0x70 : 0x73, uint16_t(3 + i)));
+    }
+    UseDisc(OneVolume(volume));
+    OpenFirstVolume();
+    const VolumeEntry& v = AkaiDisk.volumes[0];
+    EXPECT_EQ(v.programCount, std::min(programs, kMaxPrograms));
+    EXPECT_EQ(v.sampleCount, std::min(341 - programs, kMaxSamples));
+    EXPECT_STREQ(v.programs[v.programCount - 1].name, programs == 200 ? "P127        " : "P40         ");
+    EXPECT_STREQ(v.samples[v.sampleCount - 1].name, programs == 200 ? "P340        " : "P295        ");
   }
-  UseDisc(OneVolume(volume));
-  OpenFirstVolume();
-  EXPECT_EQ(AkaiDisk.volumes[0].programCount, kMaxPrograms);
-  EXPECT_EQ(AkaiDisk.volumes[0].sampleCount, 141);
-  EXPECT_STREQ(AkaiDisk.volumes[0].programs[127].name, "P127        ");
-  EXPECT_STREQ(AkaiDisk.volumes[0].samples[140].name, "P340        ");
-
-  // 300 samples: the list keeps 255.
-  for (int i = 0; i < 341; ++i) volume.extraEntries[i][16] = i < 300 ? 0x73 : 0x70;
-  UseDisc(OneVolume(volume));
-  OpenFirstVolume();
-  EXPECT_EQ(AkaiDisk.volumes[0].sampleCount, kMaxSamples);
-  EXPECT_EQ(AkaiDisk.volumes[0].programCount, 41);
 }
 
-TEST_F(AkaiDiskTest, SummaryTakesKeyRangeAndPresentZones) {
-  VolumeSpec volume = Volume("V");
-  volume.samples = {Sample("ONE"), Sample("TWO")};
-  ProgramSpec program;
-  program.name = "PROG";
-  auto k0 = Keygroup(36, 47, {"ONE", "", "MISSING", "TWO"});
-  k0.zones[3].lowVelocity = 64;
-  k0.zones[3].highVelocity = 100;
-  program.keygroups = {k0, Keygroup(48, 60, {"TWO"})};
-  ProgramSpec empty;
-  empty.name = "EMPTY";
-  volume.programs = {program, empty};
-  UseDisc(OneVolume(volume));
+// A zone whose name is twelve spaces, or names a sample not in the volume,
+// is absent; the zones after it are still examined.
+TEST_F(AkaiDiskTest, SummaryTakesPresentZones) {
+  auto keygroup = Keygroup(36, 47, {"ONE", "", "MISSING", "TWO"});
+  keygroup.zones[3].lowVelocity = 64;
+  UseDisc(OneVolume(Volume("V", {Program("PROG", {keygroup})}, {Sample("ONE"), Sample("TWO")})));
+  const ProgramSummary summary = SummaryOfFirstProgram();
+  std::string zones;
+  for (const ZoneSlot& z : summary.keygroups[0].zones) zones += Fields(z.present, z.zoneNumber, z.lowVelocity);
+  EXPECT_EQ(zones, "1|0|0|0|0|0|0|0|0|1|3|64|");
+  EXPECT_EQ(summary.keygroups[0].present, 1u);
+  EXPECT_EQ(summary.keygroups[1].present, 0u);
+}
 
-  OpenFirstVolume();
-  ProgramSummary summary{};
-  ASSERT_TRUE(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[0], &summary));
-  EXPECT_EQ(summary.keygroupCount, 2);
-  EXPECT_EQ(summary.lowestKey, 36);
-  EXPECT_EQ(summary.highestKey, 60);
-  const KeygroupSlot& slot = summary.keygroups[0];
-  EXPECT_EQ(slot.present, 1u);
-  EXPECT_EQ(slot.zones[0].present, 1u);
-  EXPECT_EQ(slot.zones[1].present, 0u);  // twelve spaces
-  EXPECT_EQ(slot.zones[2].present, 0u);  // not in the volume
-  EXPECT_EQ(slot.zones[3].present, 1u);  // still examined after the gaps
-  EXPECT_EQ(slot.zones[3].lowVelocity, 64);
-  EXPECT_EQ(summary.keygroups[2].present, 0u);
-
-  ASSERT_TRUE(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[1], &summary));
-  EXPECT_EQ(summary.keygroupCount, 0);
-  EXPECT_EQ(summary.lowestKey, 127);
-  EXPECT_EQ(summary.highestKey, 0);
+// Drum kits often have more keygroups than the first block of the program
+// holds; they are read along the file's chain, fragmented or not. A stored
+// count is never trusted past what the chain holds.
+TEST_F(AkaiDiskTest, SummaryCountsAndKeyRangesAtBothStrides) {
+  // Keygroup k covers keys k to k + span.
+  struct Case { const char* what; uint8_t type; int keygroups, span; bool fragmented; std::optional<uint8_t> stored;
+                int count, lowest, highest; };
+  const Case cases[] = {
+      {"128 keygroups on a fragmented chain", 1, 128, 0, true, {}, 128, 0, 127},
+      {"45 keygroups at stride 192", 3, 45, 0, false, {}, 45, 0, 44},
+      {"no keygroups", 1, 0, 0, false, {}, 0, 127, 0},
+      // One block holds 53 whole keygroups at stride 150; the zeros after
+      // the one written read as keygroups 0-0.
+      {"count 255, one keygroup written", 1, 1, 20, false, 255, 53, 0, 20},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto program = Program("KIT", {});
+    for (int k = 0; k < c.keygroups; ++k) program.keygroups.push_back(Keygroup(uint8_t(k), uint8_t(k + c.span), {"HIT"}));
+    program.keygroupCount = c.stored;
+    const auto disc = UseDisc(OneVolume(Volume("KITS", {program, program, program}, {Sample("HIT")}, c.type), c.fragmented));
+    const auto& chain = disc.FindFile("KIT")->blocks;
+    EXPECT_EQ(c.fragmented, chain.size() > 1 && chain[1] != chain[0] + 1);
+    const ProgramSummary summary = SummaryOfFirstProgram();
+    EXPECT_EQ(Fields(summary.keygroupCount, summary.lowestKey, summary.highestKey), Fields(c.count, c.lowest, c.highest));
+    if (c.keygroups > 0) {
+      EXPECT_EQ(summary.keygroups[c.keygroups - 1].lowKey, c.keygroups - 1);
+      EXPECT_EQ(summary.keygroups[c.keygroups - 1].zones[0].present, 1u);
+    }
+  }
 }
 
 // The browser lists a volume's programs with their summaries: the FAT is
 // read once, the program files in one round, and a program that can't be
 // read is told apart.
 TEST_F(AkaiDiskTest, AVolumesSummariesReadTheFatOnce) {
-  VolumeSpec volume = Volume("V");
-  volume.samples = {Sample("S")};
-  ProgramSpec a, b;
-  a.name = "A";
-  a.keygroups = {Keygroup(36, 47, {"S"})};
-  b.name = "B";
-  b.keygroups = {Keygroup(50, 60, {"S"}), Keygroup(61, 70, {"S"})};
-  volume.programs = {a, b};
-  DiscSpec discSpec = OneVolume(volume);
-  discSpec.fragmented = true;
-  UseDisc(discSpec);
+  UseDisc(OneVolume(Volume("V", {Program("A", {Keygroup(36, 47, {"S"})}),
+                                  Program("B", {Keygroup(50, 60, {"S"}), Keygroup(61, 70, {"S"})})}, {Sample("S")}),
+                    true));
   OpenFirstVolume();
   AkaiDisk.volumes[0].programs[1].startBlock = 2;  // B can't be read
   source_->commands.clear();
@@ -242,108 +288,53 @@ TEST_F(AkaiDiskTest, AVolumesSummariesReadTheFatOnce) {
   EXPECT_EQ(summaries[0].lowestKey, 36);
   EXPECT_EQ(summaries[0].keygroups[0].zones[0].present, 1u);
   EXPECT_FALSE(readable[1]);
-  EXPECT_EQ(summaries[1].keygroupCount, 0);
-  EXPECT_EQ(summaries[1].lowestKey, 127);
+  EXPECT_EQ(Fields(summaries[1].keygroupCount, summaries[1].lowestKey), "0|127|");
 }
 
-// Drum kits often have more keygroups than the first block of the program
-// holds; they are read along the file's chain, fragmented or not.
-TEST_F(AkaiDiskTest, LargeProgramsAreReadWholeAtBothStrides) {
-  struct Case {
-    uint8_t type;
-    int keygroups;
-    bool fragmented;
-  };
-  for (const Case& c : {Case{1, 128, true}, Case{3, 45, false}}) {
-    SCOPED_TRACE(::testing::Message() << "type " << int(c.type) << ", " << c.keygroups);
-    VolumeSpec volume = Volume("KITS", c.type);
-    volume.samples = {Sample("HIT")};
-    ProgramSpec program;
-    program.name = "KIT";
-    for (int k = 0; k < c.keygroups; ++k)
-      program.keygroups.push_back(Keygroup(static_cast<uint8_t>(k), static_cast<uint8_t>(k), {"HIT"}));
-    volume.programs = {program, program, program};
-    DiscSpec discSpec = OneVolume(volume);
-    discSpec.fragmented = c.fragmented;
-    auto disc = UseDisc(discSpec);
-    if (c.fragmented) {
-      const auto& chain = disc.FindFile("KIT")->blocks;
-      ASSERT_GT(chain.size(), 1u);
-      EXPECT_NE(chain[1], chain[0] + 1);
-    }
-    OpenFirstVolume();
-    ProgramSummary summary{};
-    ASSERT_TRUE(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[0], &summary));
-    EXPECT_EQ(summary.keygroupCount, c.keygroups);
-    EXPECT_EQ(summary.highestKey, c.keygroups - 1);
-    const KeygroupSlot& last = summary.keygroups[c.keygroups - 1];
-    EXPECT_EQ(last.lowKey, c.keygroups - 1);
-    EXPECT_EQ(last.zones[0].present, 1u);
-  }
-}
-
-TEST_F(AkaiDiskTest, KeygroupCountIsClippedToWhatTheChainHolds) {
-  VolumeSpec volume = Volume("V");
-  volume.samples = {Sample("S")};
-  ProgramSpec program;
-  program.name = "LIAR";
-  program.keygroups = {Keygroup(10, 20, {"S"})};
-  program.keygroupCount = 255;  // one block, one keygroup written
-  volume.programs = {program};
-  UseDisc(OneVolume(volume));
-  OpenFirstVolume();
-  ProgramSummary summary{};
-  ASSERT_TRUE(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[0], &summary));
-  // The one block holds 53 whole keygroups at stride 150; the rest of the
-  // block is zeros, which read as keygroups 0-0.
-  EXPECT_EQ(summary.keygroupCount, 53);
-  EXPECT_EQ(summary.lowestKey, 0);
-  EXPECT_EQ(summary.highestKey, 20);
-}
-
-TEST_F(AkaiDiskTest, ChainsEndAtBadOrLoopingFatEntries) {
-  VolumeSpec volume = Volume("V");
-  ProgramSpec program;
-  program.name = "BIG";
-  for (int k = 0; k < 128; ++k) program.keygroups.push_back(Keygroup(1, 2));
-  volume.programs = {program};
-  auto disc = UseDisc(OneVolume(volume));
+// A program's chain ends at a FAT entry that loops or points outside the
+// file blocks, without reading past the buffer; a first block that isn't
+// there (in the header, past the partition, past the end of the image) must
+// not read as an empty program.
+TEST_F(AkaiDiskTest, ProgramChainsEndSafelyAndAMissingFirstBlockIsAnError) {
+  const auto disc = UseDisc(OneVolume(Volume("V", {Program("BIG", std::vector(128, Keygroup(1, 2)))})));
   const auto chain = disc.FindFile("BIG")->blocks;
   ASSERT_EQ(chain.size(), 3u);  // 129 × 150 bytes
-
-  struct Case {
-    const char* what;
-    uint16_t next;
-    uint32_t keygroupsRead;
-  };
+  const uint16_t first = chain[0], size = disc.partitionSize;
+  const uint64_t whole = disc.image.size();
+  // next: what the FAT holds after the first block (0xFFFF: as built).
+  struct Case { const char* what; uint16_t startBlock, next; uint64_t imageBytes; int ok; uint32_t keygroups; };
   const Case cases[] = {
-      {"loops back to itself", chain[0], 53},  // a file holds no block twice
-      {"past the FAT", 8315, 53},
-      {"past the partition", static_cast<uint16_t>(disc.partitionSize), 53},
-      {"into the header", 0, 53},
-      {"end mark", kChainEnd, 53},
+      {"whole", first, 0xFFFF, whole, 1, 128},         {"loops back to itself", first, first, whole, 1, 53},
+      {"past the FAT", first, 8315, whole, 1, 53},     {"past the partition", first, size, whole, 1, 53},
+      {"into the header", first, 0, whole, 1, 53},     {"end mark", first, 0xC000, whole, 1, 53},
+      {"starts in the header", 2, 0xFFFF, whole, 0, 0}, {"starts past the partition", size, 0xFFFF, whole, 0, 0},
+      {"starts past the image", first, 0xFFFF, disc.BlockOffset(0, first), 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::vector<uint8_t> image = disc.image;
-    PutU16LE(image.data() + kFatOffset + 2 * chain[0], c.next);
+    Bytes image = disc.image;
+    image.resize(c.imageBytes);
+    if (c.next != 0xFFFF) PutU16LE(image.data() + 1802 + 2 * first, c.next);
     Use(image);
     OpenFirstVolume();
+    DirEntry entry = AkaiDisk.volumes[0].programs[0];
+    entry.startBlock = c.startBlock;
     auto buffer = std::make_unique<ProgramBuffer>();
-    ASSERT_TRUE(ReadProgramFile(0, AkaiDisk.volumes[0].programs[0], buffer.get()));
+    ClearPendingError();
+    EXPECT_EQ(ReadProgramFile(0, entry, buffer.get()), c.ok);
+    EXPECT_STREQ(PendingError.text, c.ok ? "" : "Can't read program BIG");
     EXPECT_LE(buffer->bytesRead, kProgramBufferBytes);
-    EXPECT_EQ(ProgramKeygroupCount(*buffer, 150), c.keygroupsRead);
+    EXPECT_EQ(buffer->bytesRead > 0, c.ok == 1);
+    EXPECT_EQ(ProgramKeygroupCount(*buffer, 150), c.keygroups);
   }
 }
 
 TEST_F(AkaiDiskTest, UnreadableHeaderIsReportedOnceAndListingsStaySafe) {
-  auto disc = UseDisc(OneVolume(Volume("V")));
-  // A partition count of 255 on an image that holds one partition.
-  std::vector<uint8_t> image = disc.image;
-  image[8 * 2048 + kPartitionCountOffset] = 255;
+  Bytes image = UseDisc(OneVolume(Volume("V"))).image;
+  image[8 * 2048 + 1280] = 255;  // a partition count of 255 on an image that holds one
   Use(image);
-  ProgramSummary summary{};
   ReadPartitionInfo();
+  ProgramSummary summary{};
   DirEntry program{};
   program.startBlock = 3;
   EXPECT_EQ(ReadProgramSummary(7, 0, program, &summary), 0);
@@ -351,7 +342,6 @@ TEST_F(AkaiDiskTest, UnreadableHeaderIsReportedOnceAndListingsStaySafe) {
   EXPECT_EQ(PendingError.style, kStyleError);
   uint8_t block[kBlockBytes];
   EXPECT_EQ(ReadFileBlock(7, 3, block), 0);
-
   const DiscListing listing = ListDisc();
   ASSERT_EQ(listing.partitions.size(), 255u);
   EXPECT_EQ(listing.partitions[0].volumes.size(), 1u);
@@ -359,57 +349,11 @@ TEST_F(AkaiDiskTest, UnreadableHeaderIsReportedOnceAndListingsStaySafe) {
   EXPECT_TRUE(recorder_.messages.empty());
 }
 
-// A program's first block that isn't there must not read as an empty
-// program: the start block lies in the partition header, past the
-// partition, or past the end of the image (as a drive that fails the read).
-TEST_F(AkaiDiskTest, AProgramWhoseFirstBlockCantBeReadIsNotRead) {
-  VolumeSpec volume = Volume("V");
-  volume.samples = {Sample("S")};
-  ProgramSpec program;
-  program.name = "PIANO";
-  program.keygroups = {Keygroup(40, 50, {"S"})};
-  volume.programs = {program};
-  auto disc = UseDisc(OneVolume(volume));
-  const uint16_t start = disc.FindFile("PIANO")->blocks[0];
-  struct Case {
-    const char* what;
-    uint16_t startBlock;
-    size_t imageBytes;
-  };
-  const Case cases[] = {
-      {"in the header", 2, disc.image.size()},
-      {"past the partition", disc.partitionSize, disc.image.size()},
-      {"past the image", start, static_cast<size_t>(disc.BlockOffset(0, start))},
-      {"readable", start, disc.image.size()},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    std::vector<uint8_t> image = disc.image;
-    image.resize(c.imageBytes);
-    Use(image);
-    OpenFirstVolume();
-    DirEntry entry = AkaiDisk.volumes[0].programs[0];
-    entry.startBlock = c.startBlock;
-    auto buffer = std::make_unique<ProgramBuffer>();
-    ClearPendingError();
-    const bool readable = c.startBlock == start && c.imageBytes == disc.image.size();
-    EXPECT_EQ(ReadProgramFile(0, entry, buffer.get()), readable ? 1 : 0);
-    EXPECT_STREQ(PendingError.text, readable ? "" : "Can't read program PIANO");
-    EXPECT_EQ(buffer->bytesRead, readable ? kBlockBytes : 0u);
-  }
-}
-
 TEST_F(AkaiDiskTest, TruncatedImageListsWhatIsThere) {
-  VolumeSpec volume = Volume("V");
-  volume.samples = {Sample("EARLY", 10), Sample("LATE", 30000)};
-  ProgramSpec program;
-  program.name = "P";
-  program.keygroups = {Keygroup(40, 50, {"EARLY"}), Keygroup(51, 60, {"LATE"})};
-  volume.programs = {program};
-  auto disc = UseDisc(OneVolume(volume));
-  const auto* late = disc.FindFile("LATE");
-  std::vector<uint8_t> image = disc.image;
-  image.resize(disc.BlockOffset(0, late->blocks[0]) + 100);  // cut inside LATE's header
+  const auto disc = UseDisc(OneVolume(Volume("V", {Program("P", {Keygroup(40, 50, {"EARLY"}), Keygroup(51, 60, {"LATE"})})},
+                                              {Sample("EARLY", 10), Sample("LATE", 30000)})));
+  Bytes image = disc.image;
+  image.resize(disc.BlockOffset(0, disc.FindFile("LATE")->blocks[0]) + 100);  // cut inside LATE's header
   Use(image);
   const DiscListing listing = ListDisc();
   ASSERT_EQ(listing.partitions.size(), 1u);

@@ -27,15 +27,15 @@ struct Handed {
 struct Recorder : RunReader {
   std::vector<Handed> handed;
   ReadPlan* more = nullptr;  // asks for more in the next round when set
-  int stopAfter = -1;
+  size_t stopAfter = SIZE_MAX;
   bool Take(uint32_t tag, const uint8_t* bytes, uint32_t, bool readable) override {
     handed.push_back({tag, ReadU32LE(bytes), readable});
     if (more != nullptr && tag == 1) more->Want(500, 1, this, 9);
-    return stopAfter < 0 || static_cast<int>(handed.size()) < stopAfter;
+    return handed.size() < stopAfter;
   }
 };
 
-class ReadEngineTest : public testing::DiscTest {};
+using ReadEngineTest = testing::DiscTest;
 
 // Runs asked in any order are read in disc order, in commands of at most
 // 32 sectors that take runs following or overlapping each other, each
@@ -61,12 +61,7 @@ TEST_F(ReadEngineTest, ReadsInDiscOrderInFewCommandsEachSectorOnce) {
 // A drive that refuses long reads, or a bad sector: the command's runs are
 // read one by one, and only the run that can't be read is lost (as zeros).
 TEST_F(ReadEngineTest, AFailedCommandIsTriedRunByRun) {
-  struct Case {
-    const char* what;
-    uint16_t longestRead;
-    std::vector<uint32_t> bad;
-    std::vector<Handed> handed;
-  };
+  struct Case { const char* what; uint16_t longestRead; std::vector<uint32_t> bad; std::vector<Handed> handed; };
   const Case cases[] = {
       {"long reads refused", 4, {}, {{1, 9, true}, {2, 13, true}, {3, 17, true}}},
       {"a bad sector", 0xFFFF, {13}, {{1, 9, true}, {2, 0, false}, {3, 17, true}}},
@@ -104,10 +99,9 @@ TEST_F(ReadEngineTest, RoundsAndStops) {
 
   Recorder stopper;
   stopper.stopAfter = 1;
-  ReadPlan stopping;
-  stopping.Want(10, 1, &stopper, 1);
-  stopping.Want(400, 1, &stopper, 2);
-  EXPECT_FALSE(stopping.Run());
+  plan.Want(10, 1, &stopper, 1);
+  plan.Want(400, 1, &stopper, 2);
+  EXPECT_FALSE(plan.Run());
   EXPECT_EQ(stopper.handed.size(), 1u);
   EXPECT_EQ(disc.commands.size(), 3u);  // the second run is not read
 }

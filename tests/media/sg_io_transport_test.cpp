@@ -7,11 +7,13 @@
 #include <scsi/scsi.h>
 #include <scsi/sg.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "media/scsi_device.h"
@@ -19,99 +21,62 @@
 namespace corvix {
 namespace {
 
-struct FakeFile {
-  std::optional<sg_scsi_id> id;  // answers SG_GET_SCSI_ID (the sg driver)
-  std::optional<int> idLun;      // answers SCSI_IOCTL_GET_IDLUN
-};
+using Bytes = std::vector<uint8_t>;
 
 // The outcome a fake SG_IO gives.
 struct SgAnswer {
   int ioctlResult = 0;
   unsigned char status = 0;
-  unsigned short hostStatus = 0;
-  unsigned short driverStatus = 0;
+  unsigned short hostStatus = 0, driverStatus = 0;
   int resid = 0;
-  std::vector<uint8_t> sense = {};
-  uint8_t fill = 0x3C;
+  Bytes sense = {};
 };
 
 class FakeSgSystem : public SgIoSystem {
  public:
+  struct File {
+    std::optional<sg_scsi_id> id;  // answers SG_GET_SCSI_ID (the sg driver)
+    std::optional<int> idLun;      // answers SCSI_IOCTL_GET_IDLUN
+  };
+  struct Request {
+    std::string path;
+    sg_io_hdr_t header;
+    Bytes cdb;
+  };
+
   std::vector<std::string> CandidatePaths() override { return paths; }
-  std::string Canonical(const std::string& path) override {
-    const auto it = links.find(path);
-    return it == links.end() ? path : it->second;
-  }
+  std::string Canonical(const std::string& path) override { return path == "/dev/cdrom" ? "/dev/sr0" : path; }
   int Open(const std::string& path, std::string* why) override {
-    const auto it = files.find(path);
-    if (it == files.end()) {
-      *why = "Permission denied";
-      return -1;
-    }
-    const int fd = nextFd++;
-    open[fd] = path;
-    return fd;
+    if (!files.contains(path)) return (*why = "Permission denied", -1);
+    open[nextFd] = path;
+    return nextFd++;
   }
-  void Close(int fd) override {
-    closed.push_back(open.at(fd));
-    open.erase(fd);
-  }
+  void Close(int fd) override { closed.push_back(open.at(fd)); }
   int Ioctl(int fd, unsigned long request, void* argument) override {
-    const FakeFile& file = files.at(open.at(fd));
-    if (request == SG_GET_SCSI_ID) {
-      if (!file.id) return -1;
-      std::memcpy(argument, &*file.id, sizeof(sg_scsi_id));
-      return 0;
-    }
-    if (request == SCSI_IOCTL_GET_IDLUN) {
-      if (!file.idLun) return -1;
-      static_cast<int*>(argument)[0] = *file.idLun;
-      return 0;
-    }
-    if (request != SG_IO) return -1;
+    const File& file = files.at(open.at(fd));
+    if (request == SG_GET_SCSI_ID) return file.id ? (std::memcpy(argument, &*file.id, sizeof(sg_scsi_id)), 0) : -1;
+    if (request == SCSI_IOCTL_GET_IDLUN) return file.idLun ? (*static_cast<int*>(argument) = *file.idLun, 0) : -1;
     auto* header = static_cast<sg_io_hdr_t*>(argument);
-    Request r;
-    r.path = open.at(fd);
-    r.header = *header;
-    r.cdb.assign(header->cmdp, header->cmdp + header->cmd_len);
-    requests.push_back(r);
+    requests.push_back({open.at(fd), *header, Bytes(header->cmdp, header->cmdp + header->cmd_len)});
     if (answer.ioctlResult != 0) return answer.ioctlResult;
-    if (header->dxferp != nullptr) std::memset(header->dxferp, answer.fill, header->dxfer_len);
+    if (header->dxferp != nullptr) std::memset(header->dxferp, 0x3C, header->dxfer_len);
     header->status = answer.status;
     header->host_status = answer.hostStatus;
     header->driver_status = answer.driverStatus;
     header->resid = answer.resid;
-    const size_t senseBytes = std::min<size_t>(answer.sense.size(), header->mx_sb_len);
-    if (senseBytes > 0) std::memcpy(header->sbp, answer.sense.data(), senseBytes);
-    header->sb_len_wr = static_cast<unsigned char>(senseBytes);
+    header->sb_len_wr = static_cast<unsigned char>(std::min<size_t>(answer.sense.size(), header->mx_sb_len));
+    std::memcpy(header->sbp, answer.sense.data(), header->sb_len_wr);
     return 0;
   }
 
-  struct Request {
-    std::string path;
-    sg_io_hdr_t header;
-    std::vector<uint8_t> cdb;
-  };
   std::vector<std::string> paths;
-  std::map<std::string, FakeFile> files;
-  std::map<std::string, std::string> links;
+  std::map<std::string, File> files;
   std::map<int, std::string> open;
   std::vector<std::string> closed;
   std::vector<Request> requests;
   SgAnswer answer;
   int nextFd = 10;
 };
-
-sg_scsi_id SgId(int host, int id, int lun, int type) {
-  sg_scsi_id s{};
-  s.host_no = host;
-  s.scsi_id = id;
-  s.lun = lun;
-  s.scsi_type = type;
-  return s;
-}
-
-int IdLun(int host, int channel, int lun, int id) { return host << 24 | channel << 16 | lun << 8 | id; }
 
 class SgIoTransportTest : public ::testing::Test {
  protected:
@@ -120,11 +85,18 @@ class SgIoTransportTest : public ::testing::Test {
     // sr0 and sg1 are one drive; sg0 is a disk; sg2 is a second drive with
     // only a generic device; sr1 can't be opened.
     system->paths = {"/dev/sr0", "/dev/sr1", "/dev/sg0", "/dev/sg1", "/dev/sg2"};
-    system->files["/dev/sr0"].idLun = IdLun(1, 0, 0, 0);
-    system->files["/dev/sg0"].id = SgId(0, 0, 0, 0);
-    system->files["/dev/sg1"].id = SgId(1, 0, 0, 5);
-    system->files["/dev/sg2"].id = SgId(3, 4, 1, 5);
-    system->links["/dev/cdrom"] = "/dev/sr0";
+    system->files["/dev/sr0"].idLun = 1 << 24;  // host 1, channel, LUN and id 0
+    const auto id = [](int host, int target, int lun, int type) {
+      sg_scsi_id s{};
+      s.host_no = host;
+      s.scsi_id = target;
+      s.lun = lun;
+      s.scsi_type = type;
+      return s;
+    };
+    system->files["/dev/sg0"].id = id(0, 0, 0, 0);
+    system->files["/dev/sg1"].id = id(1, 0, 0, 5);
+    system->files["/dev/sg2"].id = id(3, 4, 1, 5);
     fake_ = system.get();
     transport_ = MakeSgIoTransport(std::move(system));
   }
@@ -137,87 +109,65 @@ class SgIoTransportTest : public ::testing::Test {
   std::unique_ptr<ScsiTransport> transport_;
 };
 
+// Every command the program sends, byte for byte as the kernel gets it.
+TEST_F(SgIoTransportTest, CommandsReachTheDriveByteExact) {
+  Bytes buffer(258 * kSectorBytes);
+  const uint32_t size = static_cast<uint32_t>(buffer.size());
+  struct Case { const char* name; std::function<void()> issue; Bytes cdb; uint32_t dataLength; };
+  const Case cases[] = {
+      {"INQUIRY, LUN bits 0 whatever the LUN", [] { ScsiInquiry(3, 4, 1); }, {0x12, 0, 0, 0, 0x60, 0}, 96},
+      {"READ(10) at the top of the address range", [&] { ScsiReadSectors(0xFEDCBA98, 258, buffer.data(), size); },
+       {0x28, 0x20, 0xFE, 0xDC, 0xBA, 0x98, 0, 0x01, 0x02, 0}, 258 * kSectorBytes},
+      {"TEST UNIT READY", [] { ScsiTestUnitReady(3, 4, 1); }, {0x00, 0x20, 0, 0, 0, 0}, 0},
+      {"lock", [] { ScsiPreventAllowRemoval(3, 4, 1, 1); }, {0x1E, 0x20, 0, 0, 1, 0}, 0},
+      {"unlock", [] { ScsiPreventAllowRemoval(3, 4, 1, 0); }, {0x1E, 0x20, 0, 0, 0, 0}, 0},
+  };
+  SetScsiTransport(transport_.get());
+  CurrentDevice = {3, 4, 1};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake_->requests.clear();
+    c.issue();
+    ASSERT_EQ(fake_->requests.size(), 1u);
+    const auto& r = fake_->requests[0];
+    EXPECT_EQ(r.path, "/dev/sg2");
+    EXPECT_EQ(r.cdb, c.cdb);
+    EXPECT_EQ(r.header.dxfer_len, c.dataLength);
+    EXPECT_EQ(r.header.dxfer_direction, c.dataLength > 0 ? SG_DXFER_FROM_DEV : SG_DXFER_NONE);
+    EXPECT_EQ(r.header.interface_id, 'S');
+    EXPECT_EQ(r.header.mx_sb_len, 32);
+    EXPECT_EQ(r.header.timeout, 5000u);
+  }
+  EXPECT_EQ(buffer, Bytes(buffer.size(), 0x3C));  // what the kernel delivered
+}
+
 TEST_F(SgIoTransportTest, FindsCdromUnitsOnceEach) {
   EXPECT_EQ(transport_->SupportInfo(), 0x0104u);  // hosts 0 to 3
-  ScsiAddress address;
-  struct Case {
-    const char* path;
-    bool found;
+  const std::pair<const char*, ScsiAddress> cases[] = {
+      {"/dev/sr0", {1, 0, 0}}, {"/dev/cdrom", {1, 0, 0}}, {"/dev/sg1", {1, 0, 0}}, {"/dev/sg2", {3, 4, 1}},
+      {"/dev/sg0", {}},        {"/dev/sr1", {}},          {"/dev/sda", {}},
+  };
+  for (const auto& [path, expected] : cases) {
+    SCOPED_TRACE(path);
     ScsiAddress address;
-  };
-  const Case cases[] = {
-      {"/dev/sr0", true, {1, 0, 0}}, {"/dev/cdrom", true, {1, 0, 0}}, {"/dev/sg1", true, {1, 0, 0}},
-      {"/dev/sg2", true, {3, 4, 1}}, {"/dev/sg0", false, {}},          {"/dev/sr1", false, {}},
-      {"/dev/sda", false, {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.path);
-    EXPECT_EQ(transport_->Locate(c.path, &address), c.found);
-    if (c.found) {
-      EXPECT_TRUE(address == c.address);
-    }
+    EXPECT_EQ(transport_->Locate(path, &address), expected.lun != kNoAddress);
+    EXPECT_TRUE(address == expected);
   }
   EXPECT_EQ(transport_->DevicePath({1, 0, 0}), "/dev/sr0");
   EXPECT_EQ(transport_->DevicePath({3, 4, 1}), "/dev/sg2");
   EXPECT_EQ(transport_->DevicePath({0, 0, 0}), "");
-  EXPECT_EQ(transport_->DriveLetter({1, 0, 0}), 0);
   // The disk and the second name of the first drive are not kept open.
   EXPECT_EQ(fake_->closed, (std::vector<std::string>{"/dev/sg0", "/dev/sg1"}));
   EXPECT_EQ(transport_->Problems(), std::vector<std::string>{"/dev/sr1: Permission denied"});
-}
 
-TEST_F(SgIoTransportTest, ScanFindsTheUnitsThroughInquiry) {
-  SetScsiTransport(transport_.get());
-  ReadScsiSupportInfo();
-  fake_->answer.fill = 0x05;  // byte 0: a CD-ROM device; identification 0x05 bytes
-  ScsiDevice* list = nullptr;
-  ASSERT_EQ(ScanScsiDevices(&list), 1);
-  std::vector<ScsiAddress> found;
-  for (ScsiDevice* d = list; d != nullptr; d = d->next) found.push_back({d->hostAdapter, d->target, d->lun});
-  FreeScsiDeviceList(list);
-  ASSERT_EQ(found.size(), 2u);
-  EXPECT_TRUE(found[0] == (ScsiAddress{1, 0, 0}));
-  EXPECT_TRUE(found[1] == (ScsiAddress{3, 4, 1}));
-  EXPECT_EQ(fake_->requests.size(), 2u);  // only units that exist are asked
-}
-
-TEST_F(SgIoTransportTest, Read10RequestHeader) {
-  SetScsiTransport(transport_.get());
-  CurrentDevice = {3, 4, 1};
-  std::vector<uint8_t> buffer(4 * kSectorBytes, 0);
-  ASSERT_TRUE(ScsiReadSectors(74565, 4, buffer.data(), static_cast<uint32_t>(buffer.size())));
-  ASSERT_EQ(fake_->requests.size(), 1u);
-  const auto& r = fake_->requests[0];
-  EXPECT_EQ(r.path, "/dev/sg2");
-  EXPECT_EQ(r.header.interface_id, 'S');
-  EXPECT_EQ(r.header.dxfer_direction, SG_DXFER_FROM_DEV);
-  EXPECT_EQ(r.header.dxfer_len, 4 * kSectorBytes);
-  EXPECT_EQ(r.header.mx_sb_len, 32);
-  EXPECT_EQ(r.header.timeout, 5000u);
-  EXPECT_EQ(r.cdb, (std::vector<uint8_t>{0x28, 0x20, 0x00, 0x01, 0x23, 0x45, 0x00, 0x00, 0x04, 0x00}));
-  EXPECT_EQ(buffer, std::vector<uint8_t>(4 * kSectorBytes, 0x3C));
-}
-
-TEST_F(SgIoTransportTest, TestUnitReadyMovesNoData) {
-  SetScsiTransport(transport_.get());
-  // DRIVER_SENSE with "no medium".
-  fake_->answer = {.status = 2, .driverStatus = 0x08, .sense = {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x3A, 0x00}};
-  EXPECT_EQ(ScsiTestUnitReady(1, 0, 0), 0x02023A00u);
-  ASSERT_EQ(fake_->requests.size(), 1u);
-  EXPECT_EQ(fake_->requests[0].header.dxfer_direction, SG_DXFER_NONE);
-  EXPECT_EQ(fake_->requests[0].header.dxfer_len, 0u);
-  EXPECT_EQ(fake_->requests[0].cdb, (std::vector<uint8_t>{0, 0, 0, 0, 0, 0}));
+  // Without any drive the interface still works, with one adapter.
+  auto empty = MakeSgIoTransport(std::make_unique<FakeSgSystem>());
+  EXPECT_EQ(empty->SupportInfo(), 0x0101u);
 }
 
 TEST_F(SgIoTransportTest, AnswersBecomeOutcomes) {
-  struct Case {
-    const char* name;
-    SgAnswer answer;
-    ScsiOutcome outcome;
-    uint32_t residual;
-  };
-  const std::vector<uint8_t> mediumError = {0x70, 0, 0x03, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x11, 0x00};
-  const Case cases[] = {
+  const Bytes mediumError = {0x70, 0, 0x03, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x11, 0x00};
+  const std::tuple<const char*, SgAnswer, ScsiOutcome, uint32_t> cases[] = {
       {"completed", {}, ScsiOutcome::kCompleted, 0},
       {"ioctl refused", {.ioctlResult = -1}, ScsiOutcome::kRejected, 0},
       {"check condition", {.status = 2, .driverStatus = 0x08, .sense = mediumError}, ScsiOutcome::kFailed, 0},
@@ -227,46 +177,26 @@ TEST_F(SgIoTransportTest, AnswersBecomeOutcomes) {
       {"short transfer", {.resid = 2048}, ScsiOutcome::kCompleted, 2048},
       {"residual beyond the request", {.resid = 1 << 30}, ScsiOutcome::kCompleted, 4096},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    fake_->answer = c.answer;
-    std::vector<uint8_t> data(4096);
-    ScsiCommand command;
-    command.address = {1, 0, 0};
-    command.cdb[0] = 0x28;
-    command.cdbLength = 10;
-    command.data = data.data();
-    command.dataLength = 4096;
+  Bytes data(4096);
+  ScsiCommand command{.address = {1, 0, 0}, .cdbLength = 10, .data = data.data(), .dataLength = 4096};
+  for (const auto& [name, answer, outcome, residual] : cases) {
+    SCOPED_TRACE(name);
+    fake_->answer = answer;
     const ScsiResult result = transport_->Execute(command);
-    EXPECT_EQ(result.outcome, c.outcome);
-    EXPECT_EQ(result.residual, c.residual);
-    if (c.outcome == ScsiOutcome::kFailed && !c.answer.sense.empty()) {
-      EXPECT_EQ(result.targetStatus, 2);
-      EXPECT_EQ(result.sense[2], 0x03);
-      EXPECT_EQ(result.sense[12], 0x11);
-    }
+    EXPECT_EQ(result.outcome, outcome);
+    EXPECT_EQ(result.residual, residual);
+    EXPECT_EQ(result.targetStatus, answer.status);
+    EXPECT_EQ(Bytes(result.sense, result.sense + answer.sense.size()), answer.sense);
   }
-}
-
-TEST_F(SgIoTransportTest, UnknownAddressesAndBadCommandsNeverReachTheKernel) {
-  ScsiCommand command;
-  command.cdbLength = 6;
-  command.address = {2, 0, 0};
-  EXPECT_EQ(transport_->Execute(command).outcome, ScsiOutcome::kRejected);
-  command.address = {1, 0, 0};
-  command.cdbLength = 0;
-  EXPECT_EQ(transport_->Execute(command).outcome, ScsiOutcome::kRejected);
-  command.cdbLength = 17;
-  EXPECT_EQ(transport_->Execute(command).outcome, ScsiOutcome::kRejected);
-  EXPECT_TRUE(fake_->requests.empty());
-}
-
-TEST(SgIoTransportNoDrives, StillReportsAWorkingInterface) {
-  auto system = std::make_unique<FakeSgSystem>();
-  auto transport = MakeSgIoTransport(std::move(system));
-  EXPECT_EQ(transport->SupportInfo(), 0x0101u);
-  ScsiAddress address;
-  EXPECT_FALSE(transport->Locate("/dev/sr0", &address));
+  // Unknown units and malformed commands never reach the kernel.
+  const size_t asked = fake_->requests.size();
+  const std::pair<ScsiAddress, uint8_t> refused[] = {{{2, 0, 0}, 6}, {{1, 0, 0}, 0}, {{1, 0, 0}, 17}};
+  for (const auto& [address, cdbLength] : refused) {
+    command.address = address;
+    command.cdbLength = cdbLength;
+    EXPECT_EQ(transport_->Execute(command).outcome, ScsiOutcome::kRejected);
+  }
+  EXPECT_EQ(fake_->requests.size(), asked);
 }
 
 }  // namespace

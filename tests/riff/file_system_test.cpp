@@ -7,36 +7,17 @@
 namespace corvix {
 namespace {
 
-using testing::ListFolder;
-using testing::ReadBytes;
-using testing::TempDir;
-using testing::WriteBytes;
+using Bytes = std::vector<uint8_t>;
 
 // One rule on every platform: a disc gives the same names everywhere.
 TEST(StoredNameTest, PaddingGoesAndNothingLeavesTheFolder) {
-  struct Case {
-    const char* name;
-    const char* stored;
-  };
-  const Case cases[] = {
-      {"VIOLINS     ", "VIOLINS"},
-      {"A.B.        ", "A.B"},
-      {"DRUM KIT    ", "DRUM KIT"},
-      {"            ", "_"},
-      {"..          ", "_"},
-      {".", "_"},
-      {"", "_"},
-      {"A/B\\C", "A_B_C"},
-      {"CON         ", "_CON"},
-      {"con.wav", "_con.wav"},
-      {"COM1", "_COM1"},
-      {"COM0", "COM0"},
+  const std::pair<const char*, const char*> cases[] = {
+      {"VIOLINS     ", "VIOLINS"}, {"A.B.        ", "A.B"}, {"DRUM KIT    ", "DRUM KIT"}, {"            ", "_"},
+      {"..          ", "_"},       {".", "_"},             {"", "_"},                   {"A/B\\C", "A_B_C"},
+      {"CON         ", "_CON"},    {"con.wav", "_con.wav"}, {"COM1", "_COM1"},          {"COM0", "COM0"},
       {"A:B*?", "A_B__"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(StoredName(c.name), c.stored);
-  }
+  for (const auto& [name, stored] : cases) EXPECT_EQ(StoredName(name), stored) << name;
   EXPECT_EQ(FileName("KICK        ", ".wav"), "KICK.wav");
   EXPECT_EQ(FileName("CON", ".tes"), "_CON.tes");
   EXPECT_EQ(JoinPath("/tmp/out", "A  "), "/tmp/out/A");
@@ -46,24 +27,20 @@ TEST(StoredNameTest, PaddingGoesAndNothingLeavesTheFolder) {
 }
 
 TEST(PlatformFileSystemTest, TempFilesFoldersMovesAndDeletes) {
-  TempDir dir;
+  testing::TempDir dir;
   FileSystem& fs = PlatformFileSystem();
-  const std::string a = fs.CreateTempFile(dir.path(), "NEW");
-  const std::string b = fs.CreateTempFile(dir.path(), "NEW");
+  const std::string a = fs.CreateTempFile(dir.path(), "NEW"), b = fs.CreateTempFile(dir.path(), "NEW");
   ASSERT_FALSE(a.empty());
   ASSERT_NE(a, b);
-  EXPECT_TRUE(fs.FileExists(a));
-  EXPECT_TRUE(ReadBytes(a).empty());
-  EXPECT_EQ(a.rfind(dir.path() + "/NEW", 0), 0u);
+  EXPECT_TRUE(testing::ReadBytes(a).empty());
+  EXPECT_EQ(a.rfind(dir / "NEW", 0), 0u);
   EXPECT_TRUE(fs.CreateTempFile(dir / "missing", "NEW").empty());
-
   // A move replaces a file of the target's name.
-  WriteBytes(a, {1, 2, 3});
-  WriteBytes(dir / "target", {9});
+  testing::WriteBytes(a, {1, 2, 3});
+  testing::WriteBytes(dir / "target", {9});
   ASSERT_TRUE(fs.Move(a, dir / "target"));
-  EXPECT_EQ(ReadBytes(dir / "target"), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(testing::ReadBytes(dir / "target"), (Bytes{1, 2, 3}));
   EXPECT_FALSE(fs.FileExists(a));
-
   // A folder whose name ends in spaces.
   const std::string folder = dir / "VIOLINS     ";
   EXPECT_FALSE(fs.FolderExists(folder));
@@ -71,38 +48,34 @@ TEST(PlatformFileSystemTest, TempFilesFoldersMovesAndDeletes) {
   EXPECT_TRUE(fs.FolderExists(folder));
   EXPECT_FALSE(fs.FileExists(folder));
   EXPECT_FALSE(fs.MakeFolder(folder));
-
+  EXPECT_TRUE(fs.FileExists(b));
   EXPECT_TRUE(fs.Delete(b));
   EXPECT_TRUE(fs.Delete(b));  // nothing left to delete is no failure
-  EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"VIOLINS     ", "target"}));
+  EXPECT_EQ(testing::ListFolder(dir.path()), (std::vector<std::string>{"VIOLINS     ", "target"}));
 }
 
 // Reads and writes start where the last Seek put them and move on by what
 // they moved: patching a size field and going back on, writing past the end
 // (the gap reads as zeros), reading the end of a file.
 TEST(PlatformFileSystemTest, ReadsAndWritesStartAtTheSoughtPosition) {
-  TempDir dir;
-  const std::string path = dir / "file";
-  auto file = PlatformFileSystem().Open(path, OpenMode::kCreate);
+  testing::TempDir dir;
+  auto file = PlatformFileSystem().Open(dir / "file", OpenMode::kCreate);
   ASSERT_NE(file, nullptr);
-  const uint8_t body[] = {1, 2, 3, 4, 5, 6, 7, 8};
-  ASSERT_EQ(file->Write(body, 8), 8);
+  const uint8_t bytes[] = {1, 2, 3, 4, 5, 6, 7, 8, 0xAA, 0xBB};
+  ASSERT_EQ(file->Write(bytes, 8), 8);
   ASSERT_TRUE(file->Seek(2));
-  const uint8_t patch[] = {0xAA, 0xBB};
-  ASSERT_EQ(file->Write(patch, 2), 2);
-  ASSERT_EQ(file->Write(patch, 1), 1);  // goes on after the patch
+  ASSERT_EQ(file->Write(bytes + 8, 2), 2);
+  ASSERT_EQ(file->Write(bytes + 8, 1), 1);  // goes on after the patch
   ASSERT_TRUE(file->Seek(10));
-  ASSERT_EQ(file->Write(patch + 1, 1), 1);
+  ASSERT_EQ(file->Write(bytes + 9, 1), 1);
   EXPECT_EQ(file->Size(), 11);
-
   uint8_t got[16] = {};
   ASSERT_TRUE(file->Seek(6));
   ASSERT_EQ(file->Read(got, sizeof got), 5);  // to the end, no further
-  EXPECT_EQ(std::vector<uint8_t>(got, got + 5), (std::vector<uint8_t>{7, 8, 0, 0, 0xBB}));
+  EXPECT_EQ(Bytes(got, got + 5), (Bytes{7, 8, 0, 0, 0xBB}));
   EXPECT_EQ(file->Read(got, sizeof got), 0);
   ASSERT_TRUE(file->Close());
-  EXPECT_EQ(ReadBytes(path),
-            (std::vector<uint8_t>{1, 2, 0xAA, 0xBB, 0xAA, 6, 7, 8, 0, 0, 0xBB}));
+  EXPECT_EQ(testing::ReadBytes(dir / "file"), (Bytes{1, 2, 0xAA, 0xBB, 0xAA, 6, 7, 8, 0, 0, 0xBB}));
 }
 
 }  // namespace
