@@ -225,11 +225,12 @@ TEST_F(AkaiDiskTest, FullDirectoryStaysInsideTheBlockAndTheLists) {
 }
 
 // A zone whose name is twelve spaces, or names a sample not in the volume,
-// is absent; the zones after it are still examined.
+// is absent; the zones after it are still examined, and no more than four
+// (the zero bytes after the fourth would name the sample "000000000000").
 TEST_F(AkaiDiskTest, SummaryTakesPresentZones) {
   auto keygroup = Keygroup(36, 47, {"ONE", "", "MISSING", "TWO"});
   keygroup.zones[3].lowVelocity = 64;
-  UseDisc(OneVolume(Volume("V", {Program("PROG", {keygroup})}, {Sample("ONE"), Sample("TWO")})));
+  UseDisc(OneVolume(Volume("V", {Program("PROG", {keygroup})}, {Sample("ONE"), Sample("TWO"), Sample("000000000000")})));
   const ProgramSummary summary = SummaryOfFirstProgram();
   std::string zones;
   for (const ZoneSlot& z : summary.keygroups[0].zones) zones += Fields(z.present, z.zoneNumber, z.lowVelocity);

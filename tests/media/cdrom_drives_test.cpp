@@ -69,7 +69,7 @@ class CdromDrivesTest : public ::testing::Test {
     ScsiDevice** tail = &list_;
     for (int i = 0; i < n; ++i, tail = &(*tail)->next) {
       *tail = new ScsiDevice{};
-      std::snprintf((*tail)->vendor, sizeof (*tail)->vendor, "V%-7d", i);
+      std::snprintf((*tail)->vendor, sizeof (*tail)->vendor, "V%-7u", static_cast<unsigned>(i & 0xFF));
       std::strcpy((*tail)->product, "DRIVE");
       std::strcpy((*tail)->revision, "1.0");
       (*tail)->target = static_cast<uint8_t>(i / 8);
@@ -98,19 +98,14 @@ TEST_F(CdromDrivesTest, DriveLetterFromTheRegistryOrTheTransport) {
       {{{'E', 0}}, 'G', 1, 'E'}, {{{'z', 'X'}}, 0, 1, 'Z'},  // a second byte is not part of the letter
       {{{'3', 0}}, 0, 0, 'Q'},   {{{'3', 0}}, 'g', 1, 'G'}, {{}, 'G', 1, 'G'}, {{}, 0, 0, 'Q'},
   };
-  CurrentDevice = {1, 2, 0};
-  transport_.letterAddress = {1, 2, 0};
-  ScsiDevice device{};
-  std::strcpy(device.vendor, "ABC     ");
-  std::strcpy(device.product, "CD-ROM DRIVE 40X");
-  std::strcpy(device.revision, "1.00");
-  BuildDeviceKeyName(device);
+  CurrentDevice = transport_.letterAddress = {0, 0, 0};
+  BuildDeviceKeyName(*MakeList(1));
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.letter << " " << int(c.transportLetter));
     CurrentDriveLetter = 'Q';
     CurrentDriveIndex = 16;
     registry_.values.clear();
-    if (c.registry) registry_.values["ABC_____CD-ROM_DRIVE_40X1"] = *c.registry;
+    if (c.registry) registry_.values["V0______DRIVE1"] = *c.registry;
     transport_.letter = c.transportLetter;
     EXPECT_EQ(LookUpDriveLetter(), c.answer);
     EXPECT_EQ(CurrentDriveLetter, c.letter);

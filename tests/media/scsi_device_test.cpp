@@ -4,8 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string>
-#include <vector>
+#include <map>
 
 #include "support/fake_scsi.h"
 #include "support/test_disc.h"
@@ -40,17 +39,14 @@ class ScsiDeviceTest : public ::testing::Test {
     SetUserMessages(nullptr);
     ResetScsiState();
   }
-  // Units at the given addresses answer INQUIRY with data; every other
-  // position is rejected, as an empty one is.
-  void AnswerInquiries(std::vector<std::pair<ScsiAddress, Bytes>> units) {
+  // Units at adapter × 100 + target × 10 + LUN answer INQUIRY with data;
+  // every other position is rejected, as an empty one is.
+  void AnswerInquiries(std::map<int, Bytes> units) {
     transport_.answer = [units](const ScsiCommand& c) {
-      for (const auto& [address, data] : units) {
-        if (c.address == address && c.cdb[0] == 0x12) {
-          std::memcpy(c.data, data.data(), std::min<size_t>(c.dataLength, data.size()));
-          return Completed();
-        }
-      }
-      return ScsiResult{};
+      const auto unit = units.find(c.address.hostAdapter * 100 + c.address.target * 10 + c.address.lun);
+      if (c.cdb[0] != 0x12 || unit == units.end()) return ScsiResult{};
+      std::memcpy(c.data, unit->second.data(), std::min<size_t>(c.dataLength, unit->second.size()));
+      return Completed();
     };
   }
 
@@ -85,9 +81,8 @@ TEST_F(ScsiDeviceTest, ReadDeliversOnlyWhatCompletedWhole) {
       std::memset(command.data, 0x5A, std::min(c.written, command.dataLength));
       return c.result;
     };
-    Bytes buffer(std::max(c.size, 1u), 0);
+    Bytes buffer(std::max(c.size, 1u), 0), expected(buffer.size(), 0);
     EXPECT_EQ(ScsiReadSectors(16, c.count, buffer.data(), c.size), c.ok);
-    Bytes expected(buffer.size(), 0);
     std::fill_n(expected.begin(), c.delivered, 0x5A);
     EXPECT_EQ(buffer, expected);
     ASSERT_EQ(transport_.sent.size(), c.asked > 0 ? 1u : 0u);
@@ -109,8 +104,6 @@ TEST_F(ScsiDeviceTest, WithoutADriveOrWithAnImageNothingIsAsked) {
   for (SectorSource* source : {static_cast<SectorSource*>(&drive), static_cast<SectorSource*>(&image)}) {
     SetSectorSource(source);
     EXPECT_EQ(EnsureMediumReady(), 1);
-    EXPECT_EQ(LockMedium(), 1);
-    EXPECT_EQ(UnlockMedium(), 1);
     EXPECT_EQ(ReadWithLockedMedium([] { return 5; }), 5);
   }
   Bytes buffer(kSectorBytes, 0);
@@ -127,14 +120,12 @@ TEST_F(ScsiDeviceTest, WithoutADriveOrWithAnImageNothingIsAsked) {
 TEST_F(ScsiDeviceTest, ScanVisitsAdaptersTargetsThenLunsAndKeepsCdroms) {
   transport_.supportInfo = 0x0102;
   ASSERT_EQ(ReadScsiSupportInfo(), 0x0102u);
-  AnswerInquiries({
-      {{1, 0, 0}, InquiryData(0xE5, "LATE    ")},
-      {{0, 6, 1}, InquiryData(0x25, std::string("AB\0\x01\x7F   CD-ROM DRIVE 40X1", 25))},
-      {{0, 6, 0}, InquiryData(0x00, "DISK    ")},  // a disk: not listed
-      {{0, 6, 2}, InquiryData(0x15, "NOCDROM ")},
-      {{0, 2, 7}, InquiryData(0x05)},
-      {{2, 0, 0}, InquiryData(0x05, "NOADAPT ")},  // beyond the adapter count
-  });
+  AnswerInquiries({{100, InquiryData(0xE5, "LATE    ")},
+                   {61, InquiryData(0x25, std::string("AB\0\x01\x7F   CD-ROM DRIVE 40X1", 25))},
+                   {60, InquiryData(0x00, "DISK    ")},  // a disk: not listed
+                   {62, InquiryData(0x15, "NOCDROM ")},
+                   {27, InquiryData(0x05)},
+                   {200, InquiryData(0x05, "NOADAPT ")}});  // beyond the adapter count
   ScsiDevice* list = nullptr;
   ASSERT_EQ(ScanScsiDevices(&list), 1);
   std::vector<std::string> found;
@@ -166,15 +157,12 @@ TEST_F(ScsiDeviceTest, CouldNotCreateEventNamesTheCommand) {
   EXPECT_EQ(ScsiPreventAllowRemoval(0, 0, 0, 1), 1);
   transport_.answer = [](const ScsiCommand&) { return ScsiResult{.outcome = ScsiOutcome::kNoEvent}; };
   Bytes buffer(kSectorBytes, 0);
-  EXPECT_EQ(ScsiInquiry(0, 0, 0), 0);
-  EXPECT_FALSE(ScsiReadSectors(0, 1, buffer.data(), kSectorBytes));
-  EXPECT_EQ(ScsiTestUnitReady(0, 0, 0), 0u);
-  EXPECT_EQ(ScsiPreventAllowRemoval(0, 0, 0, 1), 0);
+  EXPECT_EQ(ScsiInquiry(0, 0, 0) + ScsiReadSectors(0, 1, buffer.data(), kSectorBytes) + ScsiTestUnitReady(0, 0, 0) +
+                ScsiPreventAllowRemoval(0, 0, 0, 1), 0u);
   std::string shown;
-  for (const auto& m : recorder_.messages) shown += m.text + "|" + m.caption + "|" + std::to_string(m.style) + "\n";
-  const std::string ok = std::to_string(kMbOk);
-  EXPECT_EQ(shown, "Couldn't Create Event|Inquiry|" + ok + "\nCouldn't Create Event|Read|" + ok +
-                       "\nCouldn't Create Event|TestUnitReady|" + ok + "\nCouldn't Create Event|Inquiry|" + ok + "\n");
+  for (const auto& m : recorder_.messages) shown += m.text + ", " + m.caption + ", " + std::to_string(m.style) + "; ";
+  EXPECT_EQ(shown, "Couldn't Create Event, Inquiry, 0; Couldn't Create Event, Read, 0; "
+                   "Couldn't Create Event, TestUnitReady, 0; Couldn't Create Event, Inquiry, 0; ");
 }
 
 // The drive as the current sector source, answering TEST UNIT READY from a
@@ -242,8 +230,7 @@ TEST_F(MediumTest, ReadinessQuestionAndTrayLock) {
     // Every Retry tests the unit again.
     EXPECT_EQ(transport_.SentWith(0x00).size(), static_cast<size_t>(std::ranges::count(c.answers, kIdRetry)) + 1);
     for (const auto& m : recorder_.messages) {
-      EXPECT_EQ(m.text, "E:\\ is not accessible\n\nThe device is not ready");
-      EXPECT_EQ(m.caption, "Veltrex Corvix");
+      EXPECT_EQ(m.text + "|" + m.caption, "E:\\ is not accessible\n\nThe device is not ready|Veltrex Corvix");
       EXPECT_EQ(m.style, kMbRetryCancel | kMbIconStop);
     }
   }

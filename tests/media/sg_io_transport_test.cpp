@@ -12,9 +12,7 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "media/scsi_device.h"
 
@@ -35,8 +33,8 @@ struct SgAnswer {
 class FakeSgSystem : public SgIoSystem {
  public:
   struct File {
-    std::optional<sg_scsi_id> id;  // answers SG_GET_SCSI_ID (the sg driver)
-    std::optional<int> idLun;      // answers SCSI_IOCTL_GET_IDLUN
+    std::optional<std::tuple<int, int, int, int>> id;  // SG_GET_SCSI_ID: host, target, LUN, device type
+    std::optional<int> idLun;                          // SCSI_IOCTL_GET_IDLUN
   };
   struct Request {
     std::string path;
@@ -54,8 +52,12 @@ class FakeSgSystem : public SgIoSystem {
   void Close(int fd) override { closed.push_back(open.at(fd)); }
   int Ioctl(int fd, unsigned long request, void* argument) override {
     const File& file = files.at(open.at(fd));
-    if (request == SG_GET_SCSI_ID) return file.id ? (std::memcpy(argument, &*file.id, sizeof(sg_scsi_id)), 0) : -1;
     if (request == SCSI_IOCTL_GET_IDLUN) return file.idLun ? (*static_cast<int*>(argument) = *file.idLun, 0) : -1;
+    if (request == SG_GET_SCSI_ID) {
+      auto* id = static_cast<sg_scsi_id*>(argument);
+      if (file.id) std::tie(id->host_no, id->scsi_id, id->lun, id->scsi_type) = *file.id;
+      return file.id ? 0 : -1;
+    }
     auto* header = static_cast<sg_io_hdr_t*>(argument);
     requests.push_back({open.at(fd), *header, Bytes(header->cmdp, header->cmdp + header->cmd_len)});
     if (answer.ioctlResult != 0) return answer.ioctlResult;
@@ -69,8 +71,13 @@ class FakeSgSystem : public SgIoSystem {
     return 0;
   }
 
-  std::vector<std::string> paths;
-  std::map<std::string, File> files;
+  // sr0 and sg1 are one drive; sg0 is a disk; sg2 is a second drive with
+  // only a generic device; sr1 can't be opened.
+  std::vector<std::string> paths = {"/dev/sr0", "/dev/sr1", "/dev/sg0", "/dev/sg1", "/dev/sg2"};
+  std::map<std::string, File> files = {{"/dev/sr0", {{}, 1 << 24}},  // host 1; channel, LUN and id 0
+                                       {"/dev/sg0", {std::tuple{0, 0, 0, 0}, {}}},
+                                       {"/dev/sg1", {std::tuple{1, 0, 0, 5}, {}}},
+                                       {"/dev/sg2", {std::tuple{3, 4, 1, 5}, {}}}};
   std::map<int, std::string> open;
   std::vector<std::string> closed;
   std::vector<Request> requests;
@@ -80,33 +87,13 @@ class FakeSgSystem : public SgIoSystem {
 
 class SgIoTransportTest : public ::testing::Test {
  protected:
-  SgIoTransportTest() {
-    auto system = std::make_unique<FakeSgSystem>();
-    // sr0 and sg1 are one drive; sg0 is a disk; sg2 is a second drive with
-    // only a generic device; sr1 can't be opened.
-    system->paths = {"/dev/sr0", "/dev/sr1", "/dev/sg0", "/dev/sg1", "/dev/sg2"};
-    system->files["/dev/sr0"].idLun = 1 << 24;  // host 1, channel, LUN and id 0
-    const auto id = [](int host, int target, int lun, int type) {
-      sg_scsi_id s{};
-      s.host_no = host;
-      s.scsi_id = target;
-      s.lun = lun;
-      s.scsi_type = type;
-      return s;
-    };
-    system->files["/dev/sg0"].id = id(0, 0, 0, 0);
-    system->files["/dev/sg1"].id = id(1, 0, 0, 5);
-    system->files["/dev/sg2"].id = id(3, 4, 1, 5);
-    fake_ = system.get();
-    transport_ = MakeSgIoTransport(std::move(system));
-  }
   ~SgIoTransportTest() override {
     SetScsiTransport(nullptr);
     ResetScsiState();
   }
-
-  FakeSgSystem* fake_;
-  std::unique_ptr<ScsiTransport> transport_;
+  std::unique_ptr<FakeSgSystem> system_ = std::make_unique<FakeSgSystem>();
+  FakeSgSystem* fake_ = system_.get();
+  std::unique_ptr<ScsiTransport> transport_ = MakeSgIoTransport(std::move(system_));
 };
 
 // Every command the program sends, byte for byte as the kernel gets it.
@@ -148,21 +135,19 @@ TEST_F(SgIoTransportTest, FindsCdromUnitsOnceEach) {
       {"/dev/sg0", {}},        {"/dev/sr1", {}},          {"/dev/sda", {}},
   };
   for (const auto& [path, expected] : cases) {
-    SCOPED_TRACE(path);
     ScsiAddress address;
-    EXPECT_EQ(transport_->Locate(path, &address), expected.lun != kNoAddress);
-    EXPECT_TRUE(address == expected);
+    EXPECT_EQ(transport_->Locate(path, &address), expected.lun != kNoAddress) << path;
+    EXPECT_TRUE(address == expected) << path;
   }
-  EXPECT_EQ(transport_->DevicePath({1, 0, 0}), "/dev/sr0");
-  EXPECT_EQ(transport_->DevicePath({3, 4, 1}), "/dev/sg2");
-  EXPECT_EQ(transport_->DevicePath({0, 0, 0}), "");
+  EXPECT_EQ(transport_->DevicePath({1, 0, 0}) + transport_->DevicePath({3, 4, 1}) + transport_->DevicePath({}),
+            "/dev/sr0/dev/sg2");
   // The disk and the second name of the first drive are not kept open.
   EXPECT_EQ(fake_->closed, (std::vector<std::string>{"/dev/sg0", "/dev/sg1"}));
   EXPECT_EQ(transport_->Problems(), std::vector<std::string>{"/dev/sr1: Permission denied"});
-
   // Without any drive the interface still works, with one adapter.
-  auto empty = MakeSgIoTransport(std::make_unique<FakeSgSystem>());
-  EXPECT_EQ(empty->SupportInfo(), 0x0101u);
+  auto empty = std::make_unique<FakeSgSystem>();
+  empty->paths.clear();
+  EXPECT_EQ(MakeSgIoTransport(std::move(empty))->SupportInfo(), 0x0101u);
 }
 
 TEST_F(SgIoTransportTest, AnswersBecomeOutcomes) {
