@@ -338,6 +338,7 @@ TEST_F(AkaiDiskTest, UnreadableHeaderIsReportedOnceAndListingsStaySafe) {
   ProgramSummary summary{};
   DirEntry program{};
   program.startBlock = 3;
+  EXPECT_EQ(ReadProgramSummary(0, kVolumesPerPartition, program, &summary), 0);  // no such volume
   EXPECT_EQ(ReadProgramSummary(7, 0, program, &summary), 0);
   EXPECT_STREQ(PendingError.text, "Can't Read FAT");
   EXPECT_EQ(PendingError.style, kStyleError);

@@ -75,6 +75,10 @@ TEST(PlatformFileSystemTest, ReadsAndWritesStartAtTheSoughtPosition) {
   EXPECT_EQ(Bytes(got, got + 5), (Bytes{7, 8, 0, 0, 0xBB}));
   EXPECT_EQ(file->Read(got, sizeof got), 0);
   ASSERT_TRUE(file->Close());
+  // A read that fails is told apart from the end of the file.
+  auto folder = PlatformFileSystem().Open(dir.path(), OpenMode::kRead);
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(folder->Read(got, 1), -1);
   EXPECT_EQ(testing::ReadBytes(dir / "file"), (Bytes{1, 2, 0xAA, 0xBB, 0xAA, 6, 7, 8, 0, 0, 0xBB}));
 }
 
