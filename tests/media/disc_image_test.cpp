@@ -210,6 +210,7 @@ TEST(DiscImageTest, CueSheetErrors) {
       {head + "TRACK 01 AUDIO\nINDEX 01 00:00:10\nTRACK 02 MODE1/2352\nINDEX 01 00:00:05\n",
        "cue sheet line 5: INDEX is earlier than the one before it"},
       {"FILE \"disc.bin BINARY\n", "cue sheet line 1: a quote is not closed"},
+      {"FILE disc.bin\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n", "cue sheet line 1: FILE needs a file name and a type"},
       {"FILE disc.wav WAVE\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n",
        "cue sheet: the data track's file is WAVE, not BINARY"},
   };

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "common/byte_order.h"
 #include "support/test_disc.h"
 

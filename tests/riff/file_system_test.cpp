@@ -15,7 +15,7 @@ TEST(StoredNameTest, PaddingGoesAndNothingLeavesTheFolder) {
       {"VIOLINS     ", "VIOLINS"}, {"A.B.        ", "A.B"}, {"DRUM KIT    ", "DRUM KIT"}, {"            ", "_"},
       {"..          ", "_"},       {".", "_"},             {"", "_"},                   {"A/B\\C", "A_B_C"},
       {"CON         ", "_CON"},    {"con.wav", "_con.wav"}, {"COM1", "_COM1"},          {"COM0", "COM0"},
-      {"A:B*?", "A_B__"},
+      {"A:B*?", "A_B__"},          {"LPT9.X", "_LPT9.X"},
   };
   for (const auto& [name, stored] : cases) EXPECT_EQ(StoredName(name), stored) << name;
   EXPECT_EQ(FileName("KICK        ", ".wav"), "KICK.wav");
