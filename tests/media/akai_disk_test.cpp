@@ -328,6 +328,14 @@ TEST_F(AkaiDiskTest, ProgramChainsEndSafelyAndAMissingFirstBlockIsAnError) {
     EXPECT_EQ(buffer->bytesRead > 0, c.ok == 1);
     EXPECT_EQ(ProgramKeygroupCount(*buffer, 150), c.keygroups);
   }
+  // Runs of whole blocks: one to eight of them, all file blocks.
+  Use(disc.image);
+  Bytes blocks(9 * kBlockBytes);
+  EXPECT_TRUE(ReadDiscBlocks(0, first, 1, blocks.data()));
+  EXPECT_TRUE(std::equal(blocks.begin(), blocks.begin() + kBlockBytes, disc.image.begin() + disc.BlockOffset(0, first)));
+  for (const auto& [block, count] : {std::pair{first, 0}, {first, 9}, {uint16_t{2}, 2}, {uint16_t(size - 1), 2}}) {
+    EXPECT_FALSE(ReadDiscBlocks(0, block, static_cast<uint16_t>(count), blocks.data())) << block << " " << count;
+  }
 }
 
 TEST_F(AkaiDiskTest, UnreadableHeaderIsReportedOnceAndListingsStaySafe) {
