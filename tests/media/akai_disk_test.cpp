@@ -108,11 +108,11 @@ VolumeSpec Volume(const std::string& name, std::vector<discbuilder::ProgramSpec>
 }
 
 DiscSpec OneVolume(VolumeSpec volume, bool fragmented = false) {
-  DiscSpec spec;
-  spec.partitions.resize(1);
-  spec.partitions[0].volumes = {std::move(volume)};
-  spec.fragmented = fragmented;
-  return spec;
+  DiscSpec description;
+  description.partitions.resize(1);
+  description.partitions[0].volumes = {std::move(volume)};
+  description.fragmented = fragmented;
+  return description;
 }
 
 // A directory entry: name, type (byte 16), length (17-19), start block
@@ -164,11 +164,11 @@ TEST_F(AkaiDiskTest, RecognisesTheCheckWordsAndNothingElse) {
 // The partition count and size come from LBA 8; a named volume slot of type
 // 0 is not a volume; a table read overwrites the one before.
 TEST_F(AkaiDiskTest, ReadsPartitionsAndVolumeTypes) {
-  DiscSpec spec;
-  spec.partitions.resize(2);
-  spec.partitions[0].volumes = {Volume("PLAIN"), Volume("WIDE", {}, {}, 3), Volume("ODD TYPE", {}, {}, 200)};
-  spec.partitions[1].volumes = {Volume("SECOND")};
-  Bytes image = UseDisc(spec).image;
+  DiscSpec description;
+  description.partitions.resize(2);
+  description.partitions[0].volumes = {Volume("PLAIN"), Volume("WIDE", {}, {}, 3), Volume("ODD TYPE", {}, {}, 200)};
+  description.partitions[1].volumes = {Volume("SECOND")};
+  Bytes image = UseDisc(description).image;
   const auto ghost = discbuilder::EncodeAkaiName("GHOST");
   std::copy(ghost.begin(), ghost.end(), image.begin() + 202 + 5 * 16);
   Use(image);

@@ -57,12 +57,13 @@ TEST_F(ReadEngineTest, ReadsInDiscOrderInFewCommandsEachSectorOnce) {
 }
 
 // A drive that refuses long reads, or a bad sector: the command's runs are
-// read one by one, and only the run that can't be read is lost (as zeros).
+// read one by one (a run two readers want, once), and only the run that
+// can't be read is lost (as zeros).
 TEST_F(ReadEngineTest, AFailedCommandIsTriedRunByRun) {
   struct Case { const char* what; uint16_t longestRead; std::vector<uint32_t> bad; std::vector<Handed> handed; };
   const Case cases[] = {
-      {"long reads refused", 4, {}, {{1, 9, true}, {2, 13, true}, {3, 17, true}}},
-      {"a bad sector", 0xFFFF, {13}, {{1, 9, true}, {2, 0, false}, {3, 17, true}}},
+      {"long reads refused", 4, {}, {{1, 9, true}, {4, 9, true}, {2, 13, true}, {3, 17, true}}},
+      {"a bad sector", 0xFFFF, {13}, {{1, 9, true}, {4, 9, true}, {2, 0, false}, {3, 17, true}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -72,6 +73,7 @@ TEST_F(ReadEngineTest, AFailedCommandIsTriedRunByRun) {
     Recorder r;
     ReadPlan plan;
     for (uint32_t i = 0; i < 3; ++i) plan.Want(8 + 4 * i, 4, &r, i + 1);
+    plan.Want(8, 4, &r, 4);
     ASSERT_TRUE(plan.Run());
     EXPECT_EQ(r.handed, c.handed);
     EXPECT_EQ(disc.commands.size(), 4u);  // the command, then its three runs

@@ -72,12 +72,14 @@ class FakeSgSystem : public SgIoSystem {
   }
 
   // sr0 and sg1 are one drive; sg0 is a disk; sg2 is a second drive with
-  // only a generic device; sr1 can't be opened.
-  std::vector<std::string> paths = {"/dev/sr0", "/dev/sr1", "/dev/sg0", "/dev/sg1", "/dev/sg2"};
+  // only a generic device; sr1 can't be opened; sg3's host number has no
+  // place in an address.
+  std::vector<std::string> paths = {"/dev/sr0", "/dev/sr1", "/dev/sg0", "/dev/sg1", "/dev/sg2", "/dev/sg3"};
   std::map<std::string, File> files = {{"/dev/sr0", {{}, 1 << 24}},  // host 1; channel, LUN and id 0
                                        {"/dev/sg0", {std::tuple{0, 0, 0, 0}, {}}},
                                        {"/dev/sg1", {std::tuple{1, 0, 0, 5}, {}}},
-                                       {"/dev/sg2", {std::tuple{3, 4, 1, 5}, {}}}};
+                                       {"/dev/sg2", {std::tuple{3, 4, 1, 5}, {}}},
+                                       {"/dev/sg3", {std::tuple{300, 0, 0, 5}, {}}}};
   std::map<int, std::string> open;
   std::vector<std::string> closed;
   std::vector<Request> requests;
@@ -132,7 +134,7 @@ TEST_F(SgIoTransportTest, FindsCdromUnitsOnceEach) {
   EXPECT_EQ(transport_->SupportInfo(), 0x0104u);  // hosts 0 to 3
   const std::pair<const char*, ScsiAddress> cases[] = {
       {"/dev/sr0", {1, 0, 0}}, {"/dev/cdrom", {1, 0, 0}}, {"/dev/sg1", {1, 0, 0}}, {"/dev/sg2", {3, 4, 1}},
-      {"/dev/sg0", {}},        {"/dev/sr1", {}},          {"/dev/sda", {}},
+      {"/dev/sg0", {}},        {"/dev/sr1", {}},          {"/dev/sda", {}},          {"/dev/sg3", {}},
   };
   for (const auto& [path, expected] : cases) {
     ScsiAddress address;
@@ -141,8 +143,8 @@ TEST_F(SgIoTransportTest, FindsCdromUnitsOnceEach) {
   }
   EXPECT_EQ(transport_->DevicePath({1, 0, 0}) + transport_->DevicePath({3, 4, 1}) + transport_->DevicePath({}),
             "/dev/sr0/dev/sg2");
-  // The disk and the second name of the first drive are not kept open.
-  EXPECT_EQ(fake_->closed, (std::vector<std::string>{"/dev/sg0", "/dev/sg1"}));
+  // The disk, the second name of the first drive and sg3 are not kept open.
+  EXPECT_EQ(fake_->closed, (std::vector<std::string>{"/dev/sg0", "/dev/sg1", "/dev/sg3"}));
   EXPECT_EQ(transport_->Problems(), std::vector<std::string>{"/dev/sr1: Permission denied"});
   // Without any drive the interface still works, with one adapter.
   auto empty = std::make_unique<FakeSgSystem>();
