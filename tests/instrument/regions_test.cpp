@@ -300,8 +300,6 @@ TEST_F(RegionTest, TheLinkChunkDescribesDimensionsAndWaves) {
     ASSERT_EQ(regions.size(), 1u);
     const Chunk& rgn = regions[0];
     EXPECT_EQ(testing::ChildIds(rgn), (std::vector<std::string>{"rgnh", "wsmp", "wlnk", "3lnk", "3prg", "3dnl"}));
-    EXPECT_EQ(rgn.Find("wlnk")->data, std::vector<uint8_t>(12, 0));
-    EXPECT_TRUE(rgn.Find("3dnl")->children.empty());
     const std::vector<uint8_t>& link = rgn.Find("3lnk")->data;
     ASSERT_EQ(link.size(), 172u);
     EXPECT_EQ(U32At(link, 0), c.count);
@@ -312,26 +310,6 @@ TEST_F(RegionTest, TheLinkChunkDescribesDimensionsAndWaves) {
     indices.resize(32, 0xFFFFFFFF);
     EXPECT_EQ(WaveIndices(rgn), indices);
     EXPECT_EQ(rgn.Find("3prg")->children.size(), c.count);
-  }
-}
-
-// Keygroups past the first 8192 bytes of the program (the 54th on at
-// stride 150) are read from the following blocks like the others.
-TEST_F(RegionTest, KeygroupsBeyondTheFirstBlockBecomeRegions) {
-  std::vector<KeygroupSpec> keygroups;
-  std::vector<std::string> samples;
-  for (int k = 0; k < 60; ++k) {
-    samples.push_back("S" + std::to_string(k));
-    keygroups.push_back(Group(static_cast<uint8_t>(k), static_cast<uint8_t>(k), {{samples.back()}}));
-  }
-  UsePrograms({Program("WIDE", keygroups)}, samples);
-  for (const std::string& s : samples) AddWave(s);
-  const std::vector<Chunk> regions = WrittenRegions();
-  ASSERT_EQ(regions.size(), 60u);
-  EXPECT_EQ(RegionCount, 60u);
-  for (uint32_t k = 50; k < 60; ++k) {
-    EXPECT_EQ(Keys(regions)[k].first, static_cast<int>(k));
-    EXPECT_EQ(WaveIndices(regions[k])[0], k);
   }
 }
 
@@ -346,18 +324,6 @@ TEST_F(RegionTest, ARegionWithoutAWaveInZoneOneTakesItsFirstSubRegionsWave) {
   ASSERT_EQ(regions.size(), 1u);
   EXPECT_EQ(U16At(regions[0].Find("wsmp")->data, 4), 70);
   EXPECT_EQ(WaveIndices(regions[0])[0], 1u);
-}
-
-TEST_F(RegionTest, FindWaveEntryFallsBackToTheMergedName) {
-  AddWave("PIANO LR", 1);
-  AddWave("KICK");
-  char right[kWaveNameBytes] = "PIANO R", kick[kWaveNameBytes] = "KICK        ", none[kWaveNameBytes] = "SNARE";
-  EXPECT_EQ(FindWaveEntry(right), 0);
-  EXPECT_STREQ(right, "PIANO LR");
-  EXPECT_EQ(FindWaveEntry(kick), 1);
-  EXPECT_EQ(FindWaveEntry(none), -1);
-  EXPECT_STREQ(PendingError.text, "Can't find sample for this velocity zone");
-  EXPECT_EQ(PendingError.style, kStyleError);
 }
 
 // What the program, keygroup and zone set reaches each sub-region's body.
