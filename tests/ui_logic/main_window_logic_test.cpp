@@ -47,24 +47,20 @@ TEST(Layout, ThePanesOfAWindow) {
   EXPECT_EQ(LayoutAtCreation(900, 600).contents, (ChildRect{300, 17, 599, 583}));
 }
 
-TEST(EnablingRules, FollowTheSelectedProgramRows) {
-  // Import, convert and add with one program row or more; combine with two.
+// Import, convert and add with one program row or more, combine with two;
+// device notices concern the current drive when its bit is set; windows
+// are centred truncating toward zero, off the screen if need be.
+TEST(WindowRules, EnablingDeviceNoticesAndCentring) {
   EXPECT_EQ(StatesForSelection(0), (ProgramCommandStates{false, false, false, false}));
   EXPECT_EQ(StatesForSelection(1), (ProgramCommandStates{true, true, false, true}));
   EXPECT_EQ(StatesForSelection(2), (ProgramCommandStates{true, true, true, true}));
   EXPECT_FALSE(PopupCombineEnabled(1));
   EXPECT_TRUE(PopupCombineEnabled(2));
-}
-
-TEST(DeviceNotices, ConcernTheCurrentDriveWhenItsBitIsSet) {
   EXPECT_TRUE(DriveMaskNamesDrive(1u << 4, 4));                // E: alone
   EXPECT_FALSE(DriveMaskNamesDrive(1u << 3, 4));               // D: is not E:
   EXPECT_TRUE(DriveMaskNamesDrive((1u << 4) | (1u << 6), 4));  // among several, not the highest bit only
   EXPECT_TRUE(DriveMaskNamesDrive(1u << 0, 0));                // A:
   EXPECT_FALSE(DriveMaskNamesDrive(0xFFFFFFFFu, 0xFFFF));      // no drive letter known
-}
-
-TEST(Centring, TruncatesTowardZeroAndGoesNegative) {
   EXPECT_EQ(CentredEdge(800, 301), 249);
   EXPECT_EQ(CentredEdge(800, 1001), -100);
 }
