@@ -117,13 +117,13 @@ class FaultCatalogueTest : public testing::ExportTest {
 
   // Runs every job clean, then once per write (perWrite) or pump of that
   // run with `arm` setting the fault for it; each such run fails and is
-  // shown. With a
-  // message, it is that one, and only files that stand whole are left. An
-  // import keeps every WAV file it completed (as in a clean run, or for a
-  // pair whose merge did not come, the mono file as a run without merging
-  // writes it); so does an SFZ job, with the .sfz files it reported; the
-  // other conversions keep only the instrument files they reported, and no
-  // WAV file. Without one, the folder has gone and stays gone.
+  // shown. With a message, it is that one, and only files that stand whole
+  // are left. An import keeps every WAV file it completed (as in a clean
+  // run, or for a pair whose merge did not come, the mono file as a run
+  // without merging writes it); so does an SFZ job, with the .sfz files it
+  // reported; the other conversions keep only the instrument files they
+  // reported, and no WAV file. Without a message, the folder has gone and
+  // stays gone.
   void Sweep(bool perWrite, const std::function<void(int64_t)>& arm, const char* message, uint32_t style) {
     UseTwoPrograms();
     for (Job job : kJobs) {
@@ -131,6 +131,7 @@ class FaultCatalogueTest : public testing::ExportTest {
       Reset();
       ASSERT_EQ(Run(job), 1) << PendingError.text;
       const Files full = Snapshot();
+      EXPECT_EQ(full.count("TWO/B.wav"), KeepsWaves(job) ? 1u : 0u);  // ONE's sample again, in TWO's folder
       std::vector<int64_t> all;  // for a write: the bytes written before it and half of it
       int64_t before = 0;
       for (size_t bytes : files_.writes) {
