@@ -1,9 +1,6 @@
 // `corvix import`, `corvix convert` and `corvix combine` as a user runs them,
 // on images the builder writes.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
 #include <filesystem>
@@ -182,35 +179,22 @@ TEST_F(ProgramCommandTest, InterruptCancelsTheImport) {
       samples)}}};
   Build(discSpec);
 
-  int out[2];
-  ASSERT_EQ(::pipe(out), 0);
-  const std::string errPath = dir_ / "stderr";
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::dup2(out[1], 1);
-    ::close(out[0]);
-    if (std::freopen(errPath.c_str(), "w", stderr) == nullptr) ::_exit(126);
-    ::execl(CORVIX_CLI_PATH, "corvix", "import", image_.c_str(), "A/BIG/FIRST", "A/BIG/SECOND", "A/BIG/THIRD", "--to",
-            out_.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  // Wait until the first program is done, then press Ctrl-C.
-  std::string text;
-  char c;
-  while (text.find("FIRST") == std::string::npos && ::read(out[0], &c, 1) == 1) text += c;
-  while (text.back() != '\n' && ::read(out[0], &c, 1) == 1) text += c;
-  ::kill(pid, SIGINT);
-  while (::read(out[0], &c, 1) == 1) text += c;
-  ::close(out[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1);
-  const auto err = testing::ReadBytes(errPath);
-  EXPECT_EQ(std::string(err.begin(), err.end()), "corvix: Conversion cancelled by user\n");
-  EXPECT_EQ(text.find("THIRD"), std::string::npos);
+  // A shell writes its process id and becomes corvix; the first line out
+  // (FIRST imported) brings Ctrl-C.
+  const std::string pid = dir_ / "pid", status = dir_ / "status", err = dir_ / "stderr";
+  const auto r = testing::RunCommand(
+      "{ sh -c 'echo $$ >\"$1\"; shift; exec \"$@\"' sh " + ShellQuote(pid) + " " + CORVIX_CLI_PATH + " import " +
+      ShellQuote(image_) + " A/BIG/FIRST A/BIG/SECOND A/BIG/THIRD --to " + ShellQuote(out_) + " 2>" + ShellQuote(err) +
+      "; echo $? >" + ShellQuote(status) + "; } | { IFS= read -r first; kill -INT \"$(cat " + ShellQuote(pid) +
+      ")\"; printf '%s\\n' \"$first\"; cat; }");
+  EXPECT_EQ(r.out.rfind("A/BIG/FIRST: ", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.find("THIRD"), std::string::npos) << r.out;
+  const auto text = [](const std::string& path) {
+    const auto bytes = testing::ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+  };
+  EXPECT_EQ(text(status), "1\n");
+  EXPECT_EQ(text(err), "corvix: Conversion cancelled by user\n");
   // Whatever stands is complete.
   EXPECT_EQ(ListFolder(out_ + "/FIRST"), std::vector<std::string>{"SMALL.wav"});
   for (const char* program : {"SECOND", "THIRD"}) {

@@ -80,17 +80,6 @@ TEST_F(WavePoolTest, EachWaveIsItsFileWithoutTheWrapperAndTheTableFindsIt) {
   EXPECT_EQ(std::tuple(progress_.record.steps, progress_.record.pumps), std::tuple(4, 4));
 }
 
-// Cancel stops the pool before the next wave; the job deletes the files.
-TEST_F(WavePoolTest, CancelStopsBeforeTheNextWaveAndLeavesTheFiles) {
-  std::vector<std::string> paths;
-  for (int i = 0; i < 4; ++i) paths.push_back(AddWave("W" + std::to_string(i), WaveFile(50, 1)));
-  progress_.cancelAtPump = 3;  // seen before the third wave
-  ASSERT_EQ(WritePool(), 0);
-  EXPECT_STREQ(PendingError.text, "Conversion cancelled by user");
-  EXPECT_EQ(progress_.record.steps, 2);
-  for (const std::string& p : paths) EXPECT_TRUE(std::filesystem::exists(p)) << p;
-}
-
 // A WAV file that can't be used stops the pool with a message of its own;
 // nothing is written beyond what was read from it.
 TEST_F(WavePoolTest, UnusableWaveFilesAreNamedInTheMessage) {
@@ -115,14 +104,6 @@ TEST_F(WavePoolTest, UnusableWaveFilesAreNamedInTheMessage) {
     const uint64_t good = WaveFile(30, 2).size();
     EXPECT_LE(ReadBytes(path_).size(), 12 + (8 + 16) + 12 + good + 1 + 12 + (bad.size() > 12 ? bad.size() - 12 : 0));
   }
-}
-
-TEST_F(WavePoolTest, DeleteExportedWavesRemovesEveryRowsFile) {
-  const std::string a = AddWave("A", WaveFile(10, 1)), b = AddWave("B LR", WaveFile(10, 1));
-  AddWave("NEVER WRITTEN", {});
-  DeleteExportedWaves();
-  EXPECT_FALSE(std::filesystem::exists(a));
-  EXPECT_FALSE(std::filesystem::exists(b));
 }
 
 }  // namespace
