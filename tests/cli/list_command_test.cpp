@@ -1,8 +1,10 @@
 // The command line as a user runs it: `corvix list` on images the builder
-// writes in different layouts, and its answers to bad input.
+// writes in different layouts, `corvix devices` on the drives of this
+// machine, and their answers to bad input.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include <nlohmann/json.hpp>
@@ -17,69 +19,52 @@ namespace {
 
 using discbuilder::DiscSpec;
 using discbuilder::RawMode;
-using discbuilder::VolumeSpec;
 using testing::Keygroup;
 using testing::Program;
 using testing::RunCommand;
 using testing::Sample;
 using testing::ShellQuote;
 
-class ListCommandTest : public ::testing::Test {
- protected:
-  testing::CommandResult List(const std::string& source, const std::string& flags = "") {
-    return RunCommand(std::string(CORVIX_CLI_PATH) + " list " + flags + " " + ShellQuote(source));
-  }
-  testing::TempDir dir_;
-};
+testing::CommandResult Corvix(const std::string& arguments) {
+  return RunCommand(std::string(CORVIX_CLI_PATH) + " " + arguments);
+}
 
 // Two partitions, a type-3 volume, a drum kit past the first block, a
-// stereo pair; written fragmented and in every sector layout.
+// stereo pair.
 DiscSpec LayoutDisc() {
   DiscSpec discSpec;
-  discSpec.partitions.resize(2);
-  VolumeSpec strings;
-  strings.name = "STRINGS 1";
-  strings.samples = {Sample("VIOLIN L", 9000), Sample("VIOLIN R", 9000)};
-  strings.programs = {Program("VIOLINS", {Keygroup(36, 59, {"VIOLIN L", "VIOLIN R"}), Keygroup(60, 96, {"VIOLIN L"})})};
-  VolumeSpec drums;
-  drums.name = "DRUMS";
-  drums.type = 3;
-  drums.samples = {Sample("KICK", 5000)};
   std::vector<discbuilder::KeygroupSpec> kit;
-  for (int k = 0; k < 61; ++k) kit.push_back(Keygroup(static_cast<uint8_t>(30 + k), static_cast<uint8_t>(30 + k), {"KICK"}));
-  drums.programs = {Program("BIG KIT", kit)};
-  discSpec.partitions[0].volumes = {strings, drums};
-  VolumeSpec other;
-  other.name = "B SIDE";
+  for (uint8_t k = 0; k < 61; ++k) kit.push_back(Keygroup(static_cast<uint8_t>(30 + k), static_cast<uint8_t>(30 + k), {"KICK"}));
+  auto drums = testing::Volume("DRUMS", {Program("BIG KIT", kit)}, {Sample("KICK", 5000)});
+  drums.type = 3;
+  auto other = testing::Volume("B SIDE", {Program("SOLO", {Keygroup(48, 72)})});
   other.slot = 7;
-  other.programs = {Program("SOLO", {Keygroup(48, 72)})};
-  discSpec.partitions[1].volumes = {other};
+  discSpec.partitions = {
+      {{testing::Volume("STRINGS 1",
+                        {Program("VIOLINS", {Keygroup(36, 59, {"VIOLIN L", "VIOLIN R"}), Keygroup(60, 96, {"VIOLIN L"})})},
+                        {Sample("VIOLIN L", 9000), Sample("VIOLIN R", 9000)}),
+        drums}},
+      {{other}}};
   return discSpec;
 }
 
-TEST_F(ListCommandTest, ListsWhatTheBuilderWroteInEveryLayout) {
-  struct Layout {
-    const char* file;
-    uint32_t sectorBytes;
-    RawMode mode;
-    bool cue;
-  };
-  const Layout layouts[] = {{"disc.iso", 2048, RawMode::kMode1, false},
-                            {"disc.img", 2352, RawMode::kMode1, false},
-                            {"disc.bin", 2352, RawMode::kMode2Form1, true}};
-  for (const Layout& layout : layouts) {
-    SCOPED_TRACE(layout.file);
+// Written fragmented in every sector layout; the tree as the browser shows it.
+TEST(ListCommandTest, ListsWhatTheBuilderWroteInEveryLayout) {
+  testing::TempDir dir;
+  const std::tuple<const char*, uint32_t, RawMode, bool> layouts[] = {
+      {"disc.iso", 2048, RawMode::kMode1, false},
+      {"disc.img", 2352, RawMode::kMode1, false},
+      {"disc.bin", 2352, RawMode::kMode2Form1, true}};
+  for (const auto& [file, sectorBytes, mode, cue] : layouts) {
+    SCOPED_TRACE(file);
     DiscSpec discSpec = LayoutDisc();
     discSpec.fragmented = true;
-    discSpec.sectorBytes = layout.sectorBytes;
-    discSpec.rawMode = layout.mode;
-    discSpec.cueSheet = layout.cue;
-    const std::string image = dir_ / layout.file;
+    discSpec.sectorBytes = sectorBytes;
+    discSpec.rawMode = mode;
+    discSpec.cueSheet = cue;
     std::string error;
-    ASSERT_TRUE(discbuilder::WriteDiscImage(discSpec, image, &error)) << error;
-    const std::string source = layout.cue ? image + ".cue" : image;
-
-    const auto result = List(source, "--json");
+    ASSERT_TRUE(discbuilder::WriteDiscImage(discSpec, dir / file, &error)) << error;
+    const auto result = Corvix("list --json " + ShellQuote(dir / file + (cue ? ".cue" : "")));
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto json = nlohmann::json::parse(result.out);
     const auto& a = json["partitions"][0];
@@ -87,76 +72,69 @@ TEST_F(ListCommandTest, ListsWhatTheBuilderWroteInEveryLayout) {
     ASSERT_EQ(a["volumes"].size(), 2u);
     EXPECT_EQ(a["volumes"][0]["name"], "STRINGS 1");
     const auto& violins = a["volumes"][0]["programs"][0];
-    EXPECT_EQ(violins["keygroups"], 2);
-    EXPECT_EQ(violins["lowestKey"], 36);
-    EXPECT_EQ(violins["highestKey"], 96);
+    EXPECT_EQ(std::tuple(violins["keygroups"], violins["lowestKey"], violins["highestKey"]), std::tuple(2, 36, 96));
     EXPECT_EQ(a["volumes"][0]["samples"][0]["lengthWords"], 9000);
-    const auto& drums = a["volumes"][1];
-    EXPECT_EQ(drums["type"], 3);
-    EXPECT_EQ(drums["programs"][0]["keygroups"], 61);
+    EXPECT_EQ(std::tuple(a["volumes"][1]["type"], a["volumes"][1]["programs"][0]["keygroups"]), std::tuple(3, 61));
     const auto& b = json["partitions"][1];
-    EXPECT_EQ(b["letter"], "B");
-    EXPECT_EQ(b["volumes"][0]["slot"], 7);
-    EXPECT_EQ(b["volumes"][0]["programs"][0]["name"], "SOLO");
+    EXPECT_EQ(std::tuple(b["letter"], b["volumes"][0]["slot"], b["volumes"][0]["programs"][0]["name"]),
+              std::tuple("B", 7, "SOLO"));
   }
-}
-
-TEST_F(ListCommandTest, TreeShowsThePartitionsAsTheBrowserDoes) {
-  std::string error;
-  ASSERT_TRUE(discbuilder::WriteDiscImage(LayoutDisc(), dir_ / "disc.iso", &error));
-  const auto result = List(dir_ / "disc.iso");
-  ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_NE(result.out.find("PARTITION  A\n"), std::string::npos);
-  EXPECT_NE(result.out.find("PARTITION  B\n"), std::string::npos);
-  EXPECT_NE(result.out.find("VIOLINS"), std::string::npos);
-  EXPECT_NE(result.out.find("61 keygroups  30-90"), std::string::npos);
+  const auto tree = Corvix("list " + ShellQuote(dir / "disc.iso")).out;
+  for (const char* line : {"PARTITION  A\n", "PARTITION  B\n", "VIOLINS", "61 keygroups  30-90"})
+    EXPECT_NE(tree.find(line), std::string::npos) << line;
 }
 
 // Past Z partitions are numbered, and the number is how the commands name
 // them too.
-TEST_F(ListCommandTest, The27thPartitionIsCalled27Everywhere) {
+TEST(ListCommandTest, The27thPartitionIsCalled27Everywhere) {
+  testing::TempDir dir;
   DiscSpec discSpec;
   discSpec.partitions.resize(27);
-  VolumeSpec late;
-  late.name = "LATE";
-  late.samples = {Sample("TONE", 100)};
-  late.programs = {Program("PROG", {Keygroup(36, 60, {"TONE"})})};
-  discSpec.partitions[26].volumes = {late};
+  discSpec.partitions[26].volumes = {
+      testing::Volume("LATE", {Program("PROG", {Keygroup(36, 60, {"TONE"})})}, {Sample("TONE", 100)})};
   std::string error;
-  ASSERT_TRUE(discbuilder::WriteDiscImage(discSpec, dir_ / "disc.iso", &error)) << error;
-  const auto json = nlohmann::json::parse(List(dir_ / "disc.iso", "--json").out);
+  ASSERT_TRUE(discbuilder::WriteDiscImage(discSpec, dir / "disc.iso", &error)) << error;
+  const auto json = nlohmann::json::parse(Corvix("list --json " + ShellQuote(dir / "disc.iso")).out);
   EXPECT_EQ(json["partitions"][25]["letter"], "Z");
   EXPECT_EQ(json["partitions"][26]["letter"], "27");
-  EXPECT_NE(List(dir_ / "disc.iso").out.find("PARTITION  27\n  LATE"), std::string::npos);
-  const auto converted = RunCommand(std::string(CORVIX_CLI_PATH) + " convert " + ShellQuote(dir_ / "disc.iso") +
-                                    " 27/LATE/PROG --to " + ShellQuote(dir_ / "out"));
+  EXPECT_NE(Corvix("list " + ShellQuote(dir / "disc.iso")).out.find("PARTITION  27\n  LATE"), std::string::npos);
+  const auto converted = Corvix("convert " + ShellQuote(dir / "disc.iso") + " 27/LATE/PROG --to " + ShellQuote(dir / "out"));
   EXPECT_EQ(converted.exitCode, 0) << converted.err;
   EXPECT_EQ(converted.out.rfind("27/LATE/PROG: ", 0), 0u) << converted.out;
 }
 
-TEST_F(ListCommandTest, BadSourcesAndUsageGetClearAnswers) {
-  std::ofstream(dir_ / "zeros.iso", std::ios::binary) << std::string(40960, '\0');
-  struct Case {
-    std::string args;
-    int exitCode;
-    std::string says;
-  };
-  const std::string cli = CORVIX_CLI_PATH;
-  const Case cases[] = {
-      {"list " + ShellQuote(dir_ / "missing.iso"), 1, "cannot open"},
-      {"list " + ShellQuote(dir_ / "zeros.iso"), 1, "not an Akai S1000 disc"},
+// On a machine without drives, `corvix devices` says so and succeeds.
+TEST(ListCommandTest, DevicesWithoutDrivesSaysSoAndSucceeds) {
+  for (const auto& entry : std::filesystem::directory_iterator("/dev")) {
+    const std::string name = entry.path().filename();
+    if (name.rfind("sr", 0) == 0 || name.rfind("sg", 0) == 0) GTEST_SKIP() << "this machine has SCSI devices";
+  }
+  const auto run = Corvix("devices </dev/null");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out + run.err, "No CD-ROM drives found.\n");
+  const auto json = Corvix("devices --json </dev/null");
+  EXPECT_EQ(json.exitCode, 0);
+  EXPECT_NE(json.out.find("\"drives\": []"), std::string::npos) << json.out;
+}
+
+TEST(ListCommandTest, BadSourcesAndUsageGetClearAnswers) {
+  testing::TempDir dir;
+  std::ofstream(dir / "zeros.iso", std::ios::binary) << std::string(40960, '\0');
+  const std::tuple<std::string, int, std::string> cases[] = {
+      {"list " + ShellQuote(dir / "missing.iso"), 1, "cannot open"},
+      {"list " + ShellQuote(dir / "zeros.iso"), 1, "not an Akai S1000 disc"},
+      {"list /dev/null", 1, "/dev/null: no CD-ROM drive there"},
       {"", 2, "subcommand"},
       {"list", 2, "SOURCE"},
       {"list --colour x.iso", 2, "--colour"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args);
-    const auto result = RunCommand(cli + " " + c.args);
-    EXPECT_EQ(result.exitCode, c.exitCode);
-    EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
-    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n') <= 3, true) << result.err;
+  for (const auto& [args, exitCode, says] : cases) {
+    const auto result = Corvix(args + " </dev/null");
+    EXPECT_EQ(result.exitCode, exitCode) << args;
+    EXPECT_NE(result.err.find(says), std::string::npos) << result.err;
+    EXPECT_LE(std::count(result.err.begin(), result.err.end(), '\n'), 3) << result.err;
   }
-  const auto help = RunCommand(cli + " list --help");
+  const auto help = Corvix("list --help");
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("--json"), std::string::npos);
 }

@@ -10,9 +10,7 @@ namespace {
 
 // A FILE* over a string for answers, and one that collects what is written.
 struct Streams {
-  explicit Streams(const std::string& input) {
-    in = std::tmpfile();
-    out = std::tmpfile();
+  explicit Streams(const std::string& input) : in(std::tmpfile()), out(std::tmpfile()) {
     std::fputs(input.c_str(), in);
     std::rewind(in);
   }
@@ -32,42 +30,34 @@ struct Streams {
 
 constexpr const char* kNotReady = "E:\\ is not accessible\n\nThe device is not ready";
 
+// On a terminal the question is asked until it gets an answer; the end of
+// the input cancels.
 TEST(TerminalMessagesTest, RetryCancelQuestionOnATerminal) {
-  struct Case {
-    const char* input;
-    int answer;
-    int prompts;
+  const std::tuple<const char*, int, int> cases[] = {
+      {"r\n", kIdRetry, 1},      {"Retry\n", kIdRetry, 1}, {"c\n", kIdCancel, 1},
+      {"\nx\nr\n", kIdRetry, 3}, {"", kIdCancel, 1},       {"maybe\n", kIdCancel, 2},
   };
-  const Case cases[] = {
-      {"r\n", kIdRetry, 1},   {"Retry\n", kIdRetry, 1}, {"c\n", kIdCancel, 1},
-      {"\nx\nr\n", kIdRetry, 3}, {"", kIdCancel, 1},      {"maybe\n", kIdCancel, 2},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.input);
-    Streams streams(c.input);
+  for (const auto& [input, answer, prompts] : cases) {
+    Streams streams(input);
     TerminalMessages messages(streams.in, streams.out, true);
-    EXPECT_EQ(messages.ShowMessage(kNotReady, "Veltrex Corvix", kMbRetryCancel | kMbIconStop), c.answer);
+    EXPECT_EQ(messages.ShowMessage(kNotReady, "Veltrex Corvix", kMbRetryCancel | kMbIconStop), answer) << input;
     const std::string written = streams.Written();
     EXPECT_EQ(written.rfind(std::string(kNotReady) + "\n", 0), 0u) << written;
-    int prompts = 0;
-    for (size_t at = 0; (at = written.find("[R]etry or [C]ancel? ", at)) != std::string::npos; ++at) ++prompts;
-    EXPECT_EQ(prompts, c.prompts);
+    int asked = 0;
+    for (size_t at = 0; (at = written.find("[R]etry or [C]ancel? ", at)) != std::string::npos; ++at) ++asked;
+    EXPECT_EQ(asked, prompts) << input;
   }
 }
 
+// Without a terminal the question fails with its text, nothing read; plain
+// messages are the command's own.
 TEST(TerminalMessagesTest, WithoutATerminalTheQuestionFailsWithItsText) {
   Streams streams("r\n");
   TerminalMessages messages(streams.in, streams.out, false);
   EXPECT_EQ(messages.ShowMessage(kNotReady, "Veltrex Corvix", kMbRetryCancel | kMbIconStop), kIdCancel);
-  EXPECT_EQ(streams.Written(), std::string("corvix: ") + kNotReady + "\n");
-  EXPECT_EQ(std::fgetc(streams.in), 'r');  // nothing was read
-}
-
-TEST(TerminalMessagesTest, PlainMessagesAreTheCommandsOwn) {
-  Streams streams("");
-  TerminalMessages messages(streams.in, streams.out, true);
   EXPECT_EQ(messages.ShowMessage("Couldn't Create Event", "Read", kMbOk), kIdOk);
-  EXPECT_EQ(streams.Written(), "corvix: Couldn't Create Event\n");
+  EXPECT_EQ(streams.Written(), std::string("corvix: ") + kNotReady + "\ncorvix: Couldn't Create Event\n");
+  EXPECT_EQ(std::fgetc(streams.in), 'r');
 }
 
 }  // namespace

@@ -6,22 +6,20 @@
 #include <set>
 #include <tuple>
 
+#include "instrument/articulation_values.h"
 #include "jobs/conversion_list.h"
+#include "jobs/wave_import.h"
 #include "records/job_notes.h"
 #include "support/export_fixture.h"
 
 namespace corvix {
 namespace {
 
-using discbuilder::DiscSpec;
 using discbuilder::KeygroupSpec;
 using discbuilder::ProgramSpec;
-using discbuilder::VolumeSpec;
+using discbuilder::SampleSpec;
 using testing::Chunk;
-using testing::ExportTest;
-using testing::Keygroup;
-using testing::ReadBytes;
-using testing::Sample;
+using testing::Program;
 using testing::U16At;
 using testing::U32At;
 
@@ -31,7 +29,7 @@ struct Zone {
 };
 
 KeygroupSpec Group(uint8_t lowKey, uint8_t highKey, std::vector<Zone> zones) {
-  KeygroupSpec k = Keygroup(lowKey, highKey);
+  KeygroupSpec k = testing::Keygroup(lowKey, highKey);
   for (size_t z = 0; z < zones.size() && z < 4; ++z) {
     k.zones[z].sample = zones[z].sample;
     k.zones[z].lowVelocity = zones[z].low;
@@ -40,19 +38,11 @@ KeygroupSpec Group(uint8_t lowKey, uint8_t highKey, std::vector<Zone> zones) {
   return k;
 }
 
-using testing::Program;
+// An entry as the tests compare it: its wave's name, its velocity, program
+// layer and layer index.
+using Entry = std::tuple<std::string, int, int, int>;
 
-// An entry as the tests compare it: its wave's name and its indices.
-struct Entry {
-  std::string wave;
-  int velocity, programLayer, layer;
-  bool operator==(const Entry&) const = default;
-};
-std::ostream& operator<<(std::ostream& out, const Entry& e) {
-  return out << '{' << e.wave << ' ' << e.velocity << ',' << e.programLayer << ',' << e.layer << '}';
-}
-
-class RegionTest : public ExportTest {
+class RegionTest : public testing::ExportTest {
  protected:
   void TearDown() override {
     FreeConversionList(list_);
@@ -60,24 +50,17 @@ class RegionTest : public ExportTest {
     ExportTest::TearDown();
   }
 
-  // Volume "V" holding the programs and a short sample of each name given.
-  void UsePrograms(std::vector<ProgramSpec> programs, std::vector<std::string> samples) {
-    DiscSpec discSpec;
-    discSpec.partitions.resize(1);
-    VolumeSpec v;
-    v.name = "V";
-    for (const std::string& s : samples) v.samples.push_back(Sample(s, 10));
-    v.programs = std::move(programs);
-    const size_t count = v.programs.size();
-    discSpec.partitions[0].volumes = {v};
-    UseDisc(discSpec);
-    ASSERT_TRUE(ReadPartitionInfo());
+  // Volume "V" holding the programs and samples (by default a short one of
+  // each name); every program in the list; the WaveTable emptied.
+  void UsePrograms(std::vector<ProgramSpec> programs, std::vector<std::string> names,
+                   std::vector<SampleSpec> samples = {}) {
+    for (const std::string& name : names) samples.push_back(testing::Sample(name, 10));
+    const size_t count = programs.size();
+    UseVolumes({testing::Volume("V", std::move(programs), samples)});
     FreeConversionList(list_);
-    for (size_t i = 0; i < count; ++i) {
-      auto item = MakeConversionItem(0, 0, static_cast<uint16_t>(i), nullptr);
-      ASSERT_TRUE(item) << PendingError.text;
-      AppendConversionItem(list_, std::move(item));
-    }
+    for (size_t i = 0; i < count; ++i) AppendConversionItem(list_, MakeConversionItem(0, 0, static_cast<uint16_t>(i), nullptr));
+    WaveTable.count = 0;
+    ResetJobNotes();
   }
 
   // A WaveTable row as the wave import leaves it: a mono wave under its
@@ -93,8 +76,8 @@ class RegionTest : public ExportTest {
     row.stereo = stereo;
   }
 
-  RegionLayout LayoutAt(int key, int single = 1) {
-    programs_ = CollectRegionPrograms(list_.get(), single);
+  RegionLayout LayoutAt(int key) {
+    programs_ = CollectRegionPrograms(list_.get(), 1);
     EXPECT_TRUE(MarkKeygroupsAtKey(key, programs_));
     RegionLayout layout{};
     const int entered = BuildRegionLayout(programs_, &layout);
@@ -107,33 +90,50 @@ class RegionTest : public ExportTest {
     std::vector<Entry> out;
     for (uint32_t e = 0; e < l.count; ++e) {
       const SubRegion& s = l.entries[e];
-      out.push_back({TrimmedWave(s.sample), s.velocityIndex, s.programLayerIndex, s.layerIndex});
+      std::string name = WaveTable.rows[s.sample].name;
+      name.erase(name.find_last_not_of(' ') + 1);
+      out.emplace_back(name, s.velocityIndex, s.programLayerIndex, s.layerIndex);
     }
     return out;
   }
-  static std::string TrimmedWave(uint32_t row) {
-    std::string name = WaveTable.rows[row].name;
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    return name;
+
+  // The first program's regions, its waves exported as the job does.
+  std::vector<Chunk> ConvertedRegions() {
+    ImportWavesMode = 0;
+    EXPECT_EQ(ImportProgramWaves(*list_, 0), 1) << PendingError.text;
+    return WrittenRegions();
+  }
+  // The "wsmp" or "3fra" of sub-region s of a region.
+  static const std::vector<uint8_t>& Of(const Chunk& region, size_t s, const char* id) {
+    return region.Find("3prg")->children.at(s).Find(id)->data;
   }
 
-  // The instrument's LIST "lrgn", written into a form of its own.
-  Chunk WrittenRegions(int single = 1) {
+  // The instrument's regions, written into a form of its own.
+  std::vector<Chunk> WrittenRegions(int single = 1) {
     const std::string path = dir_ / "regions.riff";
     {
       auto file = RiffFile::Open(path, OpenMode::kCreate);
-      EXPECT_TRUE(file);
       ChunkInfo form;
       form.type = FourCC("TEST");
       EXPECT_TRUE(file->CreateChunk(form, CreateFlag::kRiff));
       EXPECT_EQ(WriteRegions(*file, list_.get(), single), 1) << PendingError.text;
-      EXPECT_TRUE(file->Ascend(form));
-      EXPECT_TRUE(file->Close());
+      EXPECT_TRUE(file->Ascend(form) && file->Close());
     }
     Chunk root;
-    EXPECT_EQ(testing::WalkRiff(ReadBytes(path), &root), "");
-    const Chunk* lrgn = root.Find("lrgn");
-    return lrgn != nullptr ? *lrgn : Chunk{};
+    EXPECT_EQ(testing::WalkRiff(testing::ReadBytes(path), &root), "");
+    return root.Find("lrgn") != nullptr ? root.Find("lrgn")->children : std::vector<Chunk>{};
+  }
+  // Each region's keys as rgnh has them.
+  static std::vector<std::pair<int, int>> Keys(const std::vector<Chunk>& regions) {
+    std::vector<std::pair<int, int>> keys;
+    for (const Chunk& rgn : regions) keys.emplace_back(U16At(rgn.Find("rgnh")->data, 0), U16At(rgn.Find("rgnh")->data, 2));
+    return keys;
+  }
+  // The wave of each of the 32 sub-region slots of a region's link chunk.
+  static std::vector<uint32_t> WaveIndices(const Chunk& rgn) {
+    std::vector<uint32_t> out;
+    for (int s = 0; s < 32; ++s) out.push_back(U32At(rgn.Find("3lnk")->data, 44 + 4 * s));
+    return out;
   }
 
   std::unique_ptr<ConversionItem> list_;
@@ -151,59 +151,40 @@ TEST_F(RegionTest, ZonesGetTheirIndicesPerTheDimensionRules) {
     size_t notes;
   };
   const std::vector<Case> cases = {
-      {"four velocity splits",
-       {{"A", 0, 31}, {"B", 32, 63}, {"C", 64, 95}, {"D", 96, 127}},
-       {{"A", 0}, {"B", 0}, {"C", 0}, {"D", 0}},
-       {{"A", 0, 0, 0}, {"B", 1, 0, 0}, {"C", 2, 0, 0}, {"D", 3, 0, 0}}, 2, 0, 0, 0},
+      {"four velocity splits", {{"A", 0, 31}, {"B", 32, 63}, {"C", 64, 95}, {"D", 96, 127}},
+       {{"A", 0}, {"B", 0}, {"C", 0}, {"D", 0}}, {{"A", 0, 0, 0}, {"B", 1, 0, 0}, {"C", 2, 0, 0}, {"D", 3, 0, 0}}, 2, 0, 0, 0},
       {"two stereo pairs: the right zones are in the merged waves",
-       {{"P1 L", 0, 63}, {"P1 R", 0, 63}, {"P2 L", 64, 127}, {"P2 R", 64, 127}},
-       {{"P1 LR", 1}, {"P2 LR", 1}},
+       {{"P1 L", 0, 63}, {"P1 R", 0, 63}, {"P2 L", 64, 127}, {"P2 R", 64, 127}}, {{"P1 LR", 1}, {"P2 LR", 1}},
        {{"P1 LR", 0, 0, 0}, {"P2 LR", 1, 0, 0}}, 1, 0, 1, 0},
-      {"two zones at the same velocities are layers",
-       {{"A"}, {"B"}}, {{"A", 0}, {"B", 0}},
+      {"two zones at the same velocities are layers", {{"A"}, {"B"}}, {{"A", 0}, {"B", 0}},
        {{"A", 0, 0, 0}, {"B", 0, 0, 1}}, 0, 1, 0, 0},
-      {"splits are numbered by velocity, not by zone order",
-       {{"HIGH", 64, 127}, {"LOW", 0, 63}}, {{"HIGH", 0}, {"LOW", 0}},
-       {{"HIGH", 1, 0, 0}, {"LOW", 0, 0, 0}}, 1, 0, 0, 0},
+      {"splits are numbered by velocity, not by zone order", {{"HIGH", 64, 127}, {"LOW", 0, 63}},
+       {{"HIGH", 0}, {"LOW", 0}}, {{"HIGH", 1, 0, 0}, {"LOW", 0, 0, 0}}, 1, 0, 0, 0},
       // The layer counter restarts after the split at 127; 97-109 then lands
       // on 7-117's indices and must move up a layer instead of vanishing.
-      {"a layer after a split gets a triple of its own",
-       {{"A", 19, 72}, {"B", 7, 117}, {"C", 127, 127}, {"D", 97, 109}},
-       {{"A", 0}, {"B", 0}, {"C", 0}, {"D", 0}},
-       {{"A", 0, 0, 0}, {"B", 0, 0, 1}, {"C", 1, 0, 0}, {"D", 0, 0, 2}}, 1, 2, 0, 0},
-      {"a mono zone in a stereo region is left out and noted",
-       {{"P L", 0, 63}, {"P R", 0, 63}, {"M", 64, 127}},
-       {{"P LR", 1}, {"M", 0}},
-       {{"P LR", 0, 0, 0}}, 0, 0, 1, 1},
-      {"a zone whose wave was not exported is left out and noted",
-       {{"A", 0, 63}, {"X", 64, 127}}, {{"A", 0}},
+      {"a layer after a split gets a triple of its own", {{"A", 19, 72}, {"B", 7, 117}, {"C", 127, 127}, {"D", 97, 109}},
+       {{"A", 0}, {"B", 0}, {"C", 0}, {"D", 0}}, {{"A", 0, 0, 0}, {"B", 0, 0, 1}, {"C", 1, 0, 0}, {"D", 0, 0, 2}}, 1, 2, 0, 0},
+      {"a mono zone in a stereo region is left out and noted", {{"P L", 0, 63}, {"P R", 0, 63}, {"M", 64, 127}},
+       {{"P LR", 1}, {"M", 0}}, {{"P LR", 0, 0, 0}}, 0, 0, 1, 1},
+      {"a zone whose wave was not exported is left out and noted", {{"A", 0, 63}, {"X", 64, 127}}, {{"A", 0}},
        {{"A", 0, 0, 0}}, 0, 0, 0, 1},
       // A pair is told by its letters alone: PR1 R is the right channel of
       // the file named after PR2 L, in the region and not "left out".
-      {"a loosely matched pair is one stereo zone",
-       {{"PR2 L"}, {"PR1 R"}}, {{"PR2 LR", 1}},
-       {{"PR2 LR", 0, 0, 0}}, 0, 0, 1, 0},
+      {"a loosely matched pair is one stereo zone", {{"PR2 L"}, {"PR1 R"}}, {{"PR2 LR", 1}}, {{"PR2 LR", 0, 0, 0}}, 0, 0, 1, 0},
       // Only the other channel of the same wave follows a stereo zone.
-      {"the zone after a stereo zone is skipped only when it is its partner",
-       {{"P L"}, {"Q L"}}, {{"P LR", 1}, {"Q LR", 1}},
-       {{"P LR", 0, 0, 0}, {"Q LR", 0, 0, 1}}, 0, 1, 1, 0},
+      {"the zone after a stereo zone is skipped only when it is its partner", {{"P L"}, {"Q L"}},
+       {{"P LR", 1}, {"Q LR", 1}}, {{"P LR", 0, 0, 0}, {"Q LR", 0, 0, 1}}, 0, 1, 1, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ResetJobNotes();
     std::vector<std::string> samples;
-    for (const Zone& z : c.zones)
-      if (z.sample != "ELSEWHERE") samples.push_back(z.sample);
+    for (const Zone& z : c.zones) samples.push_back(z.sample);
     UsePrograms({Program("PROG", {Group(36, 60, c.zones)})}, samples);
-    WaveTable.count = 0;
     for (const auto& [name, stereo] : c.waves) AddWave(name, stereo);
-
     const RegionLayout l = LayoutAt(40);
     EXPECT_EQ(Entries(l), c.entries);
-    EXPECT_EQ(DimensionBits(l.velocityMax), c.bitsVelocity);
-    EXPECT_EQ(DimensionBits(l.layerMax), c.bitsLayer);
-    EXPECT_EQ(l.programLayerMax, 0);
-    EXPECT_EQ(l.stereo, c.stereo);
+    EXPECT_EQ(std::tuple(DimensionBits(l.velocityMax), DimensionBits(l.layerMax), l.programLayerMax, l.stereo),
+              std::tuple(c.bitsVelocity, c.bitsLayer, 0, c.stereo));
     EXPECT_EQ(JobNotes.lines.size(), c.notes);
   }
 }
@@ -216,8 +197,7 @@ TEST_F(RegionTest, NotesNameTheProgramKeygroupZoneAndReason) {
   LayoutAt(36);
   EXPECT_EQ(JobNotes.lines,
             (std::vector<std::string>{
-                "PIANO: keygroup 1, zone 3 (\"M\"): left out of keys 36-60, stereo and mono samples "
-                "can't share a region",
+                "PIANO: keygroup 1, zone 3 (\"M\"): left out of keys 36-60, stereo and mono samples can't share a region",
                 "PIANO: keygroup 1, zone 4 (\"X\"): the sample is not in the volume"}));
 }
 
@@ -230,33 +210,31 @@ TEST_F(RegionTest, ARegionNeverHoldsMoreThan32SubRegions) {
   for (int k = 0; k < 9; ++k) {
     std::vector<Zone> zones;
     for (int z = 0; z < 4; ++z) {
-      const std::string name = "S" + std::to_string(k) + "-" + std::to_string(z);
-      zones.push_back({name, static_cast<uint8_t>(32 * z), static_cast<uint8_t>(32 * z + 31)});
-      samples.push_back(name);
+      samples.push_back("S" + std::to_string(k) + "-" + std::to_string(z));
+      zones.push_back({samples.back(), static_cast<uint8_t>(32 * z), static_cast<uint8_t>(32 * z + 31)});
     }
     keygroups.push_back(Group(36, 60, zones));
   }
   UsePrograms({Program("BIG", keygroups)}, samples);
   for (const std::string& s : samples) AddWave(s);
-
   const RegionLayout l = LayoutAt(36);
   ASSERT_EQ(l.count, 32u);
   EXPECT_LE(DimensionBits(l.velocityMax) + DimensionBits(l.layerMax) + DimensionBits(l.programLayerMax), 5);
   std::set<std::tuple<int, int, int>> triples;
-  for (const Entry& e : Entries(l)) triples.insert({e.velocity, e.programLayer, e.layer});
+  for (const auto& [wave, v, b, c] : Entries(l)) triples.insert({v, b, c});
   EXPECT_EQ(triples.size(), 32u);
-  EXPECT_EQ(TrimmedWave(l.entries[31].sample), "S7-3");
+  EXPECT_EQ(std::get<0>(Entries(l)[31]), "S7-3");
   ASSERT_EQ(JobNotes.lines.size(), 4u);
   EXPECT_EQ(JobNotes.lines[0], "BIG: keygroup 9, zone 1 (\"S8-0\"): left out of keys 36-60, more than 32 sub-regions");
-
   // Written whole: 32 sub-regions, each with its articulation.
-  const Chunk lrgn = WrittenRegions();
-  ASSERT_EQ(lrgn.children.size(), 1u);
-  EXPECT_EQ(U32At(lrgn.children[0].Find("3lnk")->data, 0), 32u);
-  EXPECT_EQ(lrgn.children[0].Find("3prg")->children.size(), 32u);
+  const std::vector<Chunk> regions = WrittenRegions();
+  ASSERT_EQ(regions.size(), 1u);
+  EXPECT_EQ(U32At(regions[0].Find("3lnk")->data, 0), 32u);
+  EXPECT_EQ(regions[0].Find("3prg")->children.size(), 32u);
 }
 
-// Each chosen key range as rgnh writes it, and the sweep's clipping.
+// Each chosen key range as rgnh writes it, and the sweep's clipping; the
+// programs of a combined file are cut at the same keys.
 TEST_F(RegionTest, TheSweepCutsRegionsWhereKeygroupsBegin) {
   struct Case {
     const char* what;
@@ -273,118 +251,65 @@ TEST_F(RegionTest, TheSweepCutsRegionsWhereKeygroupsBegin) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ResetJobNotes();
     std::vector<KeygroupSpec> keygroups;
     for (auto [low, high] : c.keygroups) keygroups.push_back(Group(low, high, {{"S"}}));
     UsePrograms({Program("PROG", keygroups)}, {"S"});
-    WaveTable.count = 0;
     AddWave("S");
-    const Chunk lrgn = WrittenRegions();
-    std::vector<std::pair<int, int>> regions;
-    for (const Chunk& rgn : lrgn.children) {
-      const Chunk* header = rgn.Find("rgnh");
-      ASSERT_NE(header, nullptr);
-      regions.emplace_back(U16At(header->data, 0), U16At(header->data, 2));
-      EXPECT_EQ(U16At(header->data, 4), 0);
-      EXPECT_EQ(U16At(header->data, 6), 127);
-    }
-    EXPECT_EQ(regions, c.regions);
+    const std::vector<Chunk> regions = WrittenRegions();
+    EXPECT_EQ(Keys(regions), c.regions);
+    for (const Chunk& rgn : regions) EXPECT_EQ(U32At(rgn.Find("rgnh")->data, 4), 127u << 16);  // velocities 0-127
     EXPECT_EQ(RegionCount, c.regions.size());
     EXPECT_EQ(JobNotes.lines, c.notes);
   }
-}
 
-TEST_F(RegionTest, CombinedProgramsAreCutAtTheSameKeys) {
   UsePrograms({Program("ONE", {Group(36, 72, {{"A"}})}), Program("TWO", {Group(36, 60, {{"B"}})})}, {"A", "B"});
   AddWave("A");
   AddWave("B");
-  std::vector<std::pair<int, int>> regions;
-  std::vector<uint32_t> subRegions;
-  for (const Chunk& rgn : WrittenRegions(0).children) {
-    regions.emplace_back(U16At(rgn.Find("rgnh")->data, 0), U16At(rgn.Find("rgnh")->data, 2));
-    subRegions.push_back(U32At(rgn.Find("3lnk")->data, 0));
-  }
-  EXPECT_EQ(regions, (std::vector<std::pair<int, int>>{{36, 60}, {61, 72}}));
-  EXPECT_EQ(subRegions, (std::vector<uint32_t>{2, 1}));
+  const std::vector<Chunk> regions = WrittenRegions(0);
+  EXPECT_EQ(Keys(regions), (std::vector<std::pair<int, int>>{{36, 60}, {61, 72}}));
+  EXPECT_EQ(std::tuple(U32At(regions[0].Find("3lnk")->data, 0), U32At(regions[1].Find("3lnk")->data, 0)),
+            std::tuple(2u, 1u));  // sub-regions
 }
 
-std::vector<uint32_t> WaveIndices(const Chunk& link) {
-  std::vector<uint32_t> out;
-  for (int s = 0; s < 32; ++s) out.push_back(U32At(link.data, 44 + 4 * s));
-  return out;
-}
-
+// The link chunk: the sub-region count, the dimensions (code, bits, first
+// bit, mask) and each slot's wave; a slot without a zone falls back to the
+// one of the layer below.
 TEST_F(RegionTest, TheLinkChunkDescribesDimensionsAndWaves) {
   struct Case {
     const char* what;
     std::vector<Zone> zones;
     std::vector<std::pair<std::string, uint32_t>> waves;
     uint32_t count;
-    std::vector<std::vector<uint8_t>> dimensions;  // code, bits, first bit, mask
-    std::vector<uint32_t> indices;                 // the rest are 0xFFFFFFFF
+    std::vector<uint8_t> dimensions;  // the five of them, 8 bytes each, from the first
+    std::vector<uint32_t> indices;    // the rest are 0xFFFFFFFF
   };
   const std::vector<Case> cases = {
-      {"two stereo pairs",
-       {{"P1 L", 0, 63}, {"P1 R", 0, 63}, {"P2 L", 64, 127}, {"P2 R", 64, 127}},
-       {{"P1 LR", 1}, {"P2 LR", 1}},
-       4, {{0x80, 1, 0, 0x01}, {0x82, 1, 1, 0x02}}, {0, 0, 1, 1}},
-      {"layers and splits",
-       {{"A", 0, 63}, {"B", 0, 63}, {"C", 64, 127}},
-       {{"A", 0}, {"B", 0}, {"C", 0}},
-       // (velocity 1, layer 1) has no zone: it falls back to layer 1 below.
-       4, {{0x81, 1, 0, 0x01}, {0x82, 1, 1, 0x02}}, {0, 1, 2, 1}},
+      {"two stereo pairs", {{"P1 L", 0, 63}, {"P1 R", 0, 63}, {"P2 L", 64, 127}, {"P2 R", 64, 127}},
+       {{"P1 LR", 1}, {"P2 LR", 1}}, 4, {0x80, 1, 0, 0x01, 0, 0, 0, 0, 0x82, 1, 1, 0x02}, {0, 0, 1, 1}},
+      // (velocity 1, layer 1) has no zone: it falls back to layer 1 below.
+      {"layers and splits", {{"A", 0, 63}, {"B", 0, 63}, {"C", 64, 127}}, {{"A", 0}, {"B", 0}, {"C", 0}}, 4,
+       {0x81, 1, 0, 0x01, 0, 0, 0, 0, 0x82, 1, 1, 0x02}, {0, 1, 2, 1}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::vector<std::string> samples;
     for (const Zone& z : c.zones) samples.push_back(z.sample);
     UsePrograms({Program("PROG", {Group(36, 60, c.zones)})}, samples);
-    WaveTable.count = 0;
     for (const auto& [name, stereo] : c.waves) AddWave(name, stereo);
-    const Chunk lrgn = WrittenRegions();
-    ASSERT_EQ(lrgn.children.size(), 1u);
-    const Chunk& rgn = lrgn.children[0];
-
-    std::vector<std::string> order;
-    for (const Chunk& child : rgn.children) order.push_back(child.id == "LIST" ? child.type : child.id);
-    EXPECT_EQ(order, (std::vector<std::string>{"rgnh", "wsmp", "wlnk", "3lnk", "3prg", "3dnl"}));
-    EXPECT_EQ(rgn.Find("wlnk")->data, std::vector<uint8_t>(12, 0));
-    EXPECT_TRUE(rgn.Find("3dnl")->children.empty());
-
-    const Chunk& link = *rgn.Find("3lnk");
-    ASSERT_EQ(link.data.size(), 172u);
-    EXPECT_EQ(U32At(link.data, 0), c.count);
-    for (size_t d = 0; d < 5; ++d) {
-      std::vector<uint8_t> expected(8, 0);
-      if (d < c.dimensions.size()) std::copy(c.dimensions[d].begin(), c.dimensions[d].end(), expected.begin());
-      EXPECT_EQ(std::vector<uint8_t>(link.data.begin() + 4 + 8 * d, link.data.begin() + 12 + 8 * d), expected)
-          << "dimension " << d;
-    }
+    const std::vector<Chunk> regions = WrittenRegions();
+    ASSERT_EQ(regions.size(), 1u);
+    const Chunk& rgn = regions[0];
+    EXPECT_EQ(testing::ChildIds(rgn), (std::vector<std::string>{"rgnh", "wsmp", "wlnk", "3lnk", "3prg", "3dnl"}));
+    const std::vector<uint8_t>& link = rgn.Find("3lnk")->data;
+    ASSERT_EQ(link.size(), 172u);
+    EXPECT_EQ(U32At(link, 0), c.count);
+    std::vector<uint8_t> dimensions = c.dimensions;
+    dimensions.resize(40, 0);
+    EXPECT_EQ(std::vector<uint8_t>(link.begin() + 4, link.begin() + 44), dimensions);
     std::vector<uint32_t> indices = c.indices;
     indices.resize(32, 0xFFFFFFFF);
-    EXPECT_EQ(WaveIndices(link), indices);
+    EXPECT_EQ(WaveIndices(rgn), indices);
     EXPECT_EQ(rgn.Find("3prg")->children.size(), c.count);
-  }
-}
-
-// Keygroups past the first 8192 bytes of the program (the 54th on at
-// stride 150) are read from the following blocks like the others.
-TEST_F(RegionTest, KeygroupsBeyondTheFirstBlockBecomeRegions) {
-  std::vector<KeygroupSpec> keygroups;
-  std::vector<std::string> samples;
-  for (int k = 0; k < 60; ++k) {
-    samples.push_back("S" + std::to_string(k));
-    keygroups.push_back(Group(static_cast<uint8_t>(k), static_cast<uint8_t>(k), {{samples.back()}}));
-  }
-  UsePrograms({Program("WIDE", keygroups)}, samples);
-  for (const std::string& s : samples) AddWave(s);
-  const Chunk lrgn = WrittenRegions();
-  ASSERT_EQ(lrgn.children.size(), 60u);
-  EXPECT_EQ(RegionCount, 60u);
-  for (uint32_t k = 50; k < 60; ++k) {
-    SCOPED_TRACE(k);
-    EXPECT_EQ(U16At(lrgn.children[k].Find("rgnh")->data, 0), k);
-    EXPECT_EQ(WaveIndices(*lrgn.children[k].Find("3lnk"))[0], k);
   }
 }
 
@@ -395,24 +320,95 @@ TEST_F(RegionTest, ARegionWithoutAWaveInZoneOneTakesItsFirstSubRegionsWave) {
   UsePrograms({Program("PROG", {Group(36, 60, {{"ELSEWHERE"}, {"B"}})})}, {"B"});
   AddWave("OTHER", 0, 50);
   AddWave("B", 0, 70);
-  const Chunk lrgn = WrittenRegions();
-  ASSERT_EQ(lrgn.children.size(), 1u);
-  EXPECT_EQ(U16At(lrgn.children[0].Find("wsmp")->data, 4), 70);
-  EXPECT_EQ(WaveIndices(*lrgn.children[0].Find("3lnk"))[0], 1u);
+  const std::vector<Chunk> regions = WrittenRegions();
+  ASSERT_EQ(regions.size(), 1u);
+  EXPECT_EQ(U16At(regions[0].Find("wsmp")->data, 4), 70);
+  EXPECT_EQ(WaveIndices(regions[0])[0], 1u);
 }
 
-TEST_F(RegionTest, FindWaveEntryFallsBackToTheMergedName) {
-  AddWave("PIANO LR", 1);
-  AddWave("KICK");
-  char left[kWaveNameBytes] = "PIANO R";
-  EXPECT_EQ(FindWaveEntry(left), 0);
-  EXPECT_STREQ(left, "PIANO LR");
-  char kick[kWaveNameBytes] = "KICK        ";
-  EXPECT_EQ(FindWaveEntry(kick), 1);
-  char none[kWaveNameBytes] = "SNARE";
-  EXPECT_EQ(FindWaveEntry(none), -1);
-  EXPECT_STREQ(PendingError.text, "Can't find sample for this velocity zone");
-  EXPECT_EQ(PendingError.style, kStyleError);
+// What the program, keygroup and zone set reaches each sub-region's body.
+TEST_F(RegionTest, TheArticulationCarriesTheProgramKeygroupZoneAndWave) {
+  ProgramSpec p = Program("LEAD", {Group(36, 60, {{"SAW", 0, 63}, {"SQUARE", 64, 127}})});
+  p.velocityToLoudness = 0;
+  p.lfoSpeed = 0;
+  p.modWheelToLfoDepth = 10;
+  p.keygroups[0].env1 = {0, 0, 99, 0};
+  p.keygroups[0].zones[0].pan = -50;
+  p.keygroups[0].zones[0].flag = 0x2A;
+  p.keygroups[0].zones[1].flag = 0x15;
+  UsePrograms({p}, {"SAW", "SQUARE"});
+  const std::vector<Chunk> regions = ConvertedRegions();
+  ASSERT_EQ(regions.size(), 1u);
+  const std::tuple<uint8_t, uint8_t, uint32_t> expected[] = {{0x2A, 127, 63}, {0x15, 1, 127}};  // pan −50: full left
+  for (size_t s = 0; s < 2; ++s) {
+    const std::vector<uint8_t>& a = Of(regions[0], s, "3fra");
+    EXPECT_EQ(U32At(a, 4), 0x80000000u) << s;   // LFO speed 0: no rate
+    EXPECT_EQ(U32At(a, 24), 40u * 65536) << s;  // modulation wheel 10: depth 40
+    EXPECT_EQ(U32At(a, 28), 0x80000000u) << s;  // no attack
+    EXPECT_EQ(static_cast<int32_t>(U32At(a, 32)), TimeCents(0.005)) << s;  // the decay's floor
+    EXPECT_EQ(U32At(a, 96), 0x0909u) << s;      // loudness by velocity 0: the flattest curve
+    EXPECT_EQ(std::tuple(a[108], a[109], U32At(a, 124)), expected[s]) << s;  // key byte, pan, top velocity
+  }
+}
+
+// A stereo wave has no pan, and both channels the body of the left zone,
+// whose key byte the pair's row keeps.
+TEST_F(RegionTest, AStereoWaveHasNoPanAndTheSameArticulationForBothChannels) {
+  ProgramSpec p = Program("PAIR", {Group(36, 60, {{"PIANO L"}, {"PIANO R"}})});
+  p.keygroups[0].zones[0].pan = -50;
+  p.keygroups[0].zones[1].pan = 50;
+  p.keygroups[0].zones[0].flag = 0x11;
+  p.keygroups[0].zones[1].flag = 0x22;
+  UsePrograms({p}, {"PIANO L", "PIANO R"});
+  const std::vector<Chunk> regions = ConvertedRegions();
+  ASSERT_EQ(regions.size(), 1u);
+  ASSERT_EQ(regions[0].Find("3prg")->children.size(), 2u);
+  EXPECT_EQ(std::tuple(Of(regions[0], 0, "3fra")[108], Of(regions[0], 0, "3fra")[109]), std::tuple(0x11, 0));
+  EXPECT_EQ(Of(regions[0], 0, "3fra"), Of(regions[0], 1, "3fra"));
+}
+
+// The sample block: unity note and loop start and length, the same as the
+// WAV file's smpl chunk (length end − start + 1). A loop of length 0 has its
+// start one word after its end, and length 0 here.
+TEST_F(RegionTest, TheSampleBlockCarriesTheLoop) {
+  SampleSpec looped = testing::Sample("LOOPED", 1000), once = testing::Sample("ONCE", 1000),
+             zero = testing::Sample("ZERO", 1000);
+  looped.loopPoint = 899;
+  looped.loopLength = 400;
+  once.playbackType = 2;
+  zero.loopPoint = 499;
+  zero.loopLength = 0;
+  looped.loopTime = zero.loopTime = 1;
+  UsePrograms({Program("LOOPS", {Group(36, 47, {{"LOOPED"}}), Group(48, 60, {{"ONCE"}}), Group(61, 72, {{"ZERO"}})})},
+              {}, {looped, once, zero});
+  const std::vector<Chunk> regions = ConvertedRegions();
+  ASSERT_EQ(regions.size(), 3u);
+  const std::vector<uint8_t>& loop = Of(regions[0], 0, "wsmp");
+  ASSERT_EQ(loop.size(), 36u);
+  EXPECT_EQ(U16At(loop, 4), 60);  // unity note
+  EXPECT_EQ(std::tuple(U32At(loop, 16), U32At(loop, 28), U32At(loop, 32)), std::tuple(1u, 500u, 400u));  // 899 − 400 + 1
+  EXPECT_EQ(regions[0].Find("wsmp")->data, loop);  // the region's own block is the same
+  EXPECT_EQ(Of(regions[1], 0, "wsmp").size(), 20u);  // no loop
+  Chunk wav;
+  ASSERT_EQ(testing::WalkRiff(testing::ReadBytes(dir_ / "ZERO.wav"), &wav), "");
+  EXPECT_EQ(std::tuple(U32At(wav.Find("smpl")->data, 44), U32At(wav.Find("smpl")->data, 48)), std::tuple(500u, 499u));
+  EXPECT_EQ(std::tuple(U32At(Of(regions[2], 0, "wsmp"), 28), U32At(Of(regions[2], 0, "wsmp"), 32)), std::tuple(500u, 0u));
+}
+
+// A wave exported for one zone and played by another zone tuned otherwise
+// is retuned in that sub-region (300/256 semitone down: 58.83, one semitone
+// lower if the carry were lost); the region's own block keeps the wave's tune.
+TEST_F(RegionTest, AZoneTunedOtherwiseThanItsWaveIsRetuned) {
+  KeygroupSpec second = Group(48, 60, {{"TONE"}});
+  second.tuneFraction = 200;
+  second.zones[0].tuneFraction = 100;
+  UsePrograms({Program("TUNES", {Group(36, 47, {{"TONE"}}), second})}, {"TONE"});
+  const std::vector<Chunk> regions = ConvertedRegions();
+  ASSERT_EQ(regions.size(), 2u);
+  const std::vector<uint8_t>& retuned = Of(regions[1], 0, "wsmp");
+  EXPECT_EQ(std::tuple(U16At(retuned, 4), static_cast<int16_t>(U16At(retuned, 6))), std::tuple(59, 17));
+  EXPECT_EQ(U16At(Of(regions[0], 0, "wsmp"), 4), 60);
+  EXPECT_EQ(std::tuple(U16At(regions[1].Find("wsmp")->data, 4), U16At(regions[1].Find("wsmp")->data, 6)), std::tuple(60, 0));
 }
 
 }  // namespace

@@ -10,11 +10,8 @@
 namespace corvix {
 namespace {
 
-using testing::Chunk;
-using testing::ExportTest;
 using testing::ReadBytes;
 using testing::U32At;
-using testing::WriteBytes;
 
 // A WAV file with a "fmt ", a "data" of dataBytes (odd sizes padded) and a
 // "3gix", as the WAV writer makes them.
@@ -26,41 +23,37 @@ std::vector<uint8_t> WaveFile(uint32_t dataBytes, uint8_t fill) {
                                      testing::ChunkBytes("3gix", testing::Le32({fill}))});
 }
 
-class WavePoolTest : public ExportTest {
+class WavePoolTest : public testing::ExportTest {
  protected:
-  // A WaveTable row and its file.
+  // A WaveTable row and its file (none for no bytes).
   std::string AddWave(const std::string& name, const std::vector<uint8_t>& bytes) {
     WaveEntry& row = WaveTable.rows[WaveTable.count++];
     row = {};
     std::memcpy(row.name, name.data(), std::min(name.size(), kWaveNameBytes - 1));
     const std::string path = WaveFilePath(row);
-    if (!bytes.empty()) WriteBytes(path, bytes);
+    if (!bytes.empty()) testing::WriteBytes(path, bytes);
     return path;
   }
 
   // Writes the pool into a form of its own; the result of WriteWavePool.
   int WritePool() {
     auto file = RiffFile::Open(path_, OpenMode::kCreate);
-    EXPECT_TRUE(file);
     ChunkInfo form;
     form.type = FourCC("TEST");
     EXPECT_TRUE(file->CreateChunk(form, CreateFlag::kRiff));
     auto dialog = progress_.CreateDialog(kCreateTesDialog);
     const int result = WriteWavePool(*file, dialog.get());
-    if (result) {
-      EXPECT_TRUE(file->Ascend(form));
-      EXPECT_TRUE(file->Close());
-    } else {
-      EXPECT_TRUE(file->closed());
-    }
+    EXPECT_TRUE(result ? file->Ascend(form) && file->Close() : file->closed());
     return result;
   }
 
   std::string path_ = dir_ / "pool.riff";
 };
 
+// Each wave is its WAV file without the RIFF wrapper, found through the
+// table at its offset; the WAV files go. The second wave is copied in
+// several pieces of the pool's buffer.
 TEST_F(WavePoolTest, EachWaveIsItsFileWithoutTheWrapperAndTheTableFindsIt) {
-  // The second wave is copied in several pieces of the pool's buffer.
   const std::vector<std::vector<uint8_t>> waves = {WaveFile(101, 1), WaveFile(600001, 4), WaveFile(64, 2),
                                                    WaveFile(3, 3)};
   std::vector<std::string> paths;
@@ -68,92 +61,49 @@ TEST_F(WavePoolTest, EachWaveIsItsFileWithoutTheWrapperAndTheTableFindsIt) {
   ASSERT_EQ(WritePool(), 1) << PendingError.text;
 
   const std::vector<uint8_t> bytes = ReadBytes(path_);
-  Chunk root;
+  testing::Chunk root;
   ASSERT_EQ(testing::WalkRiff(bytes, &root), "");
-  const Chunk* table = root.Find("ptbl");
-  const Chunk* pool = root.Find("wvpl");
-  ASSERT_NE(table, nullptr);
-  ASSERT_NE(pool, nullptr);
+  const testing::Chunk* table = root.Find("ptbl");
+  const testing::Chunk* pool = root.Find("wvpl");
   ASSERT_EQ(table->data.size(), 24u);
-  EXPECT_EQ(U32At(table->data, 0), 8u);
-  EXPECT_EQ(U32At(table->data, 4), 4u);
+  EXPECT_EQ(std::tuple(U32At(table->data, 0), U32At(table->data, 4)), std::tuple(8u, 4u));  // record size, cues
   ASSERT_EQ(pool->children.size(), 4u);
-
-  const uint64_t base = pool->offset + 12;
-  uint64_t expectedOffset = 0;
   for (size_t i = 0; i < waves.size(); ++i) {
-    SCOPED_TRACE(i);
-    const Chunk& wave = pool->children[i];
+    const testing::Chunk& wave = pool->children[i];
     EXPECT_EQ(wave.type, "wave");
-    EXPECT_EQ(U32At(table->data, 8 + 4 * i), expectedOffset);
-    EXPECT_EQ(wave.offset - base, expectedOffset);
-    // Same size as the WAV's RIFF, same bytes after the type.
-    const uint32_t size = U32At(bytes, wave.offset + 4);
-    EXPECT_EQ(size, U32At(waves[i], 4));
+    EXPECT_EQ(U32At(table->data, 8 + 4 * i), wave.offset - (pool->offset + 12)) << i;
+    EXPECT_EQ(U32At(bytes, wave.offset + 4), U32At(waves[i], 4)) << i;  // the WAV file's RIFF size
     EXPECT_TRUE(std::equal(waves[i].begin() + 12, waves[i].end(), bytes.begin() + static_cast<long>(wave.offset + 12)));
-    expectedOffset += 8 + size + (size & 1);
     EXPECT_FALSE(std::filesystem::exists(paths[i]));
   }
   EXPECT_EQ(progress_.record.ranges, (std::vector<std::pair<uint32_t, uint32_t>>{{0, 4}}));
-  EXPECT_EQ(progress_.record.steps, 4);
-  EXPECT_EQ(progress_.record.pumps, 4);
-}
-
-TEST_F(WavePoolTest, CancelStopsBeforeTheNextWaveAndLeavesTheFiles) {
-  std::vector<std::string> paths;
-  for (int i = 0; i < 4; ++i) paths.push_back(AddWave("W" + std::to_string(i), WaveFile(50, 1)));
-  progress_.cancelAtPump = 3;  // seen before the third wave
-  ASSERT_EQ(WritePool(), 0);
-  EXPECT_STREQ(PendingError.text, "Conversion cancelled by user");
-  EXPECT_EQ(PendingError.style, kStyleWarning);
-  EXPECT_EQ(progress_.record.steps, 2);
-  for (const std::string& p : paths) EXPECT_TRUE(std::filesystem::exists(p)) << p;  // the job deletes them
+  EXPECT_EQ(std::tuple(progress_.record.steps, progress_.record.pumps), std::tuple(4, 4));
 }
 
 // A WAV file that can't be used stops the pool with a message of its own;
 // nothing is written beyond what was read from it.
 TEST_F(WavePoolTest, UnusableWaveFilesAreNamedInTheMessage) {
-  std::vector<uint8_t> notRiff = WaveFile(20, 1);
+  std::vector<uint8_t> notRiff = WaveFile(20, 1), truncated = WaveFile(4000, 1);
   std::memcpy(notRiff.data(), "RIFX", 4);
-  std::vector<uint8_t> truncated = WaveFile(4000, 1);
   truncated.resize(1000);
-  struct Case {
-    const char* what;
-    std::vector<uint8_t> bytes;  // empty: no file at all
-    const char* message;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, std::vector<uint8_t>, const char*> cases[] = {
       {"missing", {}, "Can't open file  "},
       {"not a RIFF file", notRiff, "Can't read file  "},
       {"shorter than its RIFF size", truncated, "Can't read file  "},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, bad, message] : cases) {
+    SCOPED_TRACE(what);
     WaveTable.count = 0;
     AddWave("GOOD", WaveFile(30, 2));
-    const std::string path = AddWave("BAD", c.bytes);
+    const std::string path = AddWave("BAD", bad);
     ASSERT_EQ(WritePool(), 0);
-    EXPECT_EQ(PendingError.text, (c.message + path).substr(0, kPendingErrorBytes - 1));
+    EXPECT_EQ(PendingError.text, (message + path).substr(0, kPendingErrorBytes - 1));
     EXPECT_EQ(PendingError.style, kStyleError);
-    if (!c.bytes.empty()) {
-      EXPECT_TRUE(std::filesystem::exists(path));
-      // At most the list header of the bad wave and the bytes it had.
-      const std::vector<uint8_t> written = ReadBytes(path_);
-      const uint64_t good = WaveFile(30, 2).size();  // as LIST "wave": header and body
-      const uint64_t bound = 12 + (8 + 16) + 12 + good + 1 + 12 + (c.bytes.size() > 12 ? c.bytes.size() - 12 : 0);
-      EXPECT_LE(written.size(), bound);
-    }
+    EXPECT_EQ(std::filesystem::exists(path), !bad.empty());
+    // At most the form, the table, the good wave and the list header of the bad one and what it had.
+    const uint64_t good = WaveFile(30, 2).size();
+    EXPECT_LE(ReadBytes(path_).size(), 12 + (8 + 16) + 12 + good + 1 + 12 + (bad.size() > 12 ? bad.size() - 12 : 0));
   }
-}
-
-TEST_F(WavePoolTest, DeleteExportedWavesRemovesEveryRowsFile) {
-  const std::string a = AddWave("A", WaveFile(10, 1));
-  const std::string b = AddWave("B LR", WaveFile(10, 1));
-  AddWave("NEVER WRITTEN", {});
-  DeleteExportedWaves();
-  EXPECT_FALSE(std::filesystem::exists(a));
-  EXPECT_FALSE(std::filesystem::exists(b));
-  EXPECT_EQ(files_.deleted.size(), 3u);
 }
 
 }  // namespace

@@ -1,16 +1,88 @@
-// The fixture of the export tests: a disc in memory, a temporary WaveFolder,
-// the fault-injecting file system and the scripted progress seam installed,
-// and the job records reset.
+// The fixture of the export and job tests: a disc in memory, a temporary
+// WaveFolder, the fault-injecting file system and a scripted progress seam
+// installed, and the job records reset; with fakes for the host link and
+// the identifiers an instrument file takes.
 #pragma once
 
+#include <functional>
+
+#include "instrument/identifiers.h"
+#include "records/host_link.h"
 #include "records/job_state.h"
+#include "records/progress.h"
 #include "riff/chunk_writer.h"
 #include "support/fault_file_system.h"
-#include "support/scripted_progress.h"
 #include "support/test_disc.h"
 #include "support/wav_files.h"
 
 namespace corvix::testing {
+
+// A progress seam that records what a job shows and cancels on cue.
+class ScriptedProgress : public ProgressUi {
+ public:
+  struct Record {
+    std::vector<std::string> dialogs;                // templates opened
+    int destroyed = 0;
+    std::vector<std::pair<int, std::string>> texts;  // item id, text
+    std::vector<std::pair<uint32_t, uint32_t>> ranges;
+    int steps = 0, pumps = 0;
+  };
+  // Sets CancelRequested in the pump-th pump (1-based), that is after the
+  // job has handled block pump + 1 of a sample; 0: never. onPump, if set,
+  // runs in every pump after that.
+  int cancelAtPump = 0;
+  bool failCreate = false;
+  std::function<void()> onPump;
+  Record record;
+
+  std::unique_ptr<ProgressDialog> CreateDialog(const char* templateName) override {
+    if (failCreate) return nullptr;
+    record.dialogs.push_back(templateName);
+    return std::make_unique<Dialog>(record);
+  }
+  void PumpMessages() override {
+    if (++record.pumps == cancelAtPump) CancelRequested = 1;
+    if (onPump) onPump();
+  }
+
+ private:
+  struct Dialog : ProgressDialog, ProgressBar {
+    explicit Dialog(Record& r) : r_(r) {}
+    ~Dialog() override { ++r_.destroyed; }
+    ProgressBar* CreateProgressBar() override { return this; }
+    void SetItemText(int id, const char* text) override { r_.texts.emplace_back(id, text); }
+    void SetRange(uint32_t low, uint32_t high) override { r_.ranges.emplace_back(low, high); }
+    void SetStep(uint32_t) override {}
+    void StepIt() override { ++r_.steps; }
+    Record& r_;
+  };
+};
+
+class RecordingHostLink : public HostLink {
+ public:
+  std::vector<std::string> paths;
+  intptr_t NotifyHost(const char* path) override {
+    paths.push_back(path != nullptr ? path : "");
+    return 0;
+  }
+};
+
+// Counts up from 1 in every byte's low bits; the zeroInstrumentCall-th
+// instrument identifier (zeroFileCall-th file identifier) is all zeros.
+class FakeIdentifiers : public IdentifierSource {
+ public:
+  int zeroInstrumentCall = 0, zeroFileCall = 0;
+  bool NewInstrumentId(Identifier* out) override { return Make(out, ++instruments_ == zeroInstrumentCall); }
+  bool NewFileId(Identifier* out) override { return Make(out, ++files_ == zeroFileCall); }
+
+ private:
+  bool Make(Identifier* out, bool zero) {
+    ++made_;
+    for (size_t i = 0; i < out->size(); ++i) (*out)[i] = zero ? 0 : static_cast<uint8_t>(made_ * 16 + i);
+    return true;
+  }
+  int made_ = 0, instruments_ = 0, files_ = 0;
+};
 
 class ExportTest : public DiscTest {
  protected:
@@ -28,6 +100,12 @@ class ExportTest : public DiscTest {
     SetProgressUi(nullptr);
     ResetJobState();
     DiscTest::TearDown();
+  }
+  // Partition 0 holding the volumes, its directory read.
+  discbuilder::BuiltDisc UseVolumes(std::vector<discbuilder::VolumeSpec> volumes, bool fragmented = false) {
+    auto disc = UseDisc({.partitions = {{std::move(volumes)}}, .fragmented = fragmented});
+    EXPECT_TRUE(ReadPartitionInfo());
+    return disc;
   }
 
   TempDir dir_;

@@ -21,20 +21,15 @@ class FakeTransport : public ScsiTransport {
 
   uint32_t SupportInfo() override { return supportInfo; }
   ScsiResult Execute(const ScsiCommand& command) override {
-    sent.push_back({command.address,
-                    std::vector<uint8_t>(command.cdb, command.cdb + command.cdbLength),
-                    command.dataLength});
+    sent.push_back({command.address, {command.cdb, command.cdb + command.cdbLength}, command.dataLength});
     return answer ? answer(command) : ScsiResult{};
   }
   std::string DevicePath(const ScsiAddress& address) override {
-    for (const auto& [path, at] : paths) {
+    for (const auto& [path, at] : paths)
       if (at == address) return path;
-    }
     return {};
   }
-  char DriveLetter(const ScsiAddress& address) override {
-    return address == letterAddress ? letter : 0;
-  }
+  char DriveLetter(const ScsiAddress& address) override { return address == letterAddress ? letter : 0; }
   bool Locate(const std::string& path, ScsiAddress* address) override {
     const auto it = paths.find(path);
     if (it == paths.end()) return false;
@@ -46,9 +41,8 @@ class FakeTransport : public ScsiTransport {
   // The commands whose operation code is op.
   std::vector<Sent> SentWith(uint8_t op) const {
     std::vector<Sent> found;
-    for (const Sent& s : sent) {
+    for (const Sent& s : sent)
       if (!s.cdb.empty() && s.cdb[0] == op) found.push_back(s);
-    }
     return found;
   }
 
@@ -60,23 +54,12 @@ class FakeTransport : public ScsiTransport {
   char letter = 0;
 };
 
-inline ScsiResult Completed() {
-  ScsiResult r;
-  r.outcome = ScsiOutcome::kCompleted;
-  return r;
-}
+inline ScsiResult Completed() { return ScsiResult{.outcome = ScsiOutcome::kCompleted}; }
 
 // Check condition with fixed-format sense key/asc/ascq.
 inline ScsiResult CheckCondition(uint8_t key, uint8_t asc, uint8_t ascq) {
-  ScsiResult r;
-  r.outcome = ScsiOutcome::kFailed;
-  r.targetStatus = 2;
-  r.sense[0] = 0x70;
-  r.sense[2] = key;
-  r.sense[7] = 10;
-  r.sense[12] = asc;
-  r.sense[13] = ascq;
-  return r;
+  return {.outcome = ScsiOutcome::kFailed, .targetStatus = 2,
+          .sense = {0x70, 0, key, 0, 0, 0, 0, 10, 0, 0, 0, 0, asc, ascq}};
 }
 
 }  // namespace corvix::testing

@@ -8,6 +8,12 @@ const Chunk* Chunk::Find(const std::string& wanted) const {
   return nullptr;
 }
 
+std::vector<std::string> ChildIds(const Chunk& parent) {
+  std::vector<std::string> ids;
+  for (const Chunk& c : parent.children) ids.push_back(c.id == "LIST" ? c.type : c.id);
+  return ids;
+}
+
 namespace {
 
 std::string WalkChildren(const std::vector<uint8_t>& b, uint64_t from, uint64_t end, Chunk* parent) {
@@ -46,9 +52,8 @@ std::string WalkRiff(const std::vector<uint8_t>& b, Chunk* root) {
   if (b.size() < 12 || std::string(b.begin(), b.begin() + 4) != "RIFF") return "no RIFF header";
   root->id = "RIFF";
   root->type.assign(b.begin() + 8, b.begin() + 12);
-  if (U32At(b, 4) != b.size() - 8) {
+  if (U32At(b, 4) != b.size() - 8)
     return "RIFF size " + std::to_string(U32At(b, 4)) + " for a file of " + std::to_string(b.size());
-  }
   return WalkChildren(b, 12, b.size(), root);
 }
 

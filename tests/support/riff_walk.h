@@ -23,6 +23,9 @@ struct Chunk {
 // file length − 8; otherwise the first fault found.
 std::string WalkRiff(const std::vector<uint8_t>& bytes, Chunk* root);
 
+// The ids of a chunk's children in order, a LIST by its type.
+std::vector<std::string> ChildIds(const Chunk& parent);
+
 inline uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
   return static_cast<uint32_t>(b.at(at)) | static_cast<uint32_t>(b.at(at + 1)) << 8 |
          static_cast<uint32_t>(b.at(at + 2)) << 16 | static_cast<uint32_t>(b.at(at + 3)) << 24;

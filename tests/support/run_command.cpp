@@ -1,11 +1,12 @@
 #include "support/run_command.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace corvix::testing {
 
@@ -17,19 +18,15 @@ std::string ShellQuote(const std::string& text) {
 
 CommandResult RunCommand(const std::string& command) {
   CommandResult result;
-  const auto errPath = std::filesystem::temp_directory_path() /
-                       ("corvix-test-stderr-" + std::to_string(::getpid()));
+  const auto errPath = std::filesystem::temp_directory_path() / ("corvix-test-stderr-" + std::to_string(::getpid()));
   FILE* pipe = ::popen((command + " 2>" + ShellQuote(errPath.string())).c_str(), "r");
   if (pipe == nullptr) return result;
   char chunk[4096];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) result.out.append(chunk, n);
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) result.out.append(chunk, n);
   const int status = ::pclose(pipe);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   std::ifstream err(errPath);
-  std::stringstream text;
-  text << err.rdbuf();
-  result.err = text.str();
+  result.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
   std::filesystem::remove(errPath);
   return result;
 }

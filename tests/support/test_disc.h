@@ -24,28 +24,22 @@ class MemorySource : public SectorSource {
  public:
   explicit MemorySource(std::vector<uint8_t> image) : image_(std::move(image)) {}
   bool ReadSectors(uint32_t lba, uint16_t count, uint8_t* buffer, uint32_t size) override {
-    ++reads;
     commands.push_back({lba, count});
     if (count > longestRead) return false;
-    for (uint32_t bad : badSectors) {
+    for (uint32_t bad : badSectors)
       if (bad >= lba && bad < lba + count) return false;
-    }
     bool complete = true;
     for (uint32_t i = 0; i < count; ++i) {
       const uint64_t from = (static_cast<uint64_t>(lba) + i) * kSectorBytes;
-      if ((i + 1) * kSectorBytes > size || from + kSectorBytes > image_.size() || failAll) {
-        complete = false;
-        continue;
-      }
-      std::memcpy(buffer + i * kSectorBytes, image_.data() + from, kSectorBytes);
+      const bool there = (i + 1) * kSectorBytes <= size && from + kSectorBytes <= image_.size();
+      if (there) std::memcpy(buffer + i * kSectorBytes, image_.data() + from, kSectorBytes);
+      complete &= there;
     }
     return complete;
   }
   std::string Describe() const override { return "memory"; }
   std::vector<uint8_t>& image() { return image_; }
 
-  int reads = 0;
-  bool failAll = false;
   std::vector<std::pair<uint32_t, uint16_t>> commands;  // lba, count
   uint16_t longestRead = 0xFFFF;
   std::vector<uint32_t> badSectors;
@@ -64,12 +58,10 @@ class MessageRecorder : public UserMessages {
   };
   int ShowMessage(const char* text, const char* caption, uint32_t style) override {
     messages.push_back({text, caption, style});
-    if (!script.empty()) {
-      const int next = script.front();
-      script.erase(script.begin());
-      return next;
-    }
-    return answer;
+    if (script.empty()) return answer;
+    const int next = script.front();
+    script.erase(script.begin());
+    return next;
   }
   void Refresh() override { ++refreshes; }
   std::vector<Message> messages;
@@ -104,9 +96,8 @@ class DiscTest : public ::testing::Test {
     std::string error;
     auto disc = discbuilder::BuildDisc(discSpec, &error);
     EXPECT_TRUE(disc.has_value()) << error;
-    if (!disc) return {};
-    Use(disc->image);
-    return *disc;
+    if (disc) Use(disc->image);
+    return disc.value_or(discbuilder::BuiltDisc{});
   }
 
   std::unique_ptr<MemorySource> source_;
@@ -117,13 +108,11 @@ class DiscTest : public ::testing::Test {
 inline discbuilder::SampleSpec Sample(const std::string& name, uint32_t words = 100) {
   discbuilder::SampleSpec s;
   s.name = name;
-  s.pcm.resize(words);
-  for (uint32_t i = 0; i < words; ++i) s.pcm[i] = static_cast<int16_t>(i * 37 - 1000);
+  for (uint32_t i = 0; i < words; ++i) s.pcm.push_back(static_cast<int16_t>(i * 37 - 1000));
   return s;
 }
 
-inline discbuilder::ProgramSpec Program(const std::string& name,
-                                        std::vector<discbuilder::KeygroupSpec> keygroups,
+inline discbuilder::ProgramSpec Program(const std::string& name, std::vector<discbuilder::KeygroupSpec> keygroups,
                                         uint8_t midiProgram = 0) {
   discbuilder::ProgramSpec p;
   p.name = name;
@@ -132,8 +121,16 @@ inline discbuilder::ProgramSpec Program(const std::string& name,
   return p;
 }
 
-inline discbuilder::KeygroupSpec Keygroup(uint8_t low, uint8_t high,
-                                          std::vector<std::string> samples = {}) {
+inline discbuilder::VolumeSpec Volume(const std::string& name, std::vector<discbuilder::ProgramSpec> programs,
+                                      std::vector<discbuilder::SampleSpec> samples = {}) {
+  discbuilder::VolumeSpec v;
+  v.name = name;
+  v.programs = std::move(programs);
+  v.samples = std::move(samples);
+  return v;
+}
+
+inline discbuilder::KeygroupSpec Keygroup(uint8_t low, uint8_t high, std::vector<std::string> samples = {}) {
   discbuilder::KeygroupSpec k;
   k.lowKey = low;
   k.highKey = high;

@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-
-#include <unistd.h>
 
 namespace corvix::testing {
 namespace fs = std::filesystem;
@@ -20,8 +19,7 @@ TempDir::TempDir() {
   std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "corvix";
   std::replace(name.begin(), name.end(), '/', '_');
   path_ = (fs::path(::testing::TempDir()) /
-           ("corvix-" + name + "-" + std::to_string(::getpid()) + "-" + std::to_string(serial++)))
-              .string();
+           ("corvix-" + name + "-" + std::to_string(::getpid()) + "-" + std::to_string(serial++))).string();
   fs::remove_all(path_);
   fs::create_directories(path_);
 }
@@ -38,16 +36,13 @@ std::vector<uint8_t> Le16(std::initializer_list<uint16_t> words) {
 }
 std::vector<uint8_t> Le32(std::initializer_list<uint32_t> words) {
   std::vector<uint8_t> b;
-  for (uint32_t w : words)
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(w >> (8 * i)));
+  for (uint32_t w : words) b = Cat({b, Le16({static_cast<uint16_t>(w), static_cast<uint16_t>(w >> 16)})});
   return b;
 }
 std::vector<uint8_t> PcmBytes(const std::vector<int16_t>& pcm, size_t from, size_t words) {
   std::vector<uint8_t> b;
-  for (size_t i = from; i < pcm.size() && i - from < words; ++i) {
-    const auto w = static_cast<uint16_t>(pcm[i]);
-    b.insert(b.end(), {static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8)});
-  }
+  for (size_t i = from; i < pcm.size() && i - from < words; ++i)
+    b.insert(b.end(), {static_cast<uint8_t>(pcm[i]), static_cast<uint8_t>(static_cast<uint16_t>(pcm[i]) >> 8)});
   return b;
 }
 std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
@@ -56,8 +51,7 @@ std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
   return b;
 }
 std::vector<uint8_t> ChunkBytes(const std::string& id, const std::vector<uint8_t>& body) {
-  std::vector<uint8_t> b(id.begin(), id.end());
-  b = Cat({b, Le32({static_cast<uint32_t>(body.size())}), body});
+  auto b = Cat({{id.begin(), id.end()}, Le32({static_cast<uint32_t>(body.size())}), body});
   if (body.size() % 2) b.push_back(0);
   return b;
 }
@@ -81,22 +75,17 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 }
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 SoundFileInfo ReadWithSndfile(const std::string& path) {
-  SoundFileInfo info;
   SF_INFO sf{};
   SNDFILE* file = sf_open(path.c_str(), SFM_READ, &sf);
-  if (file == nullptr) return info;
-  info.opened = true;
-  info.channels = sf.channels;
-  info.sampleRate = sf.samplerate;
-  info.frames = sf.frames;
+  if (file == nullptr) return {};
+  SoundFileInfo info{true, sf.channels, sf.samplerate, sf.frames, 0, 0, 0, 0, {}};
   SF_INSTRUMENT instrument{};
   if (sf_command(file, SFC_GET_INSTRUMENT, &instrument, sizeof instrument) == SF_TRUE) {
-    info.hasInstrument = true;
     info.baseNote = instrument.basenote;
     info.loopCount = instrument.loop_count;
     info.loopStart = instrument.loops[0].start;

@@ -44,12 +44,9 @@ std::vector<uint8_t> RiffBytes(const std::string& type, std::initializer_list<st
 // What libsndfile makes of a WAV file.
 struct SoundFileInfo {
   bool opened = false;
-  int channels = 0;
-  int sampleRate = 0;
+  int channels = 0, sampleRate = 0;
   int64_t frames = 0;
-  bool hasInstrument = false;
-  int baseNote = 0;
-  int loopCount = 0;
+  int baseNote = 0, loopCount = 0;
   uint32_t loopStart = 0, loopEnd = 0;  // as libsndfile reports them
   std::vector<int16_t> samples;         // interleaved
 };
