@@ -262,7 +262,9 @@ void StartupFlow(const Paths& paths) {
   SAME_LIST(corvix.Column(corvix.contents, 1), {"Program", "Program", "Program", "Program"});
   SAME_LIST(corvix.Column(corvix.contents, 2), {"1", "2", "1", "1"});
   SAME_LIST(corvix.Column(corvix.contents, 3), {"36-72", "24-96", "73-108", "48-84"});
+  SAME_LIST(corvix.Headers(corvix.contents), {"Name", "Type", "Num kgrps", "Key Range"});
   EXPECT(!IsWindowVisible(corvix.batch) && !IsWindowVisible(corvix.batchCaption), "batch pane hidden");
+  RunResourceChecks(paths.programFolder + "Corvix.exe");
 
   Step("the menus: texts, commands, and gray until programs are selected");
   struct MenuWant {

@@ -6,11 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "../wine/checks.h"
+#include "checks.h"
 #include "ui_logic/resource_ids.h"
 
-namespace corvix::wine {
+namespace corvix::e2e {
 namespace {
+
+using wine::Check;
+using wine::Section;
 
 INT_PTR CALLBACK Quiet(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
@@ -62,4 +65,4 @@ void RunResourceChecks(const std::string& programPath) {
   FreeLibrary(module);
 }
 
-}  // namespace corvix::wine
+}  // namespace corvix::e2e
