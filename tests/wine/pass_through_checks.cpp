@@ -101,46 +101,36 @@ void RunPassThroughChecks() {
   CHECK_EQ(transport->DriveLetter(d), 'D');
   CHECK(transport->DevicePath(e) == "E:");
 
-  Section("pass-through: READ(10) request");
+  Section("pass-through: READ(10) and TEST UNIT READY requests");
   CurrentDevice = d;
   std::vector<uint8_t> buffer(4 * kSectorBytes, 0);
   CHECK(ScsiReadSectors(74565, 4, buffer.data(), static_cast<uint32_t>(buffer.size())));
-  if (Check(fake.sent.size() == 1, "one request", __FILE__, __LINE__)) {
-    const FakeSystem::Sent& sent = fake.sent[0];
+  CurrentDevice = e;
+  fake.notReady = true;
+  CHECK_EQ(ScsiTestUnitReady(e.hostAdapter, e.target, e.lun), 0x02020401u);
+  fake.notReady = false;
+  if (Check(fake.sent.size() == 2, "one request each", __FILE__, __LINE__)) {
+    const FakeSystem::Sent& read = fake.sent[0];
     const uint8_t cdb[10] = {0x28, 0x00, 0x00, 0x01, 0x23, 0x45, 0x00, 0x00, 0x04, 0x00};
-    CHECK_EQ(sent.letter, 'D');
-    CHECK_EQ(sent.sptd.Length, sizeof(SCSI_PASS_THROUGH_DIRECT));
-    CHECK_EQ(sent.sptd.CdbLength, 10);
-    CHECK(std::memcmp(sent.sptd.Cdb, cdb, sizeof cdb) == 0);
-    CHECK_EQ(sent.sptd.DataIn, SCSI_IOCTL_DATA_IN);
-    CHECK_EQ(sent.sptd.DataTransferLength, 4 * kSectorBytes);
-    CHECK_EQ(sent.sptd.TimeOutValue, 5ul);
-    CHECK_EQ(sent.sptd.SenseInfoLength, 32);
-    CHECK(sent.sptd.SenseInfoOffset >= sizeof(SCSI_PASS_THROUGH_DIRECT));
-    CHECK(sent.dataAligned);
-    CHECK_EQ(sent.inBytes, sent.outBytes);
+    CHECK(read.letter == 'D' && read.sptd.CdbLength == 10 && std::memcmp(read.sptd.Cdb, cdb, sizeof cdb) == 0);
+    CHECK(read.sptd.Length == sizeof(SCSI_PASS_THROUGH_DIRECT) && read.sptd.DataIn == SCSI_IOCTL_DATA_IN);
+    CHECK(read.sptd.DataTransferLength == 4 * kSectorBytes && read.sptd.TimeOutValue == 5ul);
+    // The sense area lies after the request, in the buffer the driver is given.
+    CHECK(read.sptd.SenseInfoLength == 32 && read.sptd.SenseInfoOffset >= sizeof(SCSI_PASS_THROUGH_DIRECT));
+    CHECK(read.dataAligned && read.inBytes == read.outBytes);
+    const FakeSystem::Sent& ready = fake.sent[1];
+    CHECK(ready.letter == 'E' && ready.sptd.CdbLength == 6 && ready.sptd.DataIn == SCSI_IOCTL_DATA_UNSPECIFIED &&
+          ready.sptd.DataTransferLength == 0ul);
   }
   bool delivered = true;
   for (size_t i = 0; i < buffer.size(); ++i) delivered = delivered && buffer[i] == static_cast<uint8_t>(i * 3 + 1);
   CHECK(delivered);
 
   Section("pass-through: a short transfer is a failed read");
+  CurrentDevice = d;
   fake.shortBy = kSectorBytes;
   CHECK(!ScsiReadSectors(0, 4, buffer.data(), static_cast<uint32_t>(buffer.size())));
   fake.shortBy = 0;
-
-  Section("pass-through: TEST UNIT READY and its sense");
-  CurrentDevice = e;
-  fake.sent.clear();
-  fake.notReady = true;
-  CHECK_EQ(ScsiTestUnitReady(e.hostAdapter, e.target, e.lun), 0x02020401u);
-  if (Check(fake.sent.size() == 1, "one request", __FILE__, __LINE__)) {
-    CHECK_EQ(fake.sent[0].letter, 'E');
-    CHECK_EQ(fake.sent[0].sptd.DataIn, SCSI_IOCTL_DATA_UNSPECIFIED);
-    CHECK_EQ(fake.sent[0].sptd.DataTransferLength, 0ul);
-    CHECK_EQ(fake.sent[0].sptd.CdbLength, 6);
-  }
-  fake.notReady = false;
 
   Section("pass-through: refused requests");
   fake.failAll = true;

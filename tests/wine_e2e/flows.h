@@ -12,4 +12,7 @@ struct Flow {
 
 const Flow* FindFlow(const char* name);
 
+// The resources of the program file that the code finds by id.
+void RunResourceChecks(const std::string& programPath);
+
 }  // namespace corvix::e2e

@@ -56,7 +56,8 @@ constexpr int kTextBytes = 512;
 static_assert(sizeof(void*) == 4 ? sizeof(TVITEMA) == 40 && offsetof(TVITEMA, pszText) == 16
                                  : sizeof(TVITEMA) == 56 && offsetof(TVITEMA, pszText) == 24);
 static_assert(offsetof(LVITEMA, pszText) == (sizeof(void*) == 4 ? 20 : 24));
-static_assert(sizeof(TVITEMA) <= kTextOffset && sizeof(LVITEMA) <= kTextOffset);
+static_assert(offsetof(LVCOLUMNA, pszText) == (sizeof(void*) == 4 ? 12 : 16));
+static_assert(sizeof(TVITEMA) <= kTextOffset && sizeof(LVITEMA) <= kTextOffset && sizeof(LVCOLUMNA) <= kTextOffset);
 
 // A look into Corvix that could not be taken fails the flow: nothing may
 // pass for want of seeing it.
@@ -280,10 +281,6 @@ bool Corvix::WaitForListing(int items, int rows, DWORD ms) {
   return PumpUntil([&] { return TreeCount() >= items && RowCount(contents) >= rows; }, ms);
 }
 
-bool Corvix::Running() const {
-  return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
-}
-
 bool Corvix::Exit() {
   if (process_.hProcess == nullptr) return false;
   Command(IDM_EXIT);
@@ -376,6 +373,26 @@ std::vector<std::string> Corvix::Column(HWND list, int column) const {
   std::vector<std::string> texts;
   for (int row = 0; row < RowCount(list); ++row) texts.push_back(Cell(list, row, column));
   return texts;
+}
+
+std::vector<std::string> Corvix::Headers(HWND list) const {
+  RemoteBlock block(process_.hProcess, kTextOffset + kTextBytes);
+  std::vector<std::string> titles;
+  for (int column = 0; block.ok(); ++column) {
+    LVCOLUMNA data{};
+    data.mask = LVCF_TEXT;
+    data.pszText = block.at(kTextOffset);
+    data.cchTextMax = kTextBytes;
+    char text[kTextBytes] = {};
+    if (!block.Write(0, &data, sizeof data) ||
+        !SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(block.at(0))) ||
+        !block.Read(kTextOffset, text, sizeof text - 1)) {
+      break;
+    }
+    titles.push_back(text);
+  }
+  if (titles.empty()) CantObserve("the list's column titles", "LVM_GETCOLUMNA");
+  return titles;
 }
 
 void Corvix::SelectRows(HWND list, const std::vector<int>& rows) const {

@@ -56,8 +56,6 @@ class Corvix {
   bool WaitForListing(int items, int rows, DWORD ms = 20000);
   // "Exit" and wait for the process to end; true when it ended with code 0.
   bool Exit();
-  DWORD pid() const { return process_.dwProcessId; }
-  bool Running() const;
 
   HWND window = nullptr, tree = nullptr, contents = nullptr, batch = nullptr;
   HWND treeCaption = nullptr, contentsCaption = nullptr, batchCaption = nullptr;
@@ -79,6 +77,7 @@ class Corvix {
   int RowCount(HWND list) const;
   std::string Cell(HWND list, int row, int column) const;
   std::vector<std::string> Column(HWND list, int column) const;
+  std::vector<std::string> Headers(HWND list) const;  // the column titles
   // Selects exactly rows (the others lose their selection); focus on the last.
   void SelectRows(HWND list, const std::vector<int>& rows) const;
   int SelectedCount(HWND list) const;
