@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -115,6 +116,11 @@ class Corvix {
  private:
   bool FindChildren();
   bool AskProbe(ProbeBlock& block) const;
+  // Sends message to view with data (size bytes, copied into Corvix's
+  // memory; its text field, at textField, pointed into that memory too) and
+  // reads the text back; nothing when a step failed.
+  std::optional<std::string> RemoteText(HWND view, UINT message, WPARAM which, void* data, size_t size,
+                                        char** textField, bool zeroIsAnAnswer = false) const;
 
   PROCESS_INFORMATION process_{};
   HANDLE probeMapping_ = nullptr;
