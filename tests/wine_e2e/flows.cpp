@@ -16,9 +16,6 @@
 
 #include "checks.h"
 #include "disc_descriptions.h"
-#include "message_pump.h"
-#include "screenshot.h"
-#include "win_files.h"
 #include "support/riff_walk.h"
 #include "ui_logic/resource_ids.h"
 
@@ -27,15 +24,7 @@ namespace {
 
 using testing::Chunk;
 using testing::WalkRiff;
-using wine::BellDisc;
 using wine::Check;
-using wine::Keys;
-using wine::Program;
-using wine::Pump;
-using wine::PumpUntil;
-using wine::SaveWindowShot;
-using wine::Tone;
-using wine::WriteBytes;
 
 constexpr const char* kInquiry = "VELTREX|CD-ROM DRIVE 40X|1.00";
 constexpr const char* kDriveItem = "VELTREX  CD-ROM DRIVE 40X";
@@ -705,7 +694,7 @@ void CancelFlow(const Paths& paths) {
   std::string line;
   while (creating != nullptr && IsWindow(creating)) {
     line = WindowText(GetDlgItem(creating, IDC_CREATE_LINE));
-    if (wine::SaveWindowShot(creating, 24, partial) && IsWindow(creating)) {
+    if (SaveWindowShot(creating, 24, partial) && IsWindow(creating)) {
       MoveFileExA(partial.c_str(), shot.c_str(), MOVEFILE_REPLACE_EXISTING);
       ++shots;
     }

@@ -11,14 +11,10 @@
 #include <sstream>
 
 #include "checks.h"
-#include "message_pump.h"
 #include "ui_logic/resource_ids.h"
 
 namespace corvix::e2e {
 namespace {
-
-using wine::Pump;
-using wine::PumpUntil;
 
 // A block of memory in Corvix's process for the views' structures and texts.
 class RemoteBlock {
@@ -114,6 +110,28 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 }  // namespace
+
+void Pump(DWORD milliseconds) {
+  const DWORD end = GetTickCount() + milliseconds;
+  do {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) continue;
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    Sleep(10);
+  } while (static_cast<LONG>(GetTickCount() - end) < 0);
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds) {
+  const DWORD end = GetTickCount() + milliseconds;
+  while (!done()) {
+    if (static_cast<LONG>(GetTickCount() - end) >= 0) return false;
+    Pump(20);
+  }
+  return true;
+}
 
 std::string WindowText(HWND window) {
   // For another process's window the system answers from its own copy of
@@ -628,6 +646,16 @@ std::vector<std::string> Corvix::StandinLog() const {
 int Corvix::LogCount(const std::string& line) const {
   const std::vector<std::string> lines = StandinLog();
   return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  CloseHandle(file);
+  return ok;
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
