@@ -16,9 +16,6 @@
 
 #include "checks.h"
 #include "disc_descriptions.h"
-#include "message_pump.h"
-#include "screenshot.h"
-#include "win_files.h"
 #include "support/riff_walk.h"
 #include "ui_logic/resource_ids.h"
 
@@ -27,15 +24,7 @@ namespace {
 
 using testing::Chunk;
 using testing::WalkRiff;
-using wine::BellDisc;
 using wine::Check;
-using wine::Keys;
-using wine::Program;
-using wine::Pump;
-using wine::PumpUntil;
-using wine::SaveWindowShot;
-using wine::Tone;
-using wine::WriteBytes;
 
 constexpr const char* kInquiry = "VELTREX|CD-ROM DRIVE 40X|1.00";
 constexpr const char* kDriveItem = "VELTREX  CD-ROM DRIVE 40X";
@@ -236,6 +225,79 @@ std::vector<std::string> Grays(const std::vector<MenuItem>& items) {
   return grays;
 }
 
+// The shell's "open" of .html files, pointed at this program for the flow:
+// it notes what it was asked to open (see main).
+class HtmlOpenRecorder {
+ public:
+  HtmlOpenRecorder(const std::string& self, const std::string& record) {
+    RegCreateKeyExA(HKEY_CLASSES_ROOT, ".html", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &html_, nullptr);
+    DWORD size = sizeof old_ - 1;
+    hadOld_ = RegQueryValueExA(html_, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old_), &size) == ERROR_SUCCESS;
+    const char kind[] = "CorvixE2eGuide";
+    RegSetValueExA(html_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kind), sizeof kind);
+    const std::string command = "\"" + self + "\" record-open \"" + record + "\" \"%1\"";
+    RegSetValueA(HKEY_CLASSES_ROOT, "CorvixE2eGuide\\shell\\open\\command", REG_SZ, command.c_str(),
+                 static_cast<DWORD>(command.size()));
+  }
+  ~HtmlOpenRecorder() {
+    if (hadOld_) {
+      RegSetValueExA(html_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(old_),
+                     static_cast<DWORD>(lstrlenA(old_) + 1));
+    } else {
+      RegDeleteValueA(html_, nullptr);
+    }
+    RegCloseKey(html_);
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "CorvixE2eGuide");
+  }
+  HtmlOpenRecorder(const HtmlOpenRecorder&) = delete;
+  HtmlOpenRecorder& operator=(const HtmlOpenRecorder&) = delete;
+
+ private:
+  HKEY html_ = nullptr;
+  char old_[256] = {};
+  bool hadOld_ = false;
+};
+
+// About, then Help Contents: the guide beside the program, opened by the shell.
+void CheckAboutAndHelp(Corvix& corvix, const Paths& paths) {
+  Step("About");
+  corvix.Command(IDM_ABOUT);
+  HWND about = nullptr;
+  if (EXPECT(PumpUntil([&] { return (about = corvix.FindDialog("About Veltrex Corvix")) != nullptr; }, 5000),
+             "the About dialog")) {
+    SAME(WindowText(GetDlgItem(about, IDC_ABOUT_VERSION)), "Version 1.0");
+    SAME(WindowText(GetDlgItem(about, IDC_ABOUT_PRODUCT)), "Veltrex Corvix");
+    RECT r{};
+    GetWindowRect(about, &r);
+    const int wantLeft = (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2;
+    const int wantTop = (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2;
+    EXPECT(std::abs(r.left - wantLeft) <= 1 && std::abs(r.top - wantTop) <= 1,
+           "at " + std::to_string(r.left) + "," + std::to_string(r.top) + ", centred " + std::to_string(wantLeft) +
+               "," + std::to_string(wantTop));
+    EXPECT(!IsWindowEnabled(corvix.window), "modal: the main window waits");
+    Shot(about, 24, paths, "e2e-about-dialog.png");
+    SetForeground(about);
+    PressKey(VK_ESCAPE);
+    EXPECT(PumpUntil([&] { return !IsWindow(about) && IsWindowEnabled(corvix.window); }, 3000),
+           "Escape closes it: the main window again");
+  }
+
+  Step("Help Contents opens the user guide beside the program");
+  const std::string record = paths.work + "opened.txt";
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  HtmlOpenRecorder recorder(self, record);
+  corvix.Command(IDM_HELP_CONTENTS);
+  if (EXPECT(PumpUntil([&] { return Exists(record); }, 15000), "the shell was asked to open a file")) {
+    Pump(300);
+    const std::vector<uint8_t> bytes = ReadBytes(record);
+    std::string path(bytes.begin(), bytes.end());
+    while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
+    EXPECT(lstrcmpiA(path.c_str(), (paths.programFolder + "corvix-guide.html").c_str()) == 0, path);
+  }
+  EXPECT(corvix.MessageBox().window == nullptr, corvix.MessageBox().text);
+}
+
 // ---------------------------------------------------------------- start-up
 
 std::vector<std::string> Ids(const std::vector<MenuItem>& items) {
@@ -355,6 +417,8 @@ void StartupFlow(const Paths& paths) {
   PumpUntil([&] { return corvix.RowCount(corvix.contents) == 1; }, 5000);
   SAME_LIST(corvix.Column(corvix.contents, 0), {"KIT"});
   SAME(WindowText(corvix.contentsCaption), " Contents of  'DRUMS'");
+
+  CheckAboutAndHelp(corvix, paths);
 
   Step("the drive was asked, the tray locked and unlocked in pairs");
   const std::vector<std::string> log = corvix.StandinLog();
@@ -630,7 +694,7 @@ void CancelFlow(const Paths& paths) {
   std::string line;
   while (creating != nullptr && IsWindow(creating)) {
     line = WindowText(GetDlgItem(creating, IDC_CREATE_LINE));
-    if (wine::SaveWindowShot(creating, 24, partial) && IsWindow(creating)) {
+    if (SaveWindowShot(creating, 24, partial) && IsWindow(creating)) {
       MoveFileExA(partial.c_str(), shot.c_str(), MOVEFILE_REPLACE_EXISTING);
       ++shots;
     }
@@ -762,91 +826,6 @@ void FailuresFlow(const Paths& paths) {
   EXPECT(corvix.Exit(), "ended with code 0");
 }
 
-// ---------------------------------------------------------------- flow 8
-
-// The shell's "open" of .html files, pointed at this program for the flow:
-// it notes what it was asked to open (see main).
-class HtmlOpenRecorder {
- public:
-  HtmlOpenRecorder(const std::string& self, const std::string& record) {
-    RegCreateKeyExA(HKEY_CLASSES_ROOT, ".html", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &html_, nullptr);
-    DWORD size = sizeof old_ - 1;
-    hadOld_ = RegQueryValueExA(html_, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old_), &size) == ERROR_SUCCESS;
-    const char kind[] = "CorvixE2eGuide";
-    RegSetValueExA(html_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kind), sizeof kind);
-    const std::string command = "\"" + self + "\" record-open \"" + record + "\" \"%1\"";
-    RegSetValueA(HKEY_CLASSES_ROOT, "CorvixE2eGuide\\shell\\open\\command", REG_SZ, command.c_str(),
-                 static_cast<DWORD>(command.size()));
-  }
-  ~HtmlOpenRecorder() {
-    if (hadOld_) {
-      RegSetValueExA(html_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(old_),
-                     static_cast<DWORD>(lstrlenA(old_) + 1));
-    } else {
-      RegDeleteValueA(html_, nullptr);
-    }
-    RegCloseKey(html_);
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, "CorvixE2eGuide");
-  }
-  HtmlOpenRecorder(const HtmlOpenRecorder&) = delete;
-  HtmlOpenRecorder& operator=(const HtmlOpenRecorder&) = delete;
-
- private:
-  HKEY html_ = nullptr;
-  char old_[256] = {};
-  bool hadOld_ = false;
-};
-
-void AboutHelpFlow(const Paths& paths) {
-  Step("start");
-  Corvix corvix;
-  if (!StartOnDriveDisc(corvix, paths)) return;
-
-  Step("About");
-  corvix.Command(IDM_ABOUT);
-  HWND about = nullptr;
-  if (EXPECT(PumpUntil([&] { return (about = corvix.FindDialog("About Veltrex Corvix")) != nullptr; }, 5000),
-             "the About dialog")) {
-    SAME(WindowText(GetDlgItem(about, IDC_ABOUT_VERSION)), "Version 1.0");
-    SAME(WindowText(GetDlgItem(about, IDC_ABOUT_PRODUCT)), "Veltrex Corvix");
-    RECT r{};
-    GetWindowRect(about, &r);
-    const int wantLeft = (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2;
-    const int wantTop = (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2;
-    EXPECT(std::abs(r.left - wantLeft) <= 1 && std::abs(r.top - wantTop) <= 1,
-           "at " + std::to_string(r.left) + "," + std::to_string(r.top) + ", centred " + std::to_string(wantLeft) +
-               "," + std::to_string(wantTop));
-    EXPECT(!IsWindowEnabled(corvix.window), "modal: the main window waits");
-    Shot(about, 24, paths, "e2e-about-dialog.png");
-    SetForeground(about);
-    PressKey(VK_ESCAPE);
-    EXPECT(PumpUntil([&] { return !IsWindow(about); }, 3000), "Escape closes it");
-    EXPECT(PumpUntil([&] { return IsWindowEnabled(corvix.window) != FALSE; }, 3000), "the main window again");
-  }
-
-  Step("Help Contents opens the user guide beside the program");
-  const std::string record = paths.work + "opened.txt";
-  char self[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, self, MAX_PATH);
-  {
-    HtmlOpenRecorder recorder(self, record);
-    corvix.Command(IDM_HELP_CONTENTS);
-    const bool opened = PumpUntil([&] { return Exists(record); }, 15000);
-    Pump(300);
-    const std::vector<uint8_t> bytes = ReadBytes(record);
-    std::string path(bytes.begin(), bytes.end());
-    while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
-    if (EXPECT(opened, "the shell was asked to open a file")) {
-      EXPECT(lstrcmpiA(path.c_str(), (paths.programFolder + "corvix-guide.html").c_str()) == 0, path);
-    }
-  }
-  MessageBoxSeen seen = corvix.MessageBox();
-  EXPECT(seen.window == nullptr, seen.text);
-
-  Step("Exit");
-  EXPECT(corvix.Exit(), "ended with code 0");
-}
-
 // ---------------------------------------------------------------- flow 9
 
 void DiscImageFlow(const Paths& paths) {
@@ -911,7 +890,7 @@ void DiscImageFlow(const Paths& paths) {
 
 const Flow kFlows[] = {
     {"startup", StartupFlow}, {"jobs", JobsFlow},         {"cancel", CancelFlow},
-    {"failures", FailuresFlow}, {"about", AboutHelpFlow}, {"image", DiscImageFlow},
+    {"failures", FailuresFlow}, {"image", DiscImageFlow},
 };
 
 }  // namespace

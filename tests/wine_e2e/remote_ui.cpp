@@ -7,17 +7,14 @@
 #include <cstddef>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "checks.h"
-#include "message_pump.h"
 #include "ui_logic/resource_ids.h"
 
 namespace corvix::e2e {
 namespace {
-
-using wine::Pump;
-using wine::PumpUntil;
 
 // A block of memory in Corvix's process for the views' structures and texts.
 class RemoteBlock {
@@ -113,6 +110,28 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 }  // namespace
+
+void Pump(DWORD milliseconds) {
+  const DWORD end = GetTickCount() + milliseconds;
+  do {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) continue;
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    Sleep(10);
+  } while (static_cast<LONG>(GetTickCount() - end) < 0);
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds) {
+  const DWORD end = GetTickCount() + milliseconds;
+  while (!done()) {
+    if (static_cast<LONG>(GetTickCount() - end) >= 0) return false;
+    Pump(20);
+  }
+  return true;
+}
 
 std::string WindowText(HWND window) {
   // For another process's window the system answers from its own copy of
@@ -293,27 +312,32 @@ bool Corvix::Exit() {
 
 void Corvix::Command(int id) const { PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(id), 0); }
 
-std::string Corvix::TreeText(HWND treeView, HTREEITEM item) const {
+std::optional<std::string> Corvix::RemoteText(HWND view, UINT message, WPARAM which, void* data, size_t size,
+                                              char** textField, bool zeroIsAnAnswer) const {
+  // The structure and its text both lie in Corvix's memory; the structure's
+  // text pointer points there.
   RemoteBlock block(process_.hProcess, kTextOffset + kTextBytes);
-  if (!block.ok()) CantObserve("memory in Corvix for a tree item", "VirtualAllocEx failed");
-  if (!block.ok() || item == nullptr) return "<no item>";
+  char text[kTextBytes] = {};
+  if (!block.ok()) return std::nullopt;
+  *textField = block.at(kTextOffset);
+  DWORD_PTR answer = 0;
+  const bool read = block.Write(kTextOffset, text, 1) && block.Write(0, data, size) &&
+                    SendMessageTimeoutA(view, message, which, reinterpret_cast<LPARAM>(block.at(0)), SMTO_NORMAL,
+                                        5000, &answer) != 0 &&
+                    (answer != 0 || zeroIsAnAnswer) && block.Read(kTextOffset, text, sizeof text - 1);
+  if (!read) return std::nullopt;
+  return std::string(text);
+}
+
+std::string Corvix::TreeText(HWND treeView, HTREEITEM item) const {
+  if (item == nullptr) return "<no item>";
   TVITEMA data{};
   data.mask = TVIF_TEXT;
   data.hItem = item;
-  data.pszText = block.at(kTextOffset);
   data.cchTextMax = kTextBytes;
-  const char zero = 0;
-  block.Write(kTextOffset, &zero, 1);
-  block.Write(0, &data, sizeof data);
-  DWORD_PTR result = 0;
-  const bool sent = SendMessageTimeoutA(treeView, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(block.at(0)),
-                                        SMTO_NORMAL, 5000, &result) != 0;
-  char text[kTextBytes] = {};
-  if (!sent || result == 0 || !block.Read(kTextOffset, text, sizeof text - 1)) {
-    CantObserve("a tree item's text read from Corvix", sent ? "TVM_GETITEMA failed" : "no answer");
-    return "<unread>";
-  }
-  return text;
+  const auto text = RemoteText(treeView, TVM_GETITEMA, 0, &data, sizeof data, &data.pszText);
+  if (!text) CantObserve("a tree item's text read from Corvix", "TVM_GETITEMA");
+  return text.value_or("<unread>");
 }
 
 HTREEITEM Corvix::Root(HWND treeView) const {
@@ -348,25 +372,14 @@ std::vector<std::string> Corvix::ChildTexts(HWND treeView, HTREEITEM parent) con
 int Corvix::RowCount(HWND list) const { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 std::string Corvix::Cell(HWND list, int row, int column) const {
-  RemoteBlock block(process_.hProcess, kTextOffset + kTextBytes);
-  if (!block.ok()) {
-    CantObserve("memory in Corvix for a list cell", "VirtualAllocEx failed");
-    return "<no memory>";
-  }
   LVITEMA data{};
   data.iSubItem = column;
-  data.pszText = block.at(kTextOffset);
   data.cchTextMax = kTextBytes;
-  const char zero = 0;
-  block.Write(kTextOffset, &zero, 1);
-  block.Write(0, &data, sizeof data);
-  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(block.at(0)));
-  char text[kTextBytes] = {};
-  if (!block.Read(kTextOffset, text, sizeof text - 1)) {
-    CantObserve("a list cell read from Corvix", "ReadProcessMemory failed");
-    return "<unread>";
-  }
-  return text;
+  // LVM_GETITEMTEXTA answers the text's length: 0 for an empty cell.
+  const auto text =
+      RemoteText(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), &data, sizeof data, &data.pszText, true);
+  if (!text) CantObserve("a list cell read from Corvix", "row " + std::to_string(row));
+  return text.value_or("<unread>");
 }
 
 std::vector<std::string> Corvix::Column(HWND list, int column) const {
@@ -376,20 +389,15 @@ std::vector<std::string> Corvix::Column(HWND list, int column) const {
 }
 
 std::vector<std::string> Corvix::Headers(HWND list) const {
-  RemoteBlock block(process_.hProcess, kTextOffset + kTextBytes);
   std::vector<std::string> titles;
-  for (int column = 0; block.ok(); ++column) {
+  for (int column = 0;; ++column) {
     LVCOLUMNA data{};
     data.mask = LVCF_TEXT;
-    data.pszText = block.at(kTextOffset);
     data.cchTextMax = kTextBytes;
-    char text[kTextBytes] = {};
-    if (!block.Write(0, &data, sizeof data) ||
-        !SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(block.at(0))) ||
-        !block.Read(kTextOffset, text, sizeof text - 1)) {
-      break;
-    }
-    titles.push_back(text);
+    const auto title = RemoteText(list, LVM_GETCOLUMNA, static_cast<WPARAM>(column), &data, sizeof data,
+                                  &data.pszText);
+    if (!title) break;
+    titles.push_back(*title);
   }
   if (titles.empty()) CantObserve("the list's column titles", "LVM_GETCOLUMNA");
   return titles;
@@ -638,6 +646,16 @@ std::vector<std::string> Corvix::StandinLog() const {
 int Corvix::LogCount(const std::string& line) const {
   const std::vector<std::string> lines = StandinLog();
   return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  CloseHandle(file);
+  return ok;
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {

@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -115,6 +117,11 @@ class Corvix {
  private:
   bool FindChildren();
   bool AskProbe(ProbeBlock& block) const;
+  // Sends message to view with data (size bytes, copied into Corvix's
+  // memory; its text field, at textField, pointed into that memory too) and
+  // reads the text back; nothing when a step failed.
+  std::optional<std::string> RemoteText(HWND view, UINT message, WPARAM which, void* data, size_t size,
+                                        char** textField, bool zeroIsAnAnswer = false) const;
 
   PROCESS_INFORMATION process_{};
   HANDLE probeMapping_ = nullptr;
@@ -133,11 +140,22 @@ void PressKey(WORD key);
 
 // Files (WriteBytes is in win_files.h).
 std::vector<uint8_t> ReadBytes(const std::string& path);
+// Creates or replaces path with bytes; false when not written whole.
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 // Names in folder matching pattern ("*.wav"), sorted; folders marked by a
 // trailing '\'.
 std::vector<std::string> List(const std::string& folder, const std::string& pattern = "*");
 bool Exists(const std::string& path);
 void RemoveTree(const std::string& path);
 std::string WithSlash(std::string folder);
+
+// Waits that dispatch this thread's messages (the driver has windows of its
+// own): for about milliseconds, or until done() (false when time ran out).
+void Pump(DWORD milliseconds);
+bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds);
+
+// A window with its frame and a margin of pixels around it, as a PNG file
+// at path.
+bool SaveWindowShot(HWND window, int margin, const std::string& path);
 
 }  // namespace corvix::e2e

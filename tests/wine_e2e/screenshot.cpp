@@ -1,10 +1,13 @@
-#include "screenshot.h"
+// Screenshots of Wine's virtual desktop as PNG files.
+#include "remote_ui.h"
+
+#include <algorithm>
 
 #include <cstdint>
 #include <fstream>
 #include <vector>
 
-namespace corvix::wine {
+namespace corvix::e2e {
 namespace {
 
 uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
@@ -70,7 +73,7 @@ std::vector<uint8_t> EncodePng(int width, int height, const std::vector<uint8_t>
 
 }  // namespace
 
-bool SaveScreenshot(const RECT& r, const std::string& path) {
+static bool SaveScreenshot(const RECT& r, const std::string& path) {
   const int width = r.right - r.left;
   const int height = r.bottom - r.top;
   if (width <= 0 || height <= 0) return false;
@@ -110,11 +113,6 @@ bool SaveScreenshot(const RECT& r, const std::string& path) {
   return ok;
 }
 
-bool SaveScreenshot(const std::string& path) {
-  const RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  return SaveScreenshot(r, path);
-}
-
 bool SaveWindowShot(HWND window, int margin, const std::string& path) {
   RECT r{};
   GetWindowRect(window, &r);
@@ -125,4 +123,4 @@ bool SaveWindowShot(HWND window, int margin, const std::string& path) {
   return SaveScreenshot(r, path);
 }
 
-}  // namespace corvix::wine
+}  // namespace corvix::e2e

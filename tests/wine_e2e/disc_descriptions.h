@@ -9,7 +9,7 @@
 
 #include "akai_disc_builder.h"
 
-namespace corvix::wine {
+namespace corvix::e2e {
 
 // A saw tone of words samples.
 inline discbuilder::SampleSpec Tone(const std::string& name, uint32_t words, double frequency) {
@@ -47,4 +47,4 @@ inline discbuilder::DiscSpec BellDisc() {
   return disc;
 }
 
-}  // namespace corvix::wine
+}  // namespace corvix::e2e
