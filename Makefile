@@ -2,7 +2,7 @@
 # every program on it into instrument files, `make test` builds and runs
 # every test. Both install missing Debian packages first (the demo only
 # those of the native build).
-.PHONY: demo test deps fuzz-smoke win32-test
+.PHONY: demo test deps fuzz-smoke win32-test dist dist-builds dist-test
 
 FUZZ_SECONDS ?= 60
 
@@ -25,6 +25,7 @@ test: deps
 	ctest --preset dev
 	$(MAKE) --no-print-directory fuzz-smoke FUZZ_SECONDS=$(FUZZ_SECONDS)
 	$(MAKE) --no-print-directory win32-test
+	$(MAKE) --no-print-directory dist-test
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
@@ -46,3 +47,23 @@ fuzz-smoke: deps
 	cmake --preset fuzz -DCORVIX_FUZZ_SECONDS=$(FUZZ_SECONDS)
 	cmake --build --preset fuzz
 	ctest --preset fuzz
+
+# The release packages in dist/: Corvix-VERSION-win32.zip (the win32 tree)
+# and corvix_VERSION_ARCH.deb (the dist tree: corvix built hardened).
+dist: dist-builds
+	cpack --preset zip
+	cpack --preset deb
+	rm -rf dist/_CPack_Packages
+	ls -l dist
+
+dist-builds:
+	@tools/install-deps.sh --dist
+	cmake --preset dist
+	cmake --build --preset dist
+	cmake --preset win32
+	cmake --build --preset win32 --target Corvix corvix
+
+# Packs both again (into build/dist/packages-check) and checks them as a
+# packager would: the zip's members and DLLs, the .deb run unpacked, lintian.
+dist-test: deps dist-builds
+	ctest --preset dist

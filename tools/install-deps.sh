@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, when any is missing.
 # As root it runs apt-get; otherwise it names what to install and fails.
-# With --native only what the native build (corvix, the demo) needs.
+# With --native only what the native build (corvix, the demo) needs; with
+# --dist what `make dist` needs besides (the win32 build, dpkg-shlibdeps).
 set -euo pipefail
 
 packages=(
@@ -9,15 +10,19 @@ packages=(
   nlohmann-json3-dev libcli11-dev
 )
 if [ "${1:-}" != "--native" ]; then
+  packages+=(g++-mingw-w64-i686 dpkg-dev)
+fi
+if [ "${1:-}" != "--native" ] && [ "${1:-}" != "--dist" ]; then
   packages+=(
     libgtest-dev libgmock-dev
     pkg-config libsndfile1-dev
     fluidsynth
     clang libclang-rt-14-dev
     time python3
-    g++-mingw-w64-i686 g++-mingw-w64-x86-64
+    g++-mingw-w64-x86-64
     wine wine64 wine32:i386
     xvfb fonts-wine
+    lintian unzip file
   )
 fi
 

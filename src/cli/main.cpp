@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   corvix::cli::KeepFreedBuffersForReuse();
   CLI::App app{"Corvix: reads Akai S1000 sample CD-ROMs and disc images.", "corvix"};
   app.require_subcommand(1);
-  app.set_version_flag("--version", "corvix 1.0");
+  app.set_version_flag("--version", "corvix " CORVIX_VERSION);
   // Options are spelt "--name" everywhere; a SOURCE starting with "/" is a
   // path, also on Windows.
   app.allow_windows_style_options(false);
