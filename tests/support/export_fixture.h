@@ -18,8 +18,7 @@
 namespace corvix::testing {
 
 // A progress seam that records what a job shows and cancels on cue.
-class ScriptedProgress : public ProgressUi {
- public:
+struct ScriptedProgress : ProgressUi {
   struct Record {
     std::vector<std::string> dialogs;                // templates opened
     int destroyed = 0;
@@ -44,8 +43,6 @@ class ScriptedProgress : public ProgressUi {
     if (++record.pumps == cancelAtPump) CancelRequested = 1;
     if (onPump) onPump();
   }
-
- private:
   struct Dialog : ProgressDialog, ProgressBar {
     explicit Dialog(Record& r) : r_(r) {}
     ~Dialog() override { ++r_.destroyed; }
@@ -58,8 +55,7 @@ class ScriptedProgress : public ProgressUi {
   };
 };
 
-class RecordingHostLink : public HostLink {
- public:
+struct RecordingHostLink : HostLink {
   std::vector<std::string> paths;
   intptr_t NotifyHost(const char* path) override {
     paths.push_back(path != nullptr ? path : "");
@@ -69,13 +65,10 @@ class RecordingHostLink : public HostLink {
 
 // Counts up from 1 in every byte's low bits; the zeroInstrumentCall-th
 // instrument identifier (zeroFileCall-th file identifier) is all zeros.
-class FakeIdentifiers : public IdentifierSource {
- public:
+struct FakeIdentifiers : IdentifierSource {
   int zeroInstrumentCall = 0, zeroFileCall = 0;
   bool NewInstrumentId(Identifier* out) override { return Make(out, ++instruments_ == zeroInstrumentCall); }
   bool NewFileId(Identifier* out) override { return Make(out, ++files_ == zeroFileCall); }
-
- private:
   bool Make(Identifier* out, bool zero) {
     ++made_;
     for (size_t i = 0; i < out->size(); ++i) (*out)[i] = zero ? 0 : static_cast<uint8_t>(made_ * 16 + i);

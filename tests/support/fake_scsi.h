@@ -11,8 +11,7 @@
 
 namespace corvix::testing {
 
-class FakeTransport : public ScsiTransport {
- public:
+struct FakeTransport : ScsiTransport {
   struct Sent {
     ScsiAddress address;
     std::vector<uint8_t> cdb;
@@ -32,9 +31,8 @@ class FakeTransport : public ScsiTransport {
   char DriveLetter(const ScsiAddress& address) override { return address == letterAddress ? letter : 0; }
   bool Locate(const std::string& path, ScsiAddress* address) override {
     const auto it = paths.find(path);
-    if (it == paths.end()) return false;
-    *address = it->second;
-    return true;
+    if (it != paths.end()) *address = it->second;
+    return it != paths.end();
   }
   const char* Name() const override { return "fake"; }
 

@@ -1,6 +1,7 @@
 // A file system for tests: the platform's, with faults on demand.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -23,7 +24,13 @@ class FaultyFileSystem : public FileSystem {
   std::optional<OpenMode> failOpenMode;
   std::vector<size_t> writes;  // bytes asked of each write, in order
 
-  std::unique_ptr<PlatformFile> Open(const std::string& path, OpenMode mode) override;
+  std::unique_ptr<PlatformFile> Open(const std::string& path, OpenMode mode) override {
+    if (!failOpenContaining.empty() && path.find(failOpenContaining) != std::string::npos &&
+        (!failOpenMode || *failOpenMode == mode))
+      return nullptr;
+    auto file = base().Open(path, mode);
+    return file ? std::make_unique<BudgetFile>(std::move(file), *this) : nullptr;
+  }
   bool Delete(const std::string& path) override { return base().Delete(path); }
   bool FileExists(const std::string& path) override { return base().FileExists(path); }
   bool FolderExists(const std::string& path) override { return base().FolderExists(path); }
@@ -36,6 +43,26 @@ class FaultyFileSystem : public FileSystem {
 
  private:
   static FileSystem& base() { return PlatformFileSystem(); }
+
+  // A platform file that writes at most what is left of the budget.
+  struct BudgetFile : PlatformFile {
+    BudgetFile(std::unique_ptr<PlatformFile> platformFile, FaultyFileSystem& owner)
+        : file(std::move(platformFile)), files(owner) {}
+    int64_t Read(void* buffer, size_t bytes) override { return file->Read(buffer, bytes); }
+    int64_t Write(const void* buffer, size_t bytes) override {
+      files.writes.push_back(bytes);
+      int64_t& budget = files.writeBudget;
+      const size_t allowed = budget >= 0 ? std::min(bytes, static_cast<size_t>(budget)) : bytes;
+      const int64_t put = allowed > 0 ? file->Write(buffer, allowed) : 0;
+      if (budget >= 0 && put > 0) budget -= put;
+      return put;
+    }
+    bool Seek(uint64_t position) override { return file->Seek(position); }
+    int64_t Size() override { return file->Size(); }
+    bool Close() override { return file->Close(); }
+    std::unique_ptr<PlatformFile> file;
+    FaultyFileSystem& files;
+  };
 };
 
 }  // namespace corvix::testing

@@ -1,6 +1,13 @@
 // Runs a program of the build and captures what it prints.
 #pragma once
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace corvix::testing {
@@ -11,10 +18,25 @@ struct CommandResult {
   std::string err;  // stderr
 };
 
-// Runs `command` through the shell with stdout and stderr captured.
-CommandResult RunCommand(const std::string& command);
-
 // Quotes text for the shell.
-std::string ShellQuote(const std::string& text);
+inline std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// Runs `command` through the shell with stdout and stderr captured.
+inline CommandResult RunCommand(const std::string& command) {
+  const std::string base = std::filesystem::temp_directory_path() / ("corvix-test-" + std::to_string(::getpid()));
+  const std::string redirected = command + " >" + ShellQuote(base + ".out") + " 2>" + ShellQuote(base + ".err");
+  const int status = std::system(redirected.c_str());
+  const auto take = [](const std::string& path) {
+    std::ifstream in(path);
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::filesystem::remove(path);
+    return text;
+  };
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, take(base + ".out"), take(base + ".err")};
+}
 
 }  // namespace corvix::testing

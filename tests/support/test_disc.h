@@ -50,17 +50,15 @@ class MemorySource : public SectorSource {
 
 // Records message boxes and "Refresh" requests. Questions are answered from
 // script, in order, then with answer.
-class MessageRecorder : public UserMessages {
- public:
+struct MessageRecorder : UserMessages {
   struct Message {
     std::string text, caption;
     uint32_t style;
   };
   int ShowMessage(const char* text, const char* caption, uint32_t style) override {
     messages.push_back({text, caption, style});
-    if (script.empty()) return answer;
-    const int next = script.front();
-    script.erase(script.begin());
+    const int next = script.empty() ? answer : script.front();
+    if (!script.empty()) script.erase(script.begin());
     return next;
   }
   void Refresh() override { ++refreshes; }
@@ -116,8 +114,8 @@ inline discbuilder::ProgramSpec Program(const std::string& name, std::vector<dis
                                         uint8_t midiProgram = 0) {
   discbuilder::ProgramSpec p;
   p.name = name;
-  p.keygroups = std::move(keygroups);
   p.midiProgram = midiProgram;
+  p.keygroups = std::move(keygroups);
   return p;
 }
 
@@ -131,9 +129,7 @@ inline discbuilder::VolumeSpec Volume(const std::string& name, std::vector<discb
 }
 
 inline discbuilder::KeygroupSpec Keygroup(uint8_t low, uint8_t high, std::vector<std::string> samples = {}) {
-  discbuilder::KeygroupSpec k;
-  k.lowKey = low;
-  k.highKey = high;
+  discbuilder::KeygroupSpec k{.lowKey = low, .highKey = high};
   for (size_t z = 0; z < samples.size() && z < 4; ++z) k.zones[z].sample = samples[z];
   return k;
 }

@@ -1,0 +1,226 @@
+// The command line as a user runs it, on images the builder writes: `corvix
+// list`, `devices`, `import`, `convert` and `combine`, and their answers to
+// bad input.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "akai_disc_builder.h"
+#include "support/run_command.h"
+#include "support/test_disc.h"
+#include "support/wav_files.h"
+
+namespace corvix {
+namespace {
+
+namespace fs = std::filesystem;
+using discbuilder::DiscSpec;
+using testing::Keygroup;
+using testing::ListFolder;
+using testing::Program;
+using testing::Sample;
+using testing::ShellQuote;
+
+testing::CommandResult Corvix(const std::string& arguments) {
+  return testing::RunCommand(std::string(CORVIX_CLI_PATH) + " " + arguments);
+}
+
+// A: STRINGS 1 {VIOLINS (a pair and a mono sample), CELLOS, and GHOST, whose
+// directory entry points past the partition} and DRUMS {KIT, whose 61
+// keygroups run past its first block}; B to Z empty; 27 (past Z partitions
+// are numbered, and the commands name them so too): SOLOS, type 3 in slot 7
+// {SOLO, whose keygroup is wider than a region may be}. Fragmented.
+DiscSpec TestDisc() {
+  auto strings = testing::Volume(
+      "STRINGS 1",
+      {Program("VIOLINS", {Keygroup(36, 59, {"VIOLIN L", "VIOLIN R"}), Keygroup(60, 96, {"VIOLA"})}),
+       Program("CELLOS", {Keygroup(24, 60, {"CELLO"})})},
+      {Sample("VIOLIN L", 9000), Sample("VIOLIN R", 9000), Sample("VIOLA", 5000), Sample("CELLO", 3000)});
+  std::array<uint8_t, 24> ghost{};
+  const auto name = discbuilder::EncodeAkaiName("GHOST");
+  std::copy(name.begin(), name.end(), ghost.begin());
+  ghost[16] = 'p';
+  ghost[20] = 0x40;  // start block 8000
+  ghost[21] = 0x1F;
+  strings.extraEntries = {ghost};
+  const std::vector<discbuilder::KeygroupSpec> kit(61, Keygroup(30, 90, {"KICK"}));
+  auto solos = testing::Volume("SOLOS", {Program("SOLO", {Keygroup(48, 100, {"TONE"})})}, {Sample("TONE", 700)});
+  solos.type = 3;
+  solos.slot = 7;
+  DiscSpec discSpec;
+  discSpec.fragmented = true;
+  discSpec.partitions.resize(27);
+  discSpec.partitions[0].volumes = {strings, testing::Volume("DRUMS", {Program("KIT", kit)}, {Sample("KICK", 500)})};
+  discSpec.partitions[26].volumes = {solos};
+  return discSpec;
+}
+
+class CommandTest : public ::testing::Test {
+ protected:
+  void Build(const DiscSpec& discSpec) {
+    std::string error;
+    ASSERT_TRUE(discbuilder::WriteDiscImage(discSpec, image_, &error)) << error;
+  }
+  testing::CommandResult Run(const std::string& command, const std::string& args) {
+    return Corvix(command + " " + ShellQuote(image_) + " " + args);
+  }
+
+  testing::TempDir dir_;
+  std::string image_ = dir_ / "disc.iso";
+  std::string out_ = dir_ / "out";
+};
+
+// The JSON listing, and the tree as the browser shows it.
+TEST_F(CommandTest, ListsWhatTheBuilderWrote) {
+  Build(TestDisc());
+  const auto json = nlohmann::json::parse(Run("list --json", "").out);
+  const auto& a = json["partitions"][0];
+  ASSERT_EQ(a["volumes"].size(), 2u);
+  EXPECT_EQ(a["volumes"][0]["name"], "STRINGS 1");
+  const auto& violins = a["volumes"][0]["programs"][0];
+  EXPECT_EQ(std::tuple(violins["keygroups"], violins["lowestKey"], violins["highestKey"]), std::tuple(2, 36, 96));
+  EXPECT_EQ(a["volumes"][0]["samples"][0]["lengthWords"], 9000);
+  EXPECT_EQ(a["volumes"][1]["programs"][0]["keygroups"], 61);
+  const auto& solos = json["partitions"][26]["volumes"][0];
+  EXPECT_EQ(std::tuple(json["partitions"][26]["letter"], solos["slot"], solos["programs"][0]["highestKey"]),
+            std::tuple("27", 7, 100));
+  const auto tree = Run("list", "").out;
+  for (const char* line :
+       {"PARTITION  27\n  SOLOS  (type 3)\n", "61 keygroups  30-90", "Program  GHOST         can't be read\n"})
+    EXPECT_NE(tree.find(line), std::string::npos) << line;
+}
+
+// On a machine without drives, `corvix devices` says so and succeeds.
+TEST(DevicesCommandTest, WithoutDrivesSaysSoAndSucceeds) {
+  for (const auto& entry : fs::directory_iterator("/dev")) {
+    const std::string name = entry.path().filename();
+    if (name.rfind("sr", 0) == 0 || name.rfind("sg", 0) == 0) GTEST_SKIP() << "this machine has SCSI devices";
+  }
+  const auto run = Corvix("devices </dev/null");
+  EXPECT_EQ(std::tuple(run.exitCode, run.out + run.err), std::tuple(0, "No CD-ROM drives found.\n"));
+  const auto json = Corvix("devices --json </dev/null");
+  EXPECT_EQ(json.exitCode, 0);
+  EXPECT_NE(json.out.find("\"drives\": []"), std::string::npos) << json.out;
+}
+
+// Source, names and folder are checked before anything is written; each
+// mistake gets a short answer and its status.
+TEST_F(CommandTest, MistakesGetClearAnswers) {
+  Build(TestDisc());
+  std::ofstream(dir_ / "zeros.iso", std::ios::binary) << std::string(40960, '\0');
+  std::ofstream(dir_ / "a file").close();
+  const std::string image = ShellQuote(image_) + " ", to = " --to " + ShellQuote(out_);
+  const std::tuple<std::string, int, std::string> cases[] = {
+      {"list " + ShellQuote(dir_ / "missing.iso"), 1, "cannot open"},
+      {"list " + ShellQuote(dir_ / "zeros.iso"), 1, "not an Akai S1000 disc"},
+      {"list /dev/null", 1, "/dev/null: no CD-ROM drive there"},
+      {"list --colour x.iso", 2, "--colour"},
+      {"list --help", 0, "--json"},
+      {"import " + image + "'A/STRINGS 1'" + to, 2, "expected PARTITION/VOLUME/PROGRAM"},
+      {"convert " + image + "'AB/STRINGS 1/VIOLINS'" + to, 2, "expected PARTITION/VOLUME/PROGRAM"},
+      {"import " + image + "'A/STRINGS 1/VIOLINS'", 2, "--to"},
+      {"import " + image + to, 2, "PROGRAM"},
+      {"combine " + image + "'A/STRINGS 1/NOPE'" + to, 1, "A/STRINGS 1/NOPE: no such program on the disc"},
+      {"convert " + image + "'A/*/*' --to " + ShellQuote(dir_ / "a file"), 1, "can't create"},
+  };
+  for (const auto& [args, exitCode, says] : cases) {
+    const auto r = Corvix(args + " </dev/null");
+    EXPECT_EQ(r.exitCode, exitCode) << args;
+    EXPECT_NE((exitCode == 0 ? r.out : r.err).find(says), std::string::npos) << r.err;
+    EXPECT_LE(std::count(r.err.begin(), r.err.end(), '\n'), 3) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(out_));
+}
+
+// Each program once, in the order named, into a folder of its own; pairs
+// merged unless --no-merge. A program that can't be read is named once and
+// left out, nothing written from a zeroed block, and the run ends with
+// status 1. The sound itself is the WAV writer's and the stereo merge's to
+// test.
+TEST_F(CommandTest, ImportsTheNamedProgramsInOrderAndLeavesOutOneThatCantBeRead) {
+  Build(TestDisc());
+  const std::string root = out_ + "/new";
+  const auto r = Run("import", "'A/STRINGS 1/*' '27/*/SOLO' 'a/strings 1/violins ' --to " + ShellQuote(root));
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "corvix: Can't read program GHOST\n");  // and no progress line: stderr is no terminal
+  EXPECT_EQ(r.out,
+            "A/STRINGS 1/VIOLINS: 2 files in \"" + root + "/VIOLINS\"\n"
+            "  \"VIOLIN LR.wav\"  (stereo)\n"
+            "  \"VIOLA.wav\"\n"
+            "A/STRINGS 1/CELLOS: 1 file in \"" + root + "/CELLOS\"\n"
+            "  \"CELLO.wav\"\n"
+            "27/SOLOS/SOLO: 1 file in \"" + root + "/SOLO\"\n"
+            "  \"TONE.wav\"\n");
+  EXPECT_EQ(ListFolder(root), (std::vector<std::string>{"CELLOS", "SOLO", "VIOLINS"}));
+
+  ASSERT_EQ(Run("import", "'A/STRINGS 1/VIOLINS' --no-merge --to " + ShellQuote(out_)).exitCode, 0);
+  EXPECT_EQ(ListFolder(out_ + "/VIOLINS"), (std::vector<std::string>{"VIOLA.wav", "VIOLIN L.wav", "VIOLIN R.wav"}));
+}
+
+// One instrument file per program, or one for all named after the first
+// that can be read; what can't be read or didn't fit is said once, on stderr.
+TEST_F(CommandTest, ConvertAndCombineWriteInstrumentFilesAndLeaveOutOneThatCantBeRead) {
+  Build(TestDisc());
+  auto r = Run("convert", "'A/STRINGS 1/*' '27/*/*' --to " + ShellQuote(out_ + "/new/"));
+  EXPECT_EQ(r.exitCode, 1);
+  const std::string folder = out_ + "/new";
+  EXPECT_EQ(r.out,
+            "A/STRINGS 1/VIOLINS: \"" + folder + "/VIOLINS.tes\"  (2 regions, 2 waves)\n"
+            "A/STRINGS 1/CELLOS: \"" + folder + "/CELLOS.tes\"  (1 region, 1 wave)\n"
+            "27/SOLOS/SOLO: \"" + folder + "/SOLO.tes\"  (1 region, 1 wave)\n");
+  EXPECT_EQ(r.err,
+            "corvix: Can't read program GHOST\n"
+            "corvix: Not everything could be converted:\n"
+            "  SOLO: keys 85-100 get no region (a region spans at most 37 keys)\n");
+  EXPECT_EQ(ListFolder(folder), (std::vector<std::string>{"CELLOS.tes", "SOLO.tes", "VIOLINS.tes"}));
+
+  r = Run("combine",
+          "'A/STRINGS 1/GHOST' 'A/STRINGS 1/CELLOS' 'A/STRINGS 1/VIOLINS' --to " + ShellQuote(dir_ / "both"));
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "corvix: Can't read program GHOST\n");
+  EXPECT_EQ(r.out, "A/STRINGS 1/CELLOS + A/STRINGS 1/VIOLINS: \"" + dir_ / "both/CELLOS.tes\"  (3 regions, 3 waves)\n");
+  EXPECT_EQ(ListFolder(dir_ / "both"), std::vector<std::string>{"CELLOS.tes"});
+}
+
+// Ctrl-C ends the job as Cancel does: "Conversion cancelled by user", no
+// partial file; the programs imported before stay.
+TEST_F(CommandTest, InterruptCancelsTheImport) {
+  std::vector<discbuilder::SampleSpec> samples = {Sample("SMALL")};
+  for (int i = 0; i < 12; ++i) samples.push_back(Sample("L" + std::to_string(i), 1000000));
+  DiscSpec discSpec;
+  discSpec.partitions = {{{testing::Volume(
+      "BIG",
+      {Program("FIRST", {Keygroup(0, 10, {"SMALL"})}),
+       Program("SECOND", {Keygroup(0, 10, {"L0", "L1", "L2", "L3"}), Keygroup(11, 20, {"L4", "L5"})}),
+       Program("THIRD", {Keygroup(0, 10, {"L6", "L7", "L8", "L9"}), Keygroup(11, 20, {"L10", "L11"})})},
+      samples)}}};
+  Build(discSpec);
+
+  // A shell writes its process id and becomes corvix; the first line out
+  // (FIRST imported) brings Ctrl-C.
+  const std::string pid = dir_ / "pid", status = dir_ / "status", err = dir_ / "stderr";
+  const auto r = testing::RunCommand(
+      "{ sh -c 'echo $$ >\"$1\"; shift; exec \"$@\"' sh " + ShellQuote(pid) + " " + CORVIX_CLI_PATH + " import " +
+      ShellQuote(image_) + " A/BIG/FIRST A/BIG/SECOND A/BIG/THIRD --to " + ShellQuote(out_) + " 2>" + ShellQuote(err) +
+      "; echo $? >" + ShellQuote(status) + "; } | { IFS= read -r first; kill -INT \"$(cat " + ShellQuote(pid) +
+      ")\"; printf '%s\\n' \"$first\"; cat; }");
+  EXPECT_EQ(r.out.rfind("A/BIG/FIRST: ", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.find("THIRD"), std::string::npos) << r.out;
+  EXPECT_EQ(testing::ReadBytes(status), std::vector<uint8_t>({'1', '\n'}));
+  const auto said = testing::ReadBytes(err);
+  EXPECT_EQ(std::string(said.begin(), said.end()), "corvix: Conversion cancelled by user\n");
+  // Whatever stands is complete.
+  EXPECT_EQ(ListFolder(out_ + "/FIRST"), std::vector<std::string>{"SMALL.wav"});
+  for (const char* program : {"SECOND", "THIRD"}) {
+    for (const auto& file : ListFolder(out_ + "/" + program))
+      EXPECT_EQ(testing::ReadWithSndfile(out_ + "/" + program + "/" + file).frames, 1000000) << file;
+  }
+}
+
+}  // namespace
+}  // namespace corvix

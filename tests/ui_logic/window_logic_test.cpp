@@ -1,0 +1,137 @@
+// The window's logic apart from the window: labels, the tree's records, the
+// batch list, the command table, the panes and the rules of the menus.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+
+#include "media/akai_names.h"
+#include "ui_logic/batch_list.h"
+#include "ui_logic/browser_item.h"
+#include "ui_logic/main_window_logic.h"
+#include "ui_logic/resource_ids.h"
+
+namespace corvix {
+namespace {
+
+using A = CommandAction;
+
+TEST(BrowserLabels, TrimmedNamesAndPartitionLabels) {
+  // Trailing spaces go; the first character stays.
+  const std::pair<const char*, const char*> names[] = {
+      {"PIANO       ", "PIANO"}, {"STRINGS 1   ", "STRINGS 1"}, {"    ", " "}, {"", ""}, {" X  ", " X"}};
+  for (const auto& [in, want] : names) {
+    std::string text = in;
+    TrimTrailingSpaces(text.data());
+    EXPECT_STREQ(text.c_str(), want) << in;
+  }
+  // One label per partition, the same in the tree, the listings, the notes
+  // and the program paths of the command line, which read it back; no
+  // letters past Z. (As the command line shows them: commands_test.cpp.)
+  for (uint32_t p : {0u, 1u, 25u, 26u, 254u}) EXPECT_EQ(PartitionFromLabel(PartitionLabel(p)), static_cast<int32_t>(p));
+  EXPECT_EQ(PartitionFromLabel("b"), 1);
+  for (const char* label : {"", "[", "0", "26", "027", "AB", "1"}) EXPECT_EQ(PartitionFromLabel(label), -1) << label;
+}
+
+// More than the 1024 records a fixed table would hold; no record moves as
+// the store grows, and after a refill the old addresses beyond the new end
+// are no longer records.
+TEST(TreeRecordStore, RecordsKeepTheirAddressesAsTheStoreGrows) {
+  TreeRecordStore store;
+  BrowserItem* root = store.Reset();
+  const auto record = [](size_t i) { return MakeBrowserItem(kKindVolume, uint8_t(i / 100), uint8_t(i % 100)); };
+  std::vector<BrowserItem*> added;
+  for (size_t i = 0; i < 1100; ++i) added.push_back(store.Add(record(i)));
+  ASSERT_EQ(store.size(), 1101u);
+  for (size_t i = 0; i < added.size(); ++i)
+    ASSERT_TRUE(store.at(i + 1) == added[i] && SameBrowserItem(*added[i], record(i))) << i;
+  EXPECT_EQ(std::tuple(root->kind, store.at(0), store.at(store.size())), std::tuple(kKindRoot, root, nullptr));
+  EXPECT_TRUE(store.Holds(root) && store.Holds(added.back()));
+  store.Reset();
+  EXPECT_EQ(store.size(), 1u);
+  EXPECT_FALSE(store.Holds(added.front()) || store.Holds(added.back()));
+}
+
+// Each program once, in order (the same numbers from a listing whose summary
+// differs are another record); removing selected rows keeps the others in
+// order.
+TEST(BatchList, AddsEachProgramOnceAndRemovesSelectedRows) {
+  BatchList batch;
+  BrowserItem relisted = MakeBrowserItem(kKindProgram, 0, 1, 2);
+  ASSERT_NE(batch.Add(relisted), nullptr);
+  ASSERT_NE(batch.Add(MakeBrowserItem(kKindProgram, 0, 1, 3)), nullptr);
+  EXPECT_EQ(batch.Add(relisted), nullptr);
+  relisted.summary.keygroupCount = 5;
+  EXPECT_NE(batch.Add(relisted), nullptr);
+  EXPECT_EQ(std::tuple(batch.size(), batch.row(1)->program, batch.row(3)), std::tuple(3u, 3, nullptr));
+
+  const std::tuple<std::vector<bool>, bool, std::vector<uint8_t>> cases[] = {
+      {{false, true, false, true, false}, false, {0, 2, 4}}, {{false, false, false, false, true}, false, {0, 1, 2, 3}},
+      {{false, true, false, false, false}, true, {}}};
+  for (const auto& [selected, all, left] : cases) {
+    BatchList rows;
+    for (uint8_t p = 0; p < 5; ++p) rows.Add(MakeBrowserItem(kKindProgram, 0, 0, p));
+    for (size_t index : RemovalOrder(selected, all)) rows.RemoveAt(index);
+    std::vector<uint8_t> programs;
+    for (size_t i = 0; i < rows.size(); ++i) programs.push_back(rows.row(i)->program);
+    EXPECT_EQ(programs, left) << left.size();
+  }
+}
+
+// The CD-ROM entries select a drive and the ids beside them do nothing; the
+// batch list's menu runs the contents list's commands on its own rows. Work
+// commands are held back while a job runs; view options are not.
+TEST(CommandTable, DrivesBatchTwinsAndWhatWaitsForAJob) {
+  for (int id : {IDM_FIRST_CDROM, IDM_LAST_CDROM - 1}) EXPECT_EQ(LookUpCommand(id).action, A::kSelectCdrom) << id;
+  for (int id : {IDM_FIRST_CDROM - 1, IDM_LAST_CDROM, IDM_NO_CDROM}) EXPECT_EQ(LookUpCommand(id).action, A::kIgnore);
+  const std::pair<int, int> twins[] = {
+      {IDM_IMPORT_WAVES, IDM_BATCH_IMPORT_WAVES}, {IDM_CONVERT_TES, IDM_BATCH_CONVERT_TES},
+      {IDM_COMBINE_TES, IDM_BATCH_COMBINE_TES},   {IDM_CONVERT_SF2, IDM_BATCH_CONVERT_SF2},
+      {IDM_CONVERT_SFZ, IDM_BATCH_CONVERT_SFZ}};
+  for (const auto& [contents, batch] : twins) {
+    const Command onContents = LookUpCommand(contents), onBatch = LookUpCommand(batch);
+    EXPECT_EQ(std::tuple(onContents.list, onBatch.list, onBatch.action),
+              std::tuple(CommandList::kContents, CommandList::kBatch, onContents.action)) << contents;
+  }
+  for (A view : {A::kIgnore, A::kToggleMerge, A::kToggleBatchView, A::kHelpContents, A::kAbout})
+    EXPECT_FALSE(CommandStartsWork(view));
+  for (A work : {A::kExit, A::kImportWaves, A::kConvert, A::kRefresh, A::kCombine, A::kAddToBatch, A::kRemoveBatchRows,
+                 A::kClearBatch, A::kSelectCdrom, A::kOpenDiscImage, A::kConvertSoundFont, A::kConvertSfz})
+    EXPECT_TRUE(CommandStartsWork(work));
+}
+
+// The panes of a 900 × 600 client as resized, and as first created.
+TEST(Layout, ThePanesOfAWindow) {
+  EXPECT_EQ(LayoutForClient(900, 600, false).contents, (ChildRect{300, 17, 601, 584}));
+  EXPECT_EQ(LayoutForClient(900, 600, true).batch, (ChildRect{300, 317, 601, 284}));
+  EXPECT_EQ(LayoutAtCreation(900, 600).contents, (ChildRect{300, 17, 599, 583}));
+}
+
+// Import, convert and add with one program row or more, combine with two;
+// device notices concern the current drive when its bit is set; windows
+// are centred truncating toward zero, off the screen if need be.
+TEST(WindowRules, EnablingDeviceNoticesAndCentring) {
+  EXPECT_EQ(StatesForSelection(0), (ProgramCommandStates{false, false, false, false}));
+  EXPECT_EQ(StatesForSelection(1), (ProgramCommandStates{true, true, false, true}));
+  EXPECT_EQ(StatesForSelection(2), (ProgramCommandStates{true, true, true, true}));
+  EXPECT_EQ(std::tuple(PopupCombineEnabled(1), PopupCombineEnabled(2)), std::tuple(false, true));
+  EXPECT_FALSE(DriveMaskNamesDrive(1u << 3, 4));               // D: is not E:
+  EXPECT_TRUE(DriveMaskNamesDrive((1u << 4) | (1u << 6), 4));  // E: among several, not the highest bit only
+  EXPECT_FALSE(DriveMaskNamesDrive(0xFFFFFFFFu, 0xFFFF));      // no drive letter known
+  EXPECT_EQ(std::tuple(CentredEdge(800, 301), CentredEdge(800, 1001)), std::tuple(249, -100));
+}
+
+TEST(JobGate, OneJobAtATimeAndRefreshAfterIt) {
+  JobGate gate;
+  EXPECT_FALSE(gate.DeferRefresh());  // nothing runs: refresh at once
+  ASSERT_TRUE(gate.TryBegin());
+  EXPECT_FALSE(gate.TryBegin());  // a second job inside the first
+  EXPECT_TRUE(gate.DeferRefresh());
+  EXPECT_TRUE(gate.DeferRefresh());  // several notices, one refresh
+  EXPECT_TRUE(gate.End());
+  ASSERT_TRUE(gate.TryBegin());
+  EXPECT_FALSE(gate.End());  // nothing asked meanwhile
+}
+
+}  // namespace
+}  // namespace corvix
