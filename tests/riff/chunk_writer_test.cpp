@@ -21,7 +21,6 @@ Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 class ChunkWriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetGroupNameTable();
     file_ = RiffFile::Open(path_, OpenMode::kCreate);
     ASSERT_TRUE(file_);
   }
@@ -72,21 +71,6 @@ TEST_F(ChunkWriterTest, InfoListsHoldTheirTextsInOrder) {
   t.tm_min = 5;
   t.tm_sec = 1;
   EXPECT_EQ(FormatCreationStamp(t), "03/07/24    09:05:01");
-}
-
-// The combine job checks the entries in use; a count past the table still
-// writes no more than its 64 entries.
-TEST_F(ChunkWriterTest, GroupNameListNeverGoesPastTheTable) {
-  std::strcpy(reinterpret_cast<char*>(GroupNameTable.names[0]), "PIANO");
-  GroupNameTable.count = 1000;
-  ASSERT_EQ(WriteGroupNameList(*file_), 1);
-  Bytes body = Text("3gnl");
-  for (int i = 0; i < 64; ++i) {
-    Bytes name = Text(i == 0 ? "PIANO" : "");
-    name.resize(64);
-    body = Cat({body, ChunkBytes("3gnm", name)});
-  }
-  EXPECT_EQ(Finish(), ChunkBytes("LIST", body));
 }
 
 // A record is read as far as the chunk and the file hold it; the rest of it
