@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <optional>
 #include <sstream>
 #include <string>
 
@@ -21,6 +20,7 @@ using discbuilder::VolumeSpec;
 using testing::Keygroup;
 using testing::Program;
 using testing::Sample;
+using testing::Volume;
 using Bytes = std::vector<uint8_t>;
 
 // The fields of a decoded record as text, numbers as numbers.
@@ -97,16 +97,6 @@ TEST(AkaiRecordBytesTest, FieldsAreReadFromTheirDocumentedPlaces) {
   }
 }
 
-VolumeSpec Volume(const std::string& name, std::vector<discbuilder::ProgramSpec> programs = {},
-                  std::vector<discbuilder::SampleSpec> samples = {}, uint8_t type = 1) {
-  VolumeSpec v;
-  v.name = name;
-  v.programs = std::move(programs);
-  v.samples = std::move(samples);
-  v.type = type;
-  return v;
-}
-
 DiscSpec OneVolume(VolumeSpec volume, bool fragmented = false) {
   DiscSpec description;
   description.partitions.resize(1);
@@ -147,7 +137,7 @@ class AkaiDiskTest : public testing::DiscTest {
 };
 
 TEST_F(AkaiDiskTest, RecognisesTheCheckWordsAndNothingElse) {
-  const Bytes image = UseDisc(OneVolume(Volume("V"))).image;
+  const Bytes image = UseDisc(OneVolume(Volume("V", {}))).image;
   EXPECT_TRUE(IsAkaiDisk());
   // Every check word matters, the last one included.
   for (uint32_t word : {0u, 48u, 96u}) {
@@ -159,28 +149,6 @@ TEST_F(AkaiDiskTest, RecognisesTheCheckWordsAndNothingElse) {
   Use({});
   EXPECT_EQ(ReadPartitionInfo(), 0);
   EXPECT_EQ(AkaiDisk.partitionCount, 0u);
-}
-
-// The partition count and size come from LBA 8; a named volume slot of type
-// 0 is not a volume; a table read overwrites the one before.
-TEST_F(AkaiDiskTest, ReadsPartitionsAndVolumeTypes) {
-  DiscSpec description;
-  description.partitions.resize(2);
-  description.partitions[0].volumes = {Volume("PLAIN"), Volume("WIDE", {}, {}, 3), Volume("ODD TYPE", {}, {}, 200)};
-  description.partitions[1].volumes = {Volume("SECOND")};
-  Bytes image = UseDisc(description).image;
-  const auto ghost = discbuilder::EncodeAkaiName("GHOST");
-  std::copy(ghost.begin(), ghost.end(), image.begin() + 202 + 5 * 16);
-  Use(image);
-  ASSERT_TRUE(ReadPartitionInfo());
-  EXPECT_EQ(AkaiDisk.partitionSize, ReadU16LE(&image[8 * 2048 + 1282]));
-  std::string listed;
-  for (const auto& partition : ListDisc().partitions) {
-    listed += partition.label + ":";
-    for (const auto& v : partition.volumes) listed += " " + v.name + "/" + std::to_string(v.type);
-  }
-  EXPECT_EQ(listed, "A: PLAIN       /1 WIDE        /3 ODD TYPE    /200B: SECOND      /1");
-  EXPECT_EQ(AkaiDisk.volumes[1].type, 0);  // partition B's table, read last
 }
 
 TEST_F(AkaiDiskTest, DirectoryWalkFollowsTheTypeRules) {
@@ -210,7 +178,7 @@ TEST_F(AkaiDiskTest, DirectoryWalkFollowsTheTypeRules) {
 TEST_F(AkaiDiskTest, FullDirectoryStaysInsideTheBlockAndTheLists) {
   for (int programs : {200, 41}) {
     SCOPED_TRACE(programs);
-    VolumeSpec volume = Volume("FULL");
+    VolumeSpec volume = Volume("FULL", {});
     for (int i = 0; i < 341; ++i) {
       volume.extraEntries.push_back(Entry("P" + std::to_string(i), i < programs ? 0x70 : 0x73, uint16_t(3 + i)));
     }
@@ -237,38 +205,6 @@ TEST_F(AkaiDiskTest, SummaryTakesPresentZones) {
   EXPECT_EQ(zones, "1|0|0|0|0|0|0|0|0|1|3|64|");
   EXPECT_EQ(summary.keygroups[0].present, 1u);
   EXPECT_EQ(summary.keygroups[1].present, 0u);
-}
-
-// Drum kits often have more keygroups than the first block of the program
-// holds; they are read along the file's chain, fragmented or not. A stored
-// count is never trusted past what the chain holds.
-TEST_F(AkaiDiskTest, SummaryCountsAndKeyRangesAtBothStrides) {
-  // Keygroup k covers keys k to k + span.
-  struct Case { const char* what; uint8_t type; int keygroups, span; bool fragmented; std::optional<uint8_t> stored;
-                int count, lowest, highest; };
-  const Case cases[] = {
-      {"128 keygroups on a fragmented chain", 1, 128, 0, true, {}, 128, 0, 127},
-      {"45 keygroups at stride 192", 3, 45, 0, false, {}, 45, 0, 44},
-      {"no keygroups", 1, 0, 0, false, {}, 0, 127, 0},
-      // One block holds 53 whole keygroups at stride 150; the zeros after
-      // the one written read as keygroups 0-0.
-      {"count 255, one keygroup written", 1, 1, 20, false, 255, 53, 0, 20},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    auto program = Program("KIT", {});
-    for (int k = 0; k < c.keygroups; ++k) program.keygroups.push_back(Keygroup(uint8_t(k), uint8_t(k + c.span), {"HIT"}));
-    program.keygroupCount = c.stored;
-    const auto disc = UseDisc(OneVolume(Volume("KITS", {program, program, program}, {Sample("HIT")}, c.type), c.fragmented));
-    const auto& chain = disc.FindFile("KIT")->blocks;
-    EXPECT_EQ(c.fragmented, chain.size() > 1 && chain[1] != chain[0] + 1);
-    const ProgramSummary summary = SummaryOfFirstProgram();
-    EXPECT_EQ(Fields(summary.keygroupCount, summary.lowestKey, summary.highestKey), Fields(c.count, c.lowest, c.highest));
-    if (c.keygroups > 0) {
-      EXPECT_EQ(summary.keygroups[c.keygroups - 1].lowKey, c.keygroups - 1);
-      EXPECT_EQ(summary.keygroups[c.keygroups - 1].zones[0].present, 1u);
-    }
-  }
 }
 
 // The browser lists a volume's programs with their summaries: the FAT is
@@ -339,7 +275,7 @@ TEST_F(AkaiDiskTest, ProgramChainsEndSafelyAndAMissingFirstBlockIsAnError) {
 }
 
 TEST_F(AkaiDiskTest, UnreadableHeaderIsReportedOnceAndListingsStaySafe) {
-  Bytes image = UseDisc(OneVolume(Volume("V"))).image;
+  Bytes image = UseDisc(OneVolume(Volume("V", {}))).image;
   image[8 * 2048 + 1280] = 255;  // a partition count of 255 on an image that holds one
   Use(image);
   ReadPartitionInfo();

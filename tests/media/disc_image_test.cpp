@@ -221,25 +221,5 @@ TEST(DiscImageTest, CueSheetErrors) {
   }
 }
 
-// Every prefix of a sheet either opens or fails with a message, never more.
-TEST(DiscImageTest, TruncatedCueSheetsFailCleanly) {
-  testing::TempDir dir;
-  WriteAll(dir, {{"a.bin", Audio(4)}, {"b c.bin", WrapRawSectors(UserData(4), RawMode::kMode2Form1)}});
-  const std::string sheet =
-      "\xEF\xBB\xBFREM x\r\nFILE \"a.bin\" BINARY\r\n TRACK 01 AUDIO\r\n  INDEX 00 00:00:00\r\n"
-      "  INDEX 01 00:00:02\r\nFILE \"b c.bin\" BINARY\r\n TRACK 02 MODE2/2352\r\n  INDEX 01 00:00:00\r\n";
-  for (size_t n = 0; n <= sheet.size(); ++n) {
-    SCOPED_TRACE(n);
-    std::string error;
-    auto image = DiscImage::Open(WriteAll(dir, {{"disc.cue", Text(sheet.substr(0, n))}}), &error);
-    EXPECT_NE(image == nullptr, error.empty());
-    if (image) {
-      Bytes buffer(4 * kSectorBytes, kUntouched);
-      EXPECT_TRUE(image->ReadSectors(0, 4, buffer.data(), static_cast<uint32_t>(buffer.size())));
-      EXPECT_TRUE(buffer == UserData(4));
-    }
-  }
-}
-
 }  // namespace
 }  // namespace corvix

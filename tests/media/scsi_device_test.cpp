@@ -95,25 +95,6 @@ TEST_F(ScsiDeviceTest, ReadDeliversOnlyWhatCompletedWhole) {
   EXPECT_TRUE(recorder_.messages.empty());
 }
 
-// Without a drive nothing is read and nothing is shown; an image is always
-// ready and has nothing to lock.
-TEST_F(ScsiDeviceTest, WithoutADriveOrWithAnImageNothingIsAsked) {
-  SetScsiTransport(nullptr);
-  ScsiSectorSource drive;
-  testing::MemorySource image(Bytes(4 * kSectorBytes, 1));
-  for (SectorSource* source : {static_cast<SectorSource*>(&drive), static_cast<SectorSource*>(&image)}) {
-    SetSectorSource(source);
-    EXPECT_EQ(EnsureMediumReady(), 1);
-    EXPECT_EQ(ReadWithLockedMedium([] { return 5; }), 5);
-  }
-  Bytes buffer(kSectorBytes, 0);
-  EXPECT_FALSE(ScsiReadSectors(0, 1, buffer.data(), kSectorBytes));
-  EXPECT_EQ(buffer, Bytes(kSectorBytes, 0));
-  EXPECT_EQ(ScsiInquiry(0, 0, 0), 0);
-  EXPECT_TRUE(recorder_.messages.empty());
-  EXPECT_EQ(recorder_.refreshes, 0);
-}
-
 // Only the peripheral device type (bits 0-4 of byte 0) tells a CD-ROM unit,
 // whatever its qualifier; identification becomes fixed-width text, stray
 // bytes spaces.
@@ -138,16 +119,6 @@ TEST_F(ScsiDeviceTest, ScanVisitsAdaptersTargetsThenLunsAndKeepsCdroms) {
                                              "LATE                        @100"}));
   EXPECT_EQ(transport_.SentWith(0x12).size(), 2u * 8 * 8);  // every position once
   EXPECT_EQ(LastInquiry.deviceType, 0);  // the last one asked failed
-
-  // No adapter, or no drive: an empty list.
-  transport_.answer = nullptr;
-  for (uint32_t info : {0x0100u, 0x0101u}) {
-    transport_.supportInfo = info;
-    ReadScsiSupportInfo();
-    list = reinterpret_cast<ScsiDevice*>(&transport_);  // must be overwritten
-    EXPECT_EQ(ScanScsiDevices(&list), 1);
-    EXPECT_EQ(list, nullptr);
-  }
 }
 
 // Only a command that could not be issued at all is told to the user; the
