@@ -61,8 +61,6 @@ TEST_F(WaveImportTest, ExportsEachSampleOnceIntoTheProgramsFolderAndMergesPairs)
   EXPECT_EQ(std::string(WaveFolder), ProgramFolder());
   EXPECT_EQ(Rows(), (std::vector<Row>{{"PIANO LR", 1}, {"KICK        ", 0}}));
   EXPECT_EQ(ListFolder(ProgramFolder()), (std::vector<std::string>{"KICK.wav", "PIANO LR.wav"}));
-  EXPECT_EQ(ReadWithSndfile(ProgramFolder() + "/PIANO LR.wav").channels, 2);
-  EXPECT_EQ(ReadWithSndfile(ProgramFolder() + "/KICK.wav").frames, 300);
 
   EXPECT_EQ(progress_.record.dialogs, std::vector<std::string>{"XFERDIALOG"});
   EXPECT_EQ(progress_.record.destroyed, 1);
