@@ -140,6 +140,10 @@ class RegionTest : public testing::ExportTest {
   RegionPrograms programs_;
 };
 
+// Where given, the region as written: its link chunk's dimensions (code,
+// bits, first bit, mask; five of 8 bytes, the rest 0) and the wave of each
+// sub-region slot (the rest 0xFFFFFFFF); a slot without a zone falls back to
+// the one of the layer below.
 TEST_F(RegionTest, ZonesGetTheirIndicesPerTheDimensionRules) {
   struct Case {
     const char* what;
@@ -149,13 +153,19 @@ TEST_F(RegionTest, ZonesGetTheirIndicesPerTheDimensionRules) {
     int bitsVelocity, bitsLayer;
     uint32_t stereo;
     std::vector<std::string> notes;
+    std::vector<uint8_t> dimensions = {};
+    std::vector<uint32_t> slots = {};
   };
   const std::vector<Case> cases = {
       {"four velocity splits", {{"A", 0, 31}, {"B", 32, 63}, {"C", 64, 95}, {"D", 96, 127}},
        {{"A", 0}, {"B", 0}, {"C", 0}, {"D", 0}}, {{"A", 0, 0, 0}, {"B", 1, 0, 0}, {"C", 2, 0, 0}, {"D", 3, 0, 0}}, 2, 0, 0, {}},
       {"two stereo pairs: the right zones are in the merged waves",
        {{"P1 L", 0, 63}, {"P1 R", 0, 63}, {"P2 L", 64, 127}, {"P2 R", 64, 127}}, {{"P1 LR", 1}, {"P2 LR", 1}},
-       {{"P1 LR", 0, 0, 0}, {"P2 LR", 1, 0, 0}}, 1, 0, 1, {}},
+       {{"P1 LR", 0, 0, 0}, {"P2 LR", 1, 0, 0}}, 1, 0, 1, {}, {0x80, 1, 0, 0x01, 0, 0, 0, 0, 0x82, 1, 1, 0x02}, {0, 0, 1, 1}},
+      // (velocity 1, layer 1) has no zone: it falls back to layer 1 below.
+      {"layers and splits", {{"A", 0, 63}, {"B", 0, 63}, {"C", 64, 127}}, {{"A", 0}, {"B", 0}, {"C", 0}},
+       {{"A", 0, 0, 0}, {"B", 0, 0, 1}, {"C", 1, 0, 0}}, 1, 1, 0, {}, {0x81, 1, 0, 0x01, 0, 0, 0, 0, 0x82, 1, 1, 0x02},
+       {0, 1, 2, 1}},
       {"two zones at the same velocities are layers", {{"A"}, {"B"}}, {{"A", 0}, {"B", 0}},
        {{"A", 0, 0, 0}, {"B", 0, 0, 1}}, 0, 1, 0, {}},
       {"splits are numbered by velocity, not by zone order", {{"HIGH", 64, 127}, {"LOW", 0, 63}},
@@ -187,6 +197,21 @@ TEST_F(RegionTest, ZonesGetTheirIndicesPerTheDimensionRules) {
     EXPECT_EQ(std::tuple(DimensionBits(l.velocityMax), DimensionBits(l.layerMax), l.programLayerMax, l.stereo),
               std::tuple(c.bitsVelocity, c.bitsLayer, 0, c.stereo));
     EXPECT_EQ(JobNotes.lines, c.notes);
+    if (c.slots.empty()) continue;
+    const std::vector<Chunk> regions = WrittenRegions();
+    ASSERT_EQ(regions.size(), 1u);
+    const Chunk& rgn = regions[0];
+    EXPECT_EQ(testing::ChildIds(rgn), (std::vector<std::string>{"rgnh", "wsmp", "wlnk", "3lnk", "3prg", "3dnl"}));
+    const std::vector<uint8_t>& link = rgn.Find("3lnk")->data;
+    ASSERT_EQ(link.size(), 172u);
+    EXPECT_EQ(U32At(link, 0), c.slots.size());
+    std::vector<uint8_t> dimensions = c.dimensions;
+    dimensions.resize(40, 0);
+    EXPECT_EQ(std::vector<uint8_t>(link.begin() + 4, link.begin() + 44), dimensions);
+    std::vector<uint32_t> slots = c.slots;
+    slots.resize(32, 0xFFFFFFFF);
+    EXPECT_EQ(WaveIndices(rgn), slots);
+    EXPECT_EQ(rgn.Find("3prg")->children.size(), c.slots.size());
   }
 }
 
@@ -258,48 +283,6 @@ TEST_F(RegionTest, TheSweepCutsRegionsWhereKeygroupsBegin) {
   EXPECT_EQ(Keys(regions), (std::vector<std::pair<int, int>>{{36, 60}, {61, 72}}));
   EXPECT_EQ(std::tuple(U32At(regions[0].Find("3lnk")->data, 0), U32At(regions[1].Find("3lnk")->data, 0)),
             std::tuple(2u, 1u));  // sub-regions
-}
-
-// The link chunk: the sub-region count, the dimensions (code, bits, first
-// bit, mask) and each slot's wave; a slot without a zone falls back to the
-// one of the layer below.
-TEST_F(RegionTest, TheLinkChunkDescribesDimensionsAndWaves) {
-  struct Case {
-    const char* what;
-    std::vector<Zone> zones;
-    std::vector<std::pair<std::string, uint32_t>> waves;
-    uint32_t count;
-    std::vector<uint8_t> dimensions;  // the five of them, 8 bytes each, from the first
-    std::vector<uint32_t> indices;    // the rest are 0xFFFFFFFF
-  };
-  const std::vector<Case> cases = {
-      {"two stereo pairs", {{"P1 L", 0, 63}, {"P1 R", 0, 63}, {"P2 L", 64, 127}, {"P2 R", 64, 127}},
-       {{"P1 LR", 1}, {"P2 LR", 1}}, 4, {0x80, 1, 0, 0x01, 0, 0, 0, 0, 0x82, 1, 1, 0x02}, {0, 0, 1, 1}},
-      // (velocity 1, layer 1) has no zone: it falls back to layer 1 below.
-      {"layers and splits", {{"A", 0, 63}, {"B", 0, 63}, {"C", 64, 127}}, {{"A", 0}, {"B", 0}, {"C", 0}}, 4,
-       {0x81, 1, 0, 0x01, 0, 0, 0, 0, 0x82, 1, 1, 0x02}, {0, 1, 2, 1}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    std::vector<std::string> samples;
-    for (const Zone& z : c.zones) samples.push_back(z.sample);
-    UsePrograms({Program("PROG", {Group(36, 60, c.zones)})}, samples);
-    for (const auto& [name, stereo] : c.waves) AddWave(name, stereo);
-    const std::vector<Chunk> regions = WrittenRegions();
-    ASSERT_EQ(regions.size(), 1u);
-    const Chunk& rgn = regions[0];
-    EXPECT_EQ(testing::ChildIds(rgn), (std::vector<std::string>{"rgnh", "wsmp", "wlnk", "3lnk", "3prg", "3dnl"}));
-    const std::vector<uint8_t>& link = rgn.Find("3lnk")->data;
-    ASSERT_EQ(link.size(), 172u);
-    EXPECT_EQ(U32At(link, 0), c.count);
-    std::vector<uint8_t> dimensions = c.dimensions;
-    dimensions.resize(40, 0);
-    EXPECT_EQ(std::vector<uint8_t>(link.begin() + 4, link.begin() + 44), dimensions);
-    std::vector<uint32_t> indices = c.indices;
-    indices.resize(32, 0xFFFFFFFF);
-    EXPECT_EQ(WaveIndices(rgn), indices);
-    EXPECT_EQ(rgn.Find("3prg")->children.size(), c.count);
-  }
 }
 
 // The region's own sample block comes from zone 1 of its first keygroup;

@@ -103,20 +103,21 @@ TEST_F(ConvertJobTest, ConvertingProgramsWritesAFileEachAndTellsTheHostInOrder) 
 }
 
 TEST_F(ConvertJobTest, CombiningThreeProgramsWritesOneFileWithAGroupEach) {
-  UsePrograms({Program("FIRST", {Keygroup(36, 60, {"SHARED"})}), Program("SECOND", {Keygroup(36, 60, {"OWN L", "OWN R"})}),
-               Program("THIRD", {Keygroup(48, 72, {"SHARED"})})},
-              {Sample("SHARED"), Sample("OWN L"), Sample("OWN R")});
+  UsePrograms({Program("FIRST", {Keygroup(36, 60, {"SHARED"})}), Program("SECOND", {Keygroup(36, 60, {"OWN"})}),
+               Program("THIRD", {Keygroup(48, 72, {"SHARED"}), Keygroup(73, 96, {"PAIR L", "PAIR R"})})},
+              {Sample("SHARED"), Sample("OWN"), Sample("PAIR L"), Sample("PAIR R")});
   ASSERT_EQ(ConvertPrograms(list_.get(), kCombineMode), 1) << PendingError.text;
   EXPECT_EQ(Folder(), std::vector<std::string>{"FIRST.tes"});
   EXPECT_EQ(host_.paths, std::vector<std::string>{Tes("FIRST")});
 
   const Chunk root = Walk(Tes("FIRST"));
   EXPECT_EQ(GroupNames(root), (std::vector<std::string>{"FIRST       ", "SECOND      ", "THIRD       "}));
-  // The shared sample once; the second program's pair, merged, in group 1.
+  // The shared sample once; the second program's wave in group 1, the third's pair, merged, in group 2.
   const Chunk& pool = *root.Find("wvpl");
-  ASSERT_EQ(pool.children.size(), 2u);
+  ASSERT_EQ(pool.children.size(), 3u);
   EXPECT_EQ(std::tuple(WaveName(root, 0), pool.children[0].Find("3gix")->data), std::tuple("SHARED      ", testing::Le32({0})));
-  EXPECT_EQ(std::tuple(WaveName(root, 1), pool.children[1].Find("3gix")->data), std::tuple("OWN LR", testing::Le32({1})));
+  EXPECT_EQ(std::tuple(WaveName(root, 1), pool.children[1].Find("3gix")->data), std::tuple("OWN         ", testing::Le32({1})));
+  EXPECT_EQ(std::tuple(WaveName(root, 2), pool.children[2].Find("3gix")->data), std::tuple("PAIR LR", testing::Le32({2})));
   // Three programs over 36-60 stack on the program-layer dimension.
   const Chunk& first = root.Find("lins")->Find("ins ")->Find("lrgn")->children.at(0);
   EXPECT_EQ(testing::U16At(first.Find("rgnh")->data, 0), 36);
