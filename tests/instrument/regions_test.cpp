@@ -161,7 +161,8 @@ TEST_F(RegionTest, ZonesGetTheirIndicesPerTheDimensionRules) {
        {{"A", 0}, {"B", 0}, {"C", 0}, {"D", 0}}, {{"A", 0, 0, 0}, {"B", 1, 0, 0}, {"C", 2, 0, 0}, {"D", 3, 0, 0}}, 2, 0, 0, {}},
       {"two stereo pairs: the right zones are in the merged waves",
        {{"P1 L", 0, 63}, {"P1 R", 0, 63}, {"P2 L", 64, 127}, {"P2 R", 64, 127}}, {{"P1 LR", 1}, {"P2 LR", 1}},
-       {{"P1 LR", 0, 0, 0}, {"P2 LR", 1, 0, 0}}, 1, 0, 1, {}, {0x80, 1, 0, 0x01, 0, 0, 0, 0, 0x82, 1, 1, 0x02}, {0, 0, 1, 1}},
+       {{"P1 LR", 0, 0, 0}, {"P2 LR", 1, 0, 0}}, 1, 0, 1, {}, {0x80, 1, 0, 0x01, 0, 0, 0, 0, 0x82, 1, 1, 0x02},
+       {0, 0, 1, 1}},
       // (velocity 1, layer 1) has no zone: it falls back to layer 1 below.
       {"layers and splits", {{"A", 0, 63}, {"B", 0, 63}, {"C", 64, 127}}, {{"A", 0}, {"B", 0}, {"C", 0}},
        {{"A", 0, 0, 0}, {"B", 0, 0, 1}, {"C", 1, 0, 0}}, 1, 1, 0, {}, {0x81, 1, 0, 0x01, 0, 0, 0, 0, 0x82, 1, 1, 0x02},

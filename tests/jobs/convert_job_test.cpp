@@ -112,12 +112,15 @@ TEST_F(ConvertJobTest, CombiningThreeProgramsWritesOneFileWithAGroupEach) {
 
   const Chunk root = Walk(Tes("FIRST"));
   EXPECT_EQ(GroupNames(root), (std::vector<std::string>{"FIRST       ", "SECOND      ", "THIRD       "}));
-  // The shared sample once; the second program's wave in group 1, the third's pair, merged, in group 2.
+  // The shared sample once; the second program's wave in group 1, the
+  // third's pair, merged, in group 2.
   const Chunk& pool = *root.Find("wvpl");
   ASSERT_EQ(pool.children.size(), 3u);
-  EXPECT_EQ(std::tuple(WaveName(root, 0), pool.children[0].Find("3gix")->data), std::tuple("SHARED      ", testing::Le32({0})));
-  EXPECT_EQ(std::tuple(WaveName(root, 1), pool.children[1].Find("3gix")->data), std::tuple("OWN         ", testing::Le32({1})));
-  EXPECT_EQ(std::tuple(WaveName(root, 2), pool.children[2].Find("3gix")->data), std::tuple("PAIR LR", testing::Le32({2})));
+  const std::pair<std::string, uint32_t> waves[] = {{"SHARED      ", 0}, {"OWN         ", 1}, {"PAIR LR", 2}};
+  for (uint32_t w = 0; w < 3; ++w) {
+    EXPECT_EQ(WaveName(root, w), waves[w].first);
+    EXPECT_EQ(pool.children[w].Find("3gix")->data, testing::Le32({waves[w].second}));
+  }
   // Three programs over 36-60 stack on the program-layer dimension.
   const Chunk& first = root.Find("lins")->Find("ins ")->Find("lrgn")->children.at(0);
   EXPECT_EQ(testing::U16At(first.Find("rgnh")->data, 0), 36);
