@@ -140,6 +140,10 @@ class RegionTest : public testing::ExportTest {
   RegionPrograms programs_;
 };
 
+// Where given, the region as written: its link chunk's dimensions (code,
+// bits, first bit, mask; five of 8 bytes, the rest 0) and the wave of each
+// sub-region slot (the rest 0xFFFFFFFF); a slot without a zone falls back to
+// the one of the layer below.
 TEST_F(RegionTest, ZonesGetTheirIndicesPerTheDimensionRules) {
   struct Case {
     const char* what;
@@ -148,32 +152,40 @@ TEST_F(RegionTest, ZonesGetTheirIndicesPerTheDimensionRules) {
     std::vector<Entry> entries;
     int bitsVelocity, bitsLayer;
     uint32_t stereo;
-    size_t notes;
+    std::vector<std::string> notes;
+    std::vector<uint8_t> dimensions = {};
+    std::vector<uint32_t> slots = {};
   };
   const std::vector<Case> cases = {
       {"four velocity splits", {{"A", 0, 31}, {"B", 32, 63}, {"C", 64, 95}, {"D", 96, 127}},
-       {{"A", 0}, {"B", 0}, {"C", 0}, {"D", 0}}, {{"A", 0, 0, 0}, {"B", 1, 0, 0}, {"C", 2, 0, 0}, {"D", 3, 0, 0}}, 2, 0, 0, 0},
+       {{"A", 0}, {"B", 0}, {"C", 0}, {"D", 0}}, {{"A", 0, 0, 0}, {"B", 1, 0, 0}, {"C", 2, 0, 0}, {"D", 3, 0, 0}}, 2, 0, 0, {}},
       {"two stereo pairs: the right zones are in the merged waves",
        {{"P1 L", 0, 63}, {"P1 R", 0, 63}, {"P2 L", 64, 127}, {"P2 R", 64, 127}}, {{"P1 LR", 1}, {"P2 LR", 1}},
-       {{"P1 LR", 0, 0, 0}, {"P2 LR", 1, 0, 0}}, 1, 0, 1, 0},
+       {{"P1 LR", 0, 0, 0}, {"P2 LR", 1, 0, 0}}, 1, 0, 1, {}, {0x80, 1, 0, 0x01, 0, 0, 0, 0, 0x82, 1, 1, 0x02},
+       {0, 0, 1, 1}},
+      // (velocity 1, layer 1) has no zone: it falls back to layer 1 below.
+      {"layers and splits", {{"A", 0, 63}, {"B", 0, 63}, {"C", 64, 127}}, {{"A", 0}, {"B", 0}, {"C", 0}},
+       {{"A", 0, 0, 0}, {"B", 0, 0, 1}, {"C", 1, 0, 0}}, 1, 1, 0, {}, {0x81, 1, 0, 0x01, 0, 0, 0, 0, 0x82, 1, 1, 0x02},
+       {0, 1, 2, 1}},
       {"two zones at the same velocities are layers", {{"A"}, {"B"}}, {{"A", 0}, {"B", 0}},
-       {{"A", 0, 0, 0}, {"B", 0, 0, 1}}, 0, 1, 0, 0},
+       {{"A", 0, 0, 0}, {"B", 0, 0, 1}}, 0, 1, 0, {}},
       {"splits are numbered by velocity, not by zone order", {{"HIGH", 64, 127}, {"LOW", 0, 63}},
-       {{"HIGH", 0}, {"LOW", 0}}, {{"HIGH", 1, 0, 0}, {"LOW", 0, 0, 0}}, 1, 0, 0, 0},
+       {{"HIGH", 0}, {"LOW", 0}}, {{"HIGH", 1, 0, 0}, {"LOW", 0, 0, 0}}, 1, 0, 0, {}},
       // The layer counter restarts after the split at 127; 97-109 then lands
       // on 7-117's indices and must move up a layer instead of vanishing.
       {"a layer after a split gets a triple of its own", {{"A", 19, 72}, {"B", 7, 117}, {"C", 127, 127}, {"D", 97, 109}},
-       {{"A", 0}, {"B", 0}, {"C", 0}, {"D", 0}}, {{"A", 0, 0, 0}, {"B", 0, 0, 1}, {"C", 1, 0, 0}, {"D", 0, 0, 2}}, 1, 2, 0, 0},
+       {{"A", 0}, {"B", 0}, {"C", 0}, {"D", 0}}, {{"A", 0, 0, 0}, {"B", 0, 0, 1}, {"C", 1, 0, 0}, {"D", 0, 0, 2}}, 1, 2, 0, {}},
       {"a mono zone in a stereo region is left out and noted", {{"P L", 0, 63}, {"P R", 0, 63}, {"M", 64, 127}},
-       {{"P LR", 1}, {"M", 0}}, {{"P LR", 0, 0, 0}}, 0, 0, 1, 1},
+       {{"P LR", 1}, {"M", 0}}, {{"P LR", 0, 0, 0}}, 0, 0, 1,
+       {"PROG: keygroup 1, zone 3 (\"M\"): left out of keys 40-60, stereo and mono samples can't share a region"}},
       {"a zone whose wave was not exported is left out and noted", {{"A", 0, 63}, {"X", 64, 127}}, {{"A", 0}},
-       {{"A", 0, 0, 0}}, 0, 0, 0, 1},
+       {{"A", 0, 0, 0}}, 0, 0, 0, {"PROG: keygroup 1, zone 2 (\"X\"): left out, no wave was exported for it"}},
       // A pair is told by its letters alone: PR1 R is the right channel of
       // the file named after PR2 L, in the region and not "left out".
-      {"a loosely matched pair is one stereo zone", {{"PR2 L"}, {"PR1 R"}}, {{"PR2 LR", 1}}, {{"PR2 LR", 0, 0, 0}}, 0, 0, 1, 0},
+      {"a loosely matched pair is one stereo zone", {{"PR2 L"}, {"PR1 R"}}, {{"PR2 LR", 1}}, {{"PR2 LR", 0, 0, 0}}, 0, 0, 1, {}},
       // Only the other channel of the same wave follows a stereo zone.
       {"the zone after a stereo zone is skipped only when it is its partner", {{"P L"}, {"Q L"}},
-       {{"P LR", 1}, {"Q LR", 1}}, {{"P LR", 0, 0, 0}, {"Q LR", 0, 0, 1}}, 0, 1, 1, 0},
+       {{"P LR", 1}, {"Q LR", 1}}, {{"P LR", 0, 0, 0}, {"Q LR", 0, 0, 1}}, 0, 1, 1, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -185,20 +197,23 @@ TEST_F(RegionTest, ZonesGetTheirIndicesPerTheDimensionRules) {
     EXPECT_EQ(Entries(l), c.entries);
     EXPECT_EQ(std::tuple(DimensionBits(l.velocityMax), DimensionBits(l.layerMax), l.programLayerMax, l.stereo),
               std::tuple(c.bitsVelocity, c.bitsLayer, 0, c.stereo));
-    EXPECT_EQ(JobNotes.lines.size(), c.notes);
+    EXPECT_EQ(JobNotes.lines, c.notes);
+    if (c.slots.empty()) continue;
+    const std::vector<Chunk> regions = WrittenRegions();
+    ASSERT_EQ(regions.size(), 1u);
+    const Chunk& rgn = regions[0];
+    EXPECT_EQ(testing::ChildIds(rgn), (std::vector<std::string>{"rgnh", "wsmp", "wlnk", "3lnk", "3prg", "3dnl"}));
+    const std::vector<uint8_t>& link = rgn.Find("3lnk")->data;
+    ASSERT_EQ(link.size(), 172u);
+    EXPECT_EQ(U32At(link, 0), c.slots.size());
+    std::vector<uint8_t> dimensions = c.dimensions;
+    dimensions.resize(40, 0);
+    EXPECT_EQ(std::vector<uint8_t>(link.begin() + 4, link.begin() + 44), dimensions);
+    std::vector<uint32_t> slots = c.slots;
+    slots.resize(32, 0xFFFFFFFF);
+    EXPECT_EQ(WaveIndices(rgn), slots);
+    EXPECT_EQ(rgn.Find("3prg")->children.size(), c.slots.size());
   }
-}
-
-TEST_F(RegionTest, NotesNameTheProgramKeygroupZoneAndReason) {
-  UsePrograms({Program("PIANO", {Group(36, 60, {{"P L", 0, 63}, {"P R", 0, 63}, {"M", 64, 127}, {"X"}})})},
-              {"P L", "P R", "M"});
-  AddWave("P LR", 1);
-  AddWave("M");
-  LayoutAt(36);
-  EXPECT_EQ(JobNotes.lines,
-            (std::vector<std::string>{
-                "PIANO: keygroup 1, zone 3 (\"M\"): left out of keys 36-60, stereo and mono samples can't share a region",
-                "PIANO: keygroup 1, zone 4 (\"X\"): the sample is not in the volume"}));
 }
 
 // Nine keygroups of four splits over one key: eight fill the 5 bits (2 for
@@ -271,48 +286,6 @@ TEST_F(RegionTest, TheSweepCutsRegionsWhereKeygroupsBegin) {
             std::tuple(2u, 1u));  // sub-regions
 }
 
-// The link chunk: the sub-region count, the dimensions (code, bits, first
-// bit, mask) and each slot's wave; a slot without a zone falls back to the
-// one of the layer below.
-TEST_F(RegionTest, TheLinkChunkDescribesDimensionsAndWaves) {
-  struct Case {
-    const char* what;
-    std::vector<Zone> zones;
-    std::vector<std::pair<std::string, uint32_t>> waves;
-    uint32_t count;
-    std::vector<uint8_t> dimensions;  // the five of them, 8 bytes each, from the first
-    std::vector<uint32_t> indices;    // the rest are 0xFFFFFFFF
-  };
-  const std::vector<Case> cases = {
-      {"two stereo pairs", {{"P1 L", 0, 63}, {"P1 R", 0, 63}, {"P2 L", 64, 127}, {"P2 R", 64, 127}},
-       {{"P1 LR", 1}, {"P2 LR", 1}}, 4, {0x80, 1, 0, 0x01, 0, 0, 0, 0, 0x82, 1, 1, 0x02}, {0, 0, 1, 1}},
-      // (velocity 1, layer 1) has no zone: it falls back to layer 1 below.
-      {"layers and splits", {{"A", 0, 63}, {"B", 0, 63}, {"C", 64, 127}}, {{"A", 0}, {"B", 0}, {"C", 0}}, 4,
-       {0x81, 1, 0, 0x01, 0, 0, 0, 0, 0x82, 1, 1, 0x02}, {0, 1, 2, 1}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    std::vector<std::string> samples;
-    for (const Zone& z : c.zones) samples.push_back(z.sample);
-    UsePrograms({Program("PROG", {Group(36, 60, c.zones)})}, samples);
-    for (const auto& [name, stereo] : c.waves) AddWave(name, stereo);
-    const std::vector<Chunk> regions = WrittenRegions();
-    ASSERT_EQ(regions.size(), 1u);
-    const Chunk& rgn = regions[0];
-    EXPECT_EQ(testing::ChildIds(rgn), (std::vector<std::string>{"rgnh", "wsmp", "wlnk", "3lnk", "3prg", "3dnl"}));
-    const std::vector<uint8_t>& link = rgn.Find("3lnk")->data;
-    ASSERT_EQ(link.size(), 172u);
-    EXPECT_EQ(U32At(link, 0), c.count);
-    std::vector<uint8_t> dimensions = c.dimensions;
-    dimensions.resize(40, 0);
-    EXPECT_EQ(std::vector<uint8_t>(link.begin() + 4, link.begin() + 44), dimensions);
-    std::vector<uint32_t> indices = c.indices;
-    indices.resize(32, 0xFFFFFFFF);
-    EXPECT_EQ(WaveIndices(rgn), indices);
-    EXPECT_EQ(rgn.Find("3prg")->children.size(), c.count);
-  }
-}
-
 // The region's own sample block comes from zone 1 of its first keygroup;
 // when that zone has no wave the region is still written, with the block
 // of its first sub-region's wave.
@@ -327,18 +300,24 @@ TEST_F(RegionTest, ARegionWithoutAWaveInZoneOneTakesItsFirstSubRegionsWave) {
 }
 
 // What the program, keygroup and zone set reaches each sub-region's body.
+// A stereo wave has no pan, and both channels the body of the left zone,
+// whose key byte the pair's row keeps.
 TEST_F(RegionTest, TheArticulationCarriesTheProgramKeygroupZoneAndWave) {
-  ProgramSpec p = Program("LEAD", {Group(36, 60, {{"SAW", 0, 63}, {"SQUARE", 64, 127}})});
+  ProgramSpec p = Program("LEAD", {Group(36, 60, {{"SAW", 0, 63}, {"SQUARE", 64, 127}}),
+                                   Group(61, 72, {{"PIANO L"}, {"PIANO R"}})});
   p.velocityToLoudness = 0;
   p.lfoSpeed = 0;
   p.modWheelToLfoDepth = 10;
   p.keygroups[0].env1 = {0, 0, 99, 0};
-  p.keygroups[0].zones[0].pan = -50;
+  p.keygroups[0].zones[0].pan = p.keygroups[1].zones[0].pan = -50;
+  p.keygroups[1].zones[1].pan = 50;
   p.keygroups[0].zones[0].flag = 0x2A;
   p.keygroups[0].zones[1].flag = 0x15;
-  UsePrograms({p}, {"SAW", "SQUARE"});
+  p.keygroups[1].zones[0].flag = 0x11;
+  p.keygroups[1].zones[1].flag = 0x22;
+  UsePrograms({p}, {"SAW", "SQUARE", "PIANO L", "PIANO R"});
   const std::vector<Chunk> regions = ConvertedRegions();
-  ASSERT_EQ(regions.size(), 1u);
+  ASSERT_EQ(regions.size(), 2u);
   const std::tuple<uint8_t, uint8_t, uint32_t> expected[] = {{0x2A, 127, 63}, {0x15, 1, 127}};  // pan −50: full left
   for (size_t s = 0; s < 2; ++s) {
     const std::vector<uint8_t>& a = Of(regions[0], s, "3fra");
@@ -349,28 +328,18 @@ TEST_F(RegionTest, TheArticulationCarriesTheProgramKeygroupZoneAndWave) {
     EXPECT_EQ(U32At(a, 96), 0x0909u) << s;      // loudness by velocity 0: the flattest curve
     EXPECT_EQ(std::tuple(a[108], a[109], U32At(a, 124)), expected[s]) << s;  // key byte, pan, top velocity
   }
-}
-
-// A stereo wave has no pan, and both channels the body of the left zone,
-// whose key byte the pair's row keeps.
-TEST_F(RegionTest, AStereoWaveHasNoPanAndTheSameArticulationForBothChannels) {
-  ProgramSpec p = Program("PAIR", {Group(36, 60, {{"PIANO L"}, {"PIANO R"}})});
-  p.keygroups[0].zones[0].pan = -50;
-  p.keygroups[0].zones[1].pan = 50;
-  p.keygroups[0].zones[0].flag = 0x11;
-  p.keygroups[0].zones[1].flag = 0x22;
-  UsePrograms({p}, {"PIANO L", "PIANO R"});
-  const std::vector<Chunk> regions = ConvertedRegions();
-  ASSERT_EQ(regions.size(), 1u);
-  ASSERT_EQ(regions[0].Find("3prg")->children.size(), 2u);
-  EXPECT_EQ(std::tuple(Of(regions[0], 0, "3fra")[108], Of(regions[0], 0, "3fra")[109]), std::tuple(0x11, 0));
-  EXPECT_EQ(Of(regions[0], 0, "3fra"), Of(regions[0], 1, "3fra"));
+  ASSERT_EQ(regions[1].Find("3prg")->children.size(), 2u);
+  EXPECT_EQ(std::tuple(Of(regions[1], 0, "3fra")[108], Of(regions[1], 0, "3fra")[109]), std::tuple(0x11, 0));
+  EXPECT_EQ(Of(regions[1], 0, "3fra"), Of(regions[1], 1, "3fra"));
 }
 
 // The sample block: unity note and loop start and length, the same as the
 // WAV file's smpl chunk (length end − start + 1). A loop of length 0 has its
-// start one word after its end, and length 0 here.
-TEST_F(RegionTest, TheSampleBlockCarriesTheLoop) {
+// start one word after its end, and length 0 here. A wave exported for one
+// zone and played by another zone tuned otherwise is retuned in that
+// sub-region (300/256 semitone down: 58.83, one semitone lower if the carry
+// were lost); the region's own block keeps the wave's tune.
+TEST_F(RegionTest, TheSampleBlockCarriesTheLoopAndTheZonesTune) {
   SampleSpec looped = testing::Sample("LOOPED", 1000), once = testing::Sample("ONCE", 1000),
              zero = testing::Sample("ZERO", 1000);
   looped.loopPoint = 899;
@@ -379,10 +348,14 @@ TEST_F(RegionTest, TheSampleBlockCarriesTheLoop) {
   zero.loopPoint = 499;
   zero.loopLength = 0;
   looped.loopTime = zero.loopTime = 1;
-  UsePrograms({Program("LOOPS", {Group(36, 47, {{"LOOPED"}}), Group(48, 60, {{"ONCE"}}), Group(61, 72, {{"ZERO"}})})},
+  KeygroupSpec retuned = Group(73, 84, {{"ONCE"}});
+  retuned.tuneFraction = 200;
+  retuned.zones[0].tuneFraction = 100;
+  UsePrograms({Program("LOOPS", {Group(36, 47, {{"LOOPED"}}), Group(48, 60, {{"ONCE"}}), Group(61, 72, {{"ZERO"}}),
+                                 retuned})},
               {}, {looped, once, zero});
   const std::vector<Chunk> regions = ConvertedRegions();
-  ASSERT_EQ(regions.size(), 3u);
+  ASSERT_EQ(regions.size(), 4u);
   const std::vector<uint8_t>& loop = Of(regions[0], 0, "wsmp");
   ASSERT_EQ(loop.size(), 36u);
   EXPECT_EQ(U16At(loop, 4), 60);  // unity note
@@ -393,22 +366,9 @@ TEST_F(RegionTest, TheSampleBlockCarriesTheLoop) {
   ASSERT_EQ(testing::WalkRiff(testing::ReadBytes(dir_ / "ZERO.wav"), &wav), "");
   EXPECT_EQ(std::tuple(U32At(wav.Find("smpl")->data, 44), U32At(wav.Find("smpl")->data, 48)), std::tuple(500u, 499u));
   EXPECT_EQ(std::tuple(U32At(Of(regions[2], 0, "wsmp"), 28), U32At(Of(regions[2], 0, "wsmp"), 32)), std::tuple(500u, 0u));
-}
-
-// A wave exported for one zone and played by another zone tuned otherwise
-// is retuned in that sub-region (300/256 semitone down: 58.83, one semitone
-// lower if the carry were lost); the region's own block keeps the wave's tune.
-TEST_F(RegionTest, AZoneTunedOtherwiseThanItsWaveIsRetuned) {
-  KeygroupSpec second = Group(48, 60, {{"TONE"}});
-  second.tuneFraction = 200;
-  second.zones[0].tuneFraction = 100;
-  UsePrograms({Program("TUNES", {Group(36, 47, {{"TONE"}}), second})}, {"TONE"});
-  const std::vector<Chunk> regions = ConvertedRegions();
-  ASSERT_EQ(regions.size(), 2u);
-  const std::vector<uint8_t>& retuned = Of(regions[1], 0, "wsmp");
-  EXPECT_EQ(std::tuple(U16At(retuned, 4), static_cast<int16_t>(U16At(retuned, 6))), std::tuple(59, 17));
-  EXPECT_EQ(U16At(Of(regions[0], 0, "wsmp"), 4), 60);
-  EXPECT_EQ(std::tuple(U16At(regions[1].Find("wsmp")->data, 4), U16At(regions[1].Find("wsmp")->data, 6)), std::tuple(60, 0));
+  const std::vector<uint8_t>& tuned = Of(regions[3], 0, "wsmp");
+  EXPECT_EQ(std::tuple(U16At(tuned, 4), static_cast<int16_t>(U16At(tuned, 6))), std::tuple(59, 17));
+  EXPECT_EQ(std::tuple(U16At(regions[3].Find("wsmp")->data, 4), U16At(regions[3].Find("wsmp")->data, 6)), std::tuple(60, 0));
 }
 
 }  // namespace

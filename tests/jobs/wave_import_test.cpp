@@ -61,8 +61,6 @@ TEST_F(WaveImportTest, ExportsEachSampleOnceIntoTheProgramsFolderAndMergesPairs)
   EXPECT_EQ(std::string(WaveFolder), ProgramFolder());
   EXPECT_EQ(Rows(), (std::vector<Row>{{"PIANO LR", 1}, {"KICK        ", 0}}));
   EXPECT_EQ(ListFolder(ProgramFolder()), (std::vector<std::string>{"KICK.wav", "PIANO LR.wav"}));
-  EXPECT_EQ(ReadWithSndfile(ProgramFolder() + "/PIANO LR.wav").channels, 2);
-  EXPECT_EQ(ReadWithSndfile(ProgramFolder() + "/KICK.wav").frames, 300);
 
   EXPECT_EQ(progress_.record.dialogs, std::vector<std::string>{"XFERDIALOG"});
   EXPECT_EQ(progress_.record.destroyed, 1);
@@ -128,12 +126,6 @@ TEST_F(WaveImportTest, EmptyProgramsMissingSamplesAndOtherVolumes) {
   ASSERT_EQ(Import(), 1);
   EXPECT_EQ(Rows(), (std::vector<Row>{{"KICK        ", 0}}));
   EXPECT_EQ(ListFolder(ProgramFolder()), std::vector<std::string>{"KICK.wav"});
-
-  // A file in the way of the program's folder.
-  std::filesystem::remove_all(ProgramFolder());
-  testing::WriteBytes(ProgramFolder(), {1});
-  EXPECT_EQ(Import(), 0);
-  EXPECT_STREQ(PendingError.text, "Can't create directory");
 }
 
 // Akai names are padded to 12 characters with spaces and may hold dots:
