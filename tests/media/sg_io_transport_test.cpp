@@ -67,7 +67,7 @@ class FakeSgSystem : public SgIoSystem {
     header->driver_status = answer.driverStatus;
     header->resid = answer.resid;
     header->sb_len_wr = static_cast<unsigned char>(std::min<size_t>(answer.sense.size(), header->mx_sb_len));
-    std::memcpy(header->sbp, answer.sense.data(), header->sb_len_wr);
+    if (header->sb_len_wr > 0) std::memcpy(header->sbp, answer.sense.data(), header->sb_len_wr);
     return 0;
   }
 
