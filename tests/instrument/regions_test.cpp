@@ -309,6 +309,8 @@ TEST_F(RegionTest, TheArticulationCarriesTheProgramKeygroupZoneAndWave) {
   p.lfoSpeed = 0;
   p.modWheelToLfoDepth = 10;
   p.keygroups[0].env1 = {0, 0, 99, 0};
+  p.keygroups[0].filterFrequency = 50;
+  p.keygroups[0].env2ToFilter = 10;
   p.keygroups[0].zones[0].pan = p.keygroups[1].zones[0].pan = -50;
   p.keygroups[1].zones[1].pan = 50;
   p.keygroups[0].zones[0].flag = 0x2A;
@@ -327,6 +329,7 @@ TEST_F(RegionTest, TheArticulationCarriesTheProgramKeygroupZoneAndWave) {
     EXPECT_EQ(static_cast<int32_t>(U32At(a, 32)), TimeCents(0.005)) << s;  // the decay's floor
     EXPECT_EQ(U32At(a, 96), 0x0909u) << s;      // loudness by velocity 0: the flattest curve
     EXPECT_EQ(std::tuple(a[108], a[109], U32At(a, 124)), expected[s]) << s;  // key byte, pan, top velocity
+    EXPECT_EQ(a[132], 0x80 | FilterCutoff(70)) << s;  // the filter at 50, opened by envelope 2's 10 × 2
   }
   ASSERT_EQ(regions[1].Find("3prg")->children.size(), 2u);
   EXPECT_EQ(std::tuple(Of(regions[1], 0, "3fra")[108], Of(regions[1], 0, "3fra")[109]), std::tuple(0x11, 0));
