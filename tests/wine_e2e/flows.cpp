@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "checks.h"
-#include "disc_descriptions.h"
+#include "support/disc_specs.h"
 #include "support/riff_walk.h"
 #include "ui_logic/resource_ids.h"
 
@@ -23,8 +23,28 @@ namespace corvix::e2e {
 namespace {
 
 using testing::Chunk;
+using testing::Program;
+using testing::Keygroup;
 using testing::WalkRiff;
 using wine::Check;
+
+// A saw tone of words samples.
+discbuilder::SampleSpec Tone(const std::string& name, uint32_t words, double frequency) {
+  discbuilder::SampleSpec s;
+  s.name = name;
+  s.pcm = discbuilder::MakeTone("saw", frequency, words, 0.4, 0.0, 44100);
+  return s;
+}
+
+// A small second disc (one volume "IMAGE VOL", one program BELLS), for a
+// disc change and for opening a disc image.
+discbuilder::DiscSpec BellDisc() {
+  discbuilder::DiscSpec disc;
+  disc.partitions.resize(1);
+  disc.partitions[0].volumes = {
+      testing::Volume("IMAGE VOL", {Program("BELLS", {Keygroup(60, 84, {"BELL"})})}, {Tone("BELL", 2000, 440.0)})};
+  return disc;
+}
 
 constexpr const char* kInquiry = "VELTREX|CD-ROM DRIVE 40X|1.00";
 constexpr const char* kDriveItem = "VELTREX  CD-ROM DRIVE 40X";
@@ -67,27 +87,27 @@ discbuilder::DiscSpec DriveDisc() {
   strings.samples = {Tone("PIANO C3", 4000, 130.8), Tone("ORGAN C2", 3000, 65.4), Tone("ORGAN C4", 3000, 261.6),
                      Tone("PAD L", 6000, 220.0),    Tone("PAD R", 6000, 220.5),   Tone("LONG L", 900000, 110.0),
                      Tone("LONG R", 900000, 110.5)};
-  strings.programs = {Program("PIANO", {Keys(36, 72, {"PIANO C3"})}),
-                      Program("ORGAN", {Keys(24, 59, {"ORGAN C2"}), Keys(60, 96, {"ORGAN C4"})}),
-                      Program("PAD", {Keys(73, 108, {"PAD L", "PAD R"})}),
-                      Program("LONG", {Keys(48, 84, {"LONG L", "LONG R"})})};
+  strings.programs = {Program("PIANO", {Keygroup(36, 72, {"PIANO C3"})}),
+                      Program("ORGAN", {Keygroup(24, 59, {"ORGAN C2"}), Keygroup(60, 96, {"ORGAN C4"})}),
+                      Program("PAD", {Keygroup(73, 108, {"PAD L", "PAD R"})}),
+                      Program("LONG", {Keygroup(48, 84, {"LONG L", "LONG R"})})};
   VolumeSpec drums;
   drums.name = "DRUMS";
   drums.type = 3;
   drums.samples = {Tone("KICK", 2000, 55.0)};
-  drums.programs = {Program("KIT", {Keys(36, 36, {"KICK"})})};
+  drums.programs = {Program("KIT", {Keygroup(36, 36, {"KICK"})})};
   disc.partitions[0].volumes = {strings, drums};
   VolumeSpec brass;
   brass.name = "BRASS";
   brass.samples = {Tone("HORN", 2000, 220.0)};
-  brass.programs = {Program("HORNS", {Keys(44, 80, {"HORN"})})};
+  brass.programs = {Program("HORNS", {Keygroup(44, 80, {"HORN"})})};
   VolumeSpec many;
   many.name = "MANY";
   ProgramSpec manyProgram = Program("MANY", {});
   for (int i = 0; i < 40; ++i) {
     const std::string name = "M" + std::to_string(i);
     many.samples.push_back(Tone(name, 20000, 100.0 + i));
-    manyProgram.keygroups.push_back(Keys(static_cast<uint8_t>(24 + 2 * i), static_cast<uint8_t>(25 + 2 * i), {name}));
+    manyProgram.keygroups.push_back(Keygroup(static_cast<uint8_t>(24 + 2 * i), static_cast<uint8_t>(25 + 2 * i), {name}));
   }
   many.programs = {manyProgram};
   disc.partitions[1].volumes = {brass, many};
