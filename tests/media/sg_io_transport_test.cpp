@@ -9,12 +9,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <map>
 #include <optional>
 #include <tuple>
 
 #include "media/scsi_device.h"
+#include "support/scsi_conformance.h"
 
 namespace corvix {
 namespace {
@@ -100,20 +100,10 @@ class SgIoTransportTest : public ::testing::Test {
 
 // Every command the program sends, byte for byte as the kernel gets it.
 TEST_F(SgIoTransportTest, CommandsReachTheDriveByteExact) {
-  Bytes buffer(258 * kSectorBytes);
-  const uint32_t size = static_cast<uint32_t>(buffer.size());
-  struct Case { const char* name; std::function<void()> issue; Bytes cdb; uint32_t dataLength; };
-  const Case cases[] = {
-      {"INQUIRY, LUN bits 0 whatever the LUN", [] { ScsiInquiry(3, 4, 1); }, {0x12, 0, 0, 0, 0x60, 0}, 96},
-      {"READ(10) at the top of the address range", [&] { ScsiReadSectors(0xFEDCBA98, 258, buffer.data(), size); },
-       {0x28, 0x20, 0xFE, 0xDC, 0xBA, 0x98, 0, 0x01, 0x02, 0}, 258 * kSectorBytes},
-      {"TEST UNIT READY", [] { ScsiTestUnitReady(3, 4, 1); }, {0x00, 0x20, 0, 0, 0, 0}, 0},
-      {"lock", [] { ScsiPreventAllowRemoval(3, 4, 1, 1); }, {0x1E, 0x20, 0, 0, 1, 0}, 0},
-      {"unlock", [] { ScsiPreventAllowRemoval(3, 4, 1, 0); }, {0x1E, 0x20, 0, 0, 0, 0}, 0},
-  };
+  Bytes buffer(testing::kConformanceReadSectors * kSectorBytes);
   SetScsiTransport(transport_.get());
   CurrentDevice = {3, 4, 1};
-  for (const Case& c : cases) {
+  for (const testing::ScsiCommandCase& c : testing::ScsiCommandCases(buffer.data())) {
     SCOPED_TRACE(c.name);
     fake_->requests.clear();
     c.issue();
@@ -128,6 +118,23 @@ TEST_F(SgIoTransportTest, CommandsReachTheDriveByteExact) {
     EXPECT_EQ(r.header.timeout, 5000u);
   }
   EXPECT_EQ(buffer, Bytes(buffer.size(), 0x3C));  // what the kernel delivered
+}
+
+// The drive's answers mean through SG_IO what they mean through every
+// transport; a read delivers only when it succeeds.
+TEST_F(SgIoTransportTest, AnswersMeanWhatTheyMeanThroughEveryTransport) {
+  SetScsiTransport(transport_.get());
+  CurrentDevice = {1, 0, 0};
+  for (const testing::ScsiAnswerCase& c : testing::ScsiAnswerCases()) {
+    SCOPED_TRACE(c.name);
+    fake_->answer = {.ioctlResult = c.refused ? -1 : 0, .status = c.status, .resid = static_cast<int>(c.shortBy),
+                     .sense = c.sense};
+    Bytes buffer(testing::kAnswerReadSectors * kSectorBytes, 0);
+    EXPECT_EQ(ScsiReadSectors(0, testing::kAnswerReadSectors, buffer.data(), static_cast<uint32_t>(buffer.size())),
+              c.readOk);
+    EXPECT_EQ(buffer, Bytes(buffer.size(), c.readOk ? 0x3C : 0));
+    EXPECT_EQ(ScsiTestUnitReady(1, 0, 0), c.unitReady);
+  }
 }
 
 TEST_F(SgIoTransportTest, FindsCdromUnitsOnceEach) {
@@ -152,16 +159,15 @@ TEST_F(SgIoTransportTest, FindsCdromUnitsOnceEach) {
   EXPECT_EQ(MakeSgIoTransport(std::move(empty))->SupportInfo(), 0x0101u);
 }
 
-TEST_F(SgIoTransportTest, AnswersBecomeOutcomes) {
+// What only SG_IO tells: timeouts, lost connections, the kernel's own sense
+// flag and residuals beyond the request.
+TEST_F(SgIoTransportTest, KernelAnswersBecomeOutcomes) {
   const Bytes mediumError = {0x70, 0, 0x03, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x11, 0x00};
   const std::tuple<const char*, SgAnswer, ScsiOutcome, uint32_t> cases[] = {
-      {"completed", {}, ScsiOutcome::kCompleted, 0},
-      {"ioctl refused", {.ioctlResult = -1}, ScsiOutcome::kRejected, 0},
       {"check condition", {.status = 2, .driverStatus = 0x08, .sense = mediumError}, ScsiOutcome::kFailed, 0},
       {"host timeout", {.hostStatus = 0x03}, ScsiOutcome::kTimedOut, 0},
       {"driver timeout", {.driverStatus = 0x06}, ScsiOutcome::kTimedOut, 0},
       {"no connection", {.hostStatus = 0x01}, ScsiOutcome::kFailed, 0},
-      {"short transfer", {.resid = 2048}, ScsiOutcome::kCompleted, 2048},
       {"residual beyond the request", {.resid = 1 << 30}, ScsiOutcome::kCompleted, 4096},
   };
   Bytes data(4096);

@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <ntddscsi.h>
 
+#include <algorithm>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +12,7 @@
 #include "checks.h"
 #include "media/pass_through_transport.h"
 #include "media/scsi_device.h"
+#include "support/scsi_conformance.h"
 
 namespace corvix::wine {
 namespace {
@@ -49,36 +50,35 @@ class FakeSystem : public PassThroughSystem {
       *returned = sizeof(SCSI_ADDRESS);
       return true;
     }
-    if (code != IOCTL_SCSI_PASS_THROUGH_DIRECT || in != out || failAll) return false;
+    if (code != IOCTL_SCSI_PASS_THROUGH_DIRECT || in != out || answer.refused) return false;
     auto* sptd = static_cast<SCSI_PASS_THROUGH_DIRECT*>(in);
     sent.push_back({letter, *sptd, inBytes, outBytes,
                     (reinterpret_cast<uintptr_t>(sptd->DataBuffer) & 0xFFF) == 0});
     // The sense area must lie inside the buffer the driver is given.
     if (sptd->SenseInfoOffset + sptd->SenseInfoLength > inBytes) return false;
-    auto* bytes = static_cast<uint8_t*>(in);
-    if (notReady) {
-      sptd->ScsiStatus = 2;
-      uint8_t sense[18] = {0x70, 0, 2, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x04, 0x01};
-      std::memcpy(bytes + sptd->SenseInfoOffset, sense, sizeof sense);
-      sptd->SenseInfoLength = sizeof sense;
-      sptd->DataTransferLength = 0;
-    } else {
-      sptd->ScsiStatus = 0;
-      sptd->SenseInfoLength = 0;
-      auto* data = static_cast<uint8_t*>(sptd->DataBuffer);
-      for (ULONG i = 0; i < sptd->DataTransferLength; ++i) data[i] = static_cast<uint8_t>(i * 3 + 1);
-      if (shortBy > 0 && sptd->DataTransferLength >= shortBy) sptd->DataTransferLength -= shortBy;
+    auto* data = static_cast<uint8_t*>(sptd->DataBuffer);
+    for (ULONG i = 0; i < sptd->DataTransferLength; ++i) data[i] = static_cast<uint8_t>(i * 3 + 1);
+    sptd->DataTransferLength -= std::min<ULONG>(answer.shortBy, sptd->DataTransferLength);
+    sptd->ScsiStatus = answer.status;
+    if (!answer.sense.empty()) {
+      std::memcpy(static_cast<uint8_t*>(in) + sptd->SenseInfoOffset, answer.sense.data(), answer.sense.size());
     }
+    sptd->SenseInfoLength = static_cast<UCHAR>(answer.sense.size());
     *returned = inBytes;
     return true;
   }
 
   std::vector<Sent> sent;
   int opened = 0;
-  bool notReady = false;
-  bool failAll = false;
-  uint32_t shortBy = 0;
+  testing::ScsiAnswerCase answer{};
 };
+
+bool Delivered(const std::vector<uint8_t>& data) {
+  for (size_t i = 0; i < data.size(); ++i) {
+    if (data[i] != static_cast<uint8_t>(i * 3 + 1)) return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -96,49 +96,48 @@ void RunPassThroughChecks() {
   CHECK(transport->Locate("\\\\.\\E:", &e));
   CHECK(d == (ScsiAddress{2, 1, 0}));
   CHECK(e == (ScsiAddress{3, 0, 0}));
-  ScsiAddress c;
-  CHECK(!transport->Locate("C:", &c));
+  ScsiAddress disk;
+  CHECK(!transport->Locate("C:", &disk));
   CHECK_EQ(transport->DriveLetter(d), 'D');
   CHECK(transport->DevicePath(e) == "E:");
 
-  Section("pass-through: READ(10) and TEST UNIT READY requests");
+  Section("pass-through: the program's commands, to D:");
   CurrentDevice = d;
-  std::vector<uint8_t> buffer(4 * kSectorBytes, 0);
-  CHECK(ScsiReadSectors(74565, 4, buffer.data(), static_cast<uint32_t>(buffer.size())));
-  CurrentDevice = e;
-  fake.notReady = true;
-  CHECK_EQ(ScsiTestUnitReady(e.hostAdapter, e.target, e.lun), 0x02020401u);
-  fake.notReady = false;
-  if (Check(fake.sent.size() == 2, "one request each", __FILE__, __LINE__)) {
-    const FakeSystem::Sent& read = fake.sent[0];
-    const uint8_t cdb[10] = {0x28, 0x00, 0x00, 0x01, 0x23, 0x45, 0x00, 0x00, 0x04, 0x00};
-    CHECK(read.letter == 'D' && read.sptd.CdbLength == 10 && std::memcmp(read.sptd.Cdb, cdb, sizeof cdb) == 0);
-    CHECK(read.sptd.Length == sizeof(SCSI_PASS_THROUGH_DIRECT) && read.sptd.DataIn == SCSI_IOCTL_DATA_IN);
-    CHECK(read.sptd.DataTransferLength == 4 * kSectorBytes && read.sptd.TimeOutValue == 5ul);
-    // The sense area lies after the request, in the buffer the driver is given.
-    CHECK(read.sptd.SenseInfoLength == 32 && read.sptd.SenseInfoOffset >= sizeof(SCSI_PASS_THROUGH_DIRECT));
-    CHECK(read.dataAligned && read.inBytes == read.outBytes);
-    const FakeSystem::Sent& ready = fake.sent[1];
-    CHECK(ready.letter == 'E' && ready.sptd.CdbLength == 6 && ready.sptd.DataIn == SCSI_IOCTL_DATA_UNSPECIFIED &&
-          ready.sptd.DataTransferLength == 0ul);
+  std::vector<uint8_t> buffer(testing::kConformanceReadSectors * kSectorBytes, 0);
+  for (const testing::ScsiCommandCase& c : testing::ScsiCommandCases(buffer.data())) {
+    fake.sent.clear();
+    c.issue();
+    if (!Check(fake.sent.size() == 1, "one request", __FILE__, __LINE__, c.name)) continue;
+    const FakeSystem::Sent& s = fake.sent[0];
+    const bool sameCdb = s.sptd.CdbLength == c.cdb.size() && std::memcmp(s.sptd.Cdb, c.cdb.data(), c.cdb.size()) == 0;
+    Check(s.letter == 'D' && sameCdb, "the command bytes", __FILE__, __LINE__, c.name);
+    const UCHAR direction = c.dataLength > 0 ? SCSI_IOCTL_DATA_IN : SCSI_IOCTL_DATA_UNSPECIFIED;
+    Check(s.sptd.DataTransferLength == c.dataLength && s.sptd.DataIn == direction, "data length and direction",
+          __FILE__, __LINE__, c.name);
+    Check(s.sptd.Length == sizeof(SCSI_PASS_THROUGH_DIRECT) && s.sptd.TimeOutValue == 5ul && s.sptd.TargetId == 1,
+          "request length, timeout and target", __FILE__, __LINE__, c.name);
+    // The sense area lies after the request, in the buffer the driver is
+    // given; the data starts on a page.
+    Check(s.sptd.SenseInfoLength == 32 && s.sptd.SenseInfoOffset >= sizeof(SCSI_PASS_THROUGH_DIRECT) &&
+              s.inBytes == s.outBytes && (c.dataLength == 0 || s.dataAligned),
+          "sense area and data buffer", __FILE__, __LINE__, c.name);
   }
-  bool delivered = true;
-  for (size_t i = 0; i < buffer.size(); ++i) delivered = delivered && buffer[i] == static_cast<uint8_t>(i * 3 + 1);
-  CHECK(delivered);
+  CHECK(Delivered(buffer));
 
-  Section("pass-through: a short transfer is a failed read");
-  CurrentDevice = d;
-  fake.shortBy = kSectorBytes;
-  CHECK(!ScsiReadSectors(0, 4, buffer.data(), static_cast<uint32_t>(buffer.size())));
-  fake.shortBy = 0;
-
-  Section("pass-through: refused requests");
-  fake.failAll = true;
-  std::vector<uint8_t> zeros(kSectorBytes, 0);
-  CHECK(!ScsiReadSectors(0, 1, zeros.data(), kSectorBytes));
-  CHECK(std::vector<uint8_t>(kSectorBytes, 0) == zeros);
-  CHECK_EQ(ScsiTestUnitReady(e.hostAdapter, e.target, e.lun), 0u);
-  fake.failAll = false;
+  Section("pass-through: the drive's answers, to E:");
+  for (const testing::ScsiAnswerCase& c : testing::ScsiAnswerCases()) {
+    fake.answer = c;
+    CurrentDevice = e;
+    std::vector<uint8_t> data(testing::kAnswerReadSectors * kSectorBytes, 0);
+    const bool read = ScsiReadSectors(0, testing::kAnswerReadSectors, data.data(), static_cast<uint32_t>(data.size()));
+    Check(read == c.readOk, "the read succeeds as the answer says", __FILE__, __LINE__, c.name);
+    Check(read ? Delivered(data) : data == std::vector<uint8_t>(data.size(), 0), "what the read delivered", __FILE__,
+          __LINE__, c.name);
+    Check(ScsiTestUnitReady(e.hostAdapter, e.target, e.lun) == c.unitReady, "TEST UNIT READY", __FILE__, __LINE__,
+          c.name);
+    Check(c.refused || fake.sent.back().letter == 'E', "sent to E:", __FILE__, __LINE__, c.name);
+  }
+  fake.answer = {};
   CHECK_EQ(ScsiInquiry(9, 0, 0), 0);  // no drive there
 
   SetScsiTransport(nullptr);
