@@ -5,6 +5,7 @@
 // tested natively.
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -63,13 +64,6 @@ class StandinFixture {
   std::string folder_, log_;
 };
 
-bool Contains(const std::vector<std::string>& lines, const std::string& line) {
-  for (const std::string& l : lines) {
-    if (l == line) return true;
-  }
-  return false;
-}
-
 void CheckTimeouts(StandinFixture& standin) {
   CurrentDevice = {0, 0, 0};
   const uint64_t limit = kScsiTimeoutMs + kAspiAbortGraceMs + 1500;  // slack for a slow machine
@@ -82,7 +76,7 @@ void CheckTimeouts(StandinFixture& standin) {
   uint64_t elapsed = GetTickCount64() - start;
   Check(elapsed >= kScsiTimeoutMs - 100 && elapsed <= limit, "waited about 5 s", __FILE__, __LINE__,
         std::to_string(elapsed) + " ms");
-  CHECK(Contains(standin.Log(), "ABORT 0"));
+  CHECK(std::ranges::count(standin.Log(), std::string("ABORT 0")) == 1);
   CHECK_EQ(AbandonedAspiCommands(), size_t{0});
   CHECK(std::vector<uint8_t>(buffer.size(), 0xEE) == buffer);
 
