@@ -162,7 +162,7 @@ TEST_F(SgIoTransportTest, FindsCdromUnitsOnceEach) {
 // What only SG_IO tells: timeouts, lost connections, the kernel's own sense
 // flag and residuals beyond the request.
 TEST_F(SgIoTransportTest, KernelAnswersBecomeOutcomes) {
-  const Bytes mediumError = {0x70, 0, 0x03, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x11, 0x00};
+  const Bytes mediumError = testing::FixedSense(3, 0x11, 0);
   const std::tuple<const char*, SgAnswer, ScsiOutcome, uint32_t> cases[] = {
       {"check condition", {.status = 2, .driverStatus = 0x08, .sense = mediumError}, ScsiOutcome::kFailed, 0},
       {"host timeout", {.hostStatus = 0x03}, ScsiOutcome::kTimedOut, 0},

@@ -38,7 +38,8 @@ inline std::vector<ScsiCommandCase> ScsiCommandCases(uint8_t* buffer) {
        [buffer] { ScsiReadSectors(0xFEDCBA98, kConformanceReadSectors, buffer, kReadBytes); },
        {0x28, lun, 0xFE, 0xDC, 0xBA, 0x98, 0, 0x01, 0x02, 0}, kReadBytes},
       {"TEST UNIT READY", [at] { ScsiTestUnitReady(at.hostAdapter, at.target, at.lun); }, {0x00, lun, 0, 0, 0, 0}, 0},
-      {"lock the tray", [at] { ScsiPreventAllowRemoval(at.hostAdapter, at.target, at.lun, 1); }, {0x1E, lun, 0, 0, 1, 0}, 0},
+      {"lock the tray", [at] { ScsiPreventAllowRemoval(at.hostAdapter, at.target, at.lun, 1); },
+       {0x1E, lun, 0, 0, 1, 0}, 0},
   };
 }
 
