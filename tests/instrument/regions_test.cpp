@@ -109,14 +109,14 @@ class RegionTest : public testing::ExportTest {
   }
 
   // The instrument's regions, written into a form of its own.
-  std::vector<Chunk> WrittenRegions(int single = 1) {
+  std::vector<Chunk> WrittenRegions() {
     const std::string path = dir_ / "regions.riff";
     {
       auto file = RiffFile::Open(path, OpenMode::kCreate);
       ChunkInfo form;
       form.type = FourCC("TEST");
       EXPECT_TRUE(file->CreateChunk(form, CreateFlag::kRiff));
-      EXPECT_EQ(WriteRegions(*file, list_.get(), single), 1) << PendingError.text;
+      EXPECT_EQ(WriteRegions(*file, list_.get(), 1), 1) << PendingError.text;
       EXPECT_TRUE(file->Ascend(form) && file->Close());
     }
     Chunk root;
@@ -248,8 +248,8 @@ TEST_F(RegionTest, ARegionNeverHoldsMoreThan32SubRegions) {
   EXPECT_EQ(regions[0].Find("3prg")->children.size(), 32u);
 }
 
-// Each chosen key range as rgnh writes it, and the sweep's clipping; the
-// programs of a combined file are cut at the same keys.
+// Each chosen key range as rgnh writes it, and the sweep's clipping. (The
+// programs of a combined file: ConvertJobTest and the command line's combine.)
 TEST_F(RegionTest, TheSweepCutsRegionsWhereKeygroupsBegin) {
   struct Case {
     const char* what;
@@ -276,14 +276,6 @@ TEST_F(RegionTest, TheSweepCutsRegionsWhereKeygroupsBegin) {
     EXPECT_EQ(RegionCount, c.regions.size());
     EXPECT_EQ(JobNotes.lines, c.notes);
   }
-
-  UsePrograms({Program("ONE", {Group(36, 72, {{"A"}})}), Program("TWO", {Group(36, 60, {{"B"}})})}, {"A", "B"});
-  AddWave("A");
-  AddWave("B");
-  const std::vector<Chunk> regions = WrittenRegions(0);
-  EXPECT_EQ(Keys(regions), (std::vector<std::pair<int, int>>{{36, 60}, {61, 72}}));
-  EXPECT_EQ(std::tuple(U32At(regions[0].Find("3lnk")->data, 0), U32At(regions[1].Find("3lnk")->data, 0)),
-            std::tuple(2u, 1u));  // sub-regions
 }
 
 // The region's own sample block comes from zone 1 of its first keygroup;

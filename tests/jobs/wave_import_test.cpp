@@ -81,8 +81,9 @@ TEST_F(WaveImportTest, ExportsEachSampleOnceIntoTheProgramsFolderAndMergesPairs)
 
 // A zone 2 (4) pairs only with the sample zone 1 (3) of the same keygroup
 // has just exported; never with a left name left over from an earlier
-// keygroup (whose file may even be merged and gone).
-TEST_F(WaveImportTest, PairsFormOnlyWithinOneKeygroup) {
+// keygroup (whose file may even be merged and gone). A sample the volume
+// doesn't hold is left out.
+TEST_F(WaveImportTest, PairsFormOnlyWithinOneKeygroupAndOnlyTheVolumesSamplesAreExported) {
   struct Case {
     const char* what;
     std::vector<KeygroupSpec> keygroups;
@@ -100,6 +101,10 @@ TEST_F(WaveImportTest, PairsFormOnlyWithinOneKeygroup) {
        {{"A LR", 1}, {"B R         ", 0}}, {"A LR.wav", "B R.wav"}},
       {"zone 4 does not pair with zone 1", {Keygroup(24, 127, {"A L", "", "", "D R"})},
        {{"A L         ", 0}, {"D R         ", 0}}, {"A L.wav", "D R.wav"}},
+      // ELSEWHERE is a sample of another volume.
+      {"samples not in the program's volume", {Keygroup(24, 127, {"NOWHERE", "ELSEWHERE", "B R"})},
+       {{"B R         ", 0}}, {"B R.wav"}},
+      {"a program without keygroups", {}, {}, {}},
       {"zone 1 names the R sample", {Keygroup(24, 127, {"S R", "S L"})}, {{"S LR", 1}}, {"S LR.wav"}},
   };
   for (const Case& c : cases) {
@@ -114,18 +119,6 @@ TEST_F(WaveImportTest, PairsFormOnlyWithinOneKeygroup) {
   }
   // The first channel of S LR is the R sample's sound (the one of 200 words).
   EXPECT_EQ(ReadWithSndfile(ProgramFolder() + "/S LR.wav").frames, 200);
-}
-
-TEST_F(WaveImportTest, EmptyProgramsMissingSamplesAndOtherVolumes) {
-  UseProgram({}, {Sample("KICK")});
-  ASSERT_EQ(Import(), 1);
-  EXPECT_EQ(WaveTable.count, 0u);
-  EXPECT_EQ(progress_.record.destroyed, 1);
-
-  UseProgram({Keygroup(24, 127, {"NOWHERE", "ELSEWHERE", "KICK"})}, {Sample("KICK")});
-  ASSERT_EQ(Import(), 1);
-  EXPECT_EQ(Rows(), (std::vector<Row>{{"KICK        ", 0}}));
-  EXPECT_EQ(ListFolder(ProgramFolder()), std::vector<std::string>{"KICK.wav"});
 }
 
 // Akai names are padded to 12 characters with spaces and may hold dots:
