@@ -278,19 +278,6 @@ TEST_F(RegionTest, TheSweepCutsRegionsWhereKeygroupsBegin) {
   }
 }
 
-// The region's own sample block comes from zone 1 of its first keygroup;
-// when that zone has no wave the region is still written, with the block
-// of its first sub-region's wave.
-TEST_F(RegionTest, ARegionWithoutAWaveInZoneOneTakesItsFirstSubRegionsWave) {
-  UsePrograms({Program("PROG", {Group(36, 60, {{"ELSEWHERE"}, {"B"}})})}, {"B"});
-  AddWave("OTHER", 0, 50);
-  AddWave("B", 0, 70);
-  const std::vector<Chunk> regions = WrittenRegions();
-  ASSERT_EQ(regions.size(), 1u);
-  EXPECT_EQ(U16At(regions[0].Find("wsmp")->data, 4), 70);
-  EXPECT_EQ(WaveIndices(regions[0])[0], 1u);
-}
-
 // What the program, keygroup and zone set reaches each sub-region's body.
 // A stereo wave has no pan, and both channels the body of the left zone,
 // whose key byte the pair's row keeps.
@@ -333,7 +320,9 @@ TEST_F(RegionTest, TheArticulationCarriesTheProgramKeygroupZoneAndWave) {
 // start one word after its end, and length 0 here. A wave exported for one
 // zone and played by another zone tuned otherwise is retuned in that
 // sub-region (300/256 semitone down: 58.83, one semitone lower if the carry
-// were lost); the region's own block keeps the wave's tune.
+// were lost); the region's own block keeps the wave's tune. A region whose
+// first zone has no wave is still written, with the block of its first
+// sub-region's wave (ONCE's, without a loop; not the first row's, LOOPED).
 TEST_F(RegionTest, TheSampleBlockCarriesTheLoopAndTheZonesTune) {
   SampleSpec looped = testing::Sample("LOOPED", 1000), once = testing::Sample("ONCE", 1000),
              zero = testing::Sample("ZERO", 1000);
@@ -347,10 +336,10 @@ TEST_F(RegionTest, TheSampleBlockCarriesTheLoopAndTheZonesTune) {
   retuned.tuneFraction = 200;
   retuned.zones[0].tuneFraction = 100;
   UsePrograms({Program("LOOPS", {Group(36, 47, {{"LOOPED"}}), Group(48, 60, {{"ONCE"}}), Group(61, 72, {{"ZERO"}}),
-                                 retuned})},
+                                 retuned, Group(85, 96, {{"NOWHERE"}, {"ONCE"}})})},
               {}, {looped, once, zero});
   const std::vector<Chunk> regions = ConvertedRegions();
-  ASSERT_EQ(regions.size(), 4u);
+  ASSERT_EQ(regions.size(), 5u);
   const std::vector<uint8_t>& loop = Of(regions[0], 0, "wsmp");
   ASSERT_EQ(loop.size(), 36u);
   EXPECT_EQ(U16At(loop, 4), 60);  // unity note
@@ -364,6 +353,7 @@ TEST_F(RegionTest, TheSampleBlockCarriesTheLoopAndTheZonesTune) {
   const std::vector<uint8_t>& tuned = Of(regions[3], 0, "wsmp");
   EXPECT_EQ(std::tuple(U16At(tuned, 4), static_cast<int16_t>(U16At(tuned, 6))), std::tuple(59, 17));
   EXPECT_EQ(std::tuple(U16At(regions[3].Find("wsmp")->data, 4), U16At(regions[3].Find("wsmp")->data, 6)), std::tuple(60, 0));
+  EXPECT_EQ(regions[4].Find("wsmp")->data, Of(regions[1], 0, "wsmp"));
 }
 
 }  // namespace
