@@ -44,12 +44,6 @@ using Entry = std::tuple<std::string, int, int, int>;
 
 class RegionTest : public testing::ExportTest {
  protected:
-  void TearDown() override {
-    FreeConversionList(list_);
-    ResetJobNotes();
-    ExportTest::TearDown();
-  }
-
   // Volume "V" holding the programs and samples (by default a short one of
   // each name); every program in the list; the WaveTable emptied.
   void UsePrograms(std::vector<ProgramSpec> programs, std::vector<std::string> names,
@@ -136,7 +130,6 @@ class RegionTest : public testing::ExportTest {
     return out;
   }
 
-  std::unique_ptr<ConversionItem> list_;
   RegionPrograms programs_;
 };
 

@@ -27,15 +27,7 @@ class ConvertJobTest : public testing::ExportTest {
  protected:
   void SetUp() override {
     ExportTest::SetUp();
-    SetHostLink(&host_);
     ImportWavesMode = 0;
-  }
-  void TearDown() override {
-    FreeConversionList(list_);
-    SetHostLink(nullptr);
-    SetIdentifierSource(nullptr);
-    ResetJobNotes();
-    ExportTest::TearDown();
   }
 
   // One volume "V" with the programs; every program selected, in order.
@@ -68,9 +60,6 @@ class ConvertJobTest : public testing::ExportTest {
     return Text(root.Find("wvpl")->children.at(wave).Find("INFO")->Find("INAM")->data);
   }
   std::vector<std::string> Folder() const { return testing::ListFolder(dir_.path()); }
-
-  testing::RecordingHostLink host_;
-  std::unique_ptr<ConversionItem> list_;
 };
 
 // The files, their names and counts and the stereo merge as the user sees
