@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "riff/chunk_writer.h"
 #include "support/wav_files.h"
 
 namespace corvix {
@@ -45,6 +46,21 @@ TEST(RiffFileTest, DescendFindsChunksInsideTheirParentOnly) {
   ASSERT_TRUE(file->Ascend(list));
   EXPECT_EQ(file->Tell(), 12u + 12u + 22u);
   EXPECT_FALSE(Find(*file, other, "fmt ", &form, FindFlag::kChunk));  // a search only runs forward
+}
+
+// What the chunk writer relies on after a failure closed the file.
+TEST(RiffFileTest, AClosedFileRefusesEverything) {
+  TempDir dir;
+  auto file = RiffFile::Open(dir / "x.riff", OpenMode::kCreate);
+  ASSERT_TRUE(file);
+  ChunkInfo ck;
+  ASSERT_TRUE(file->CreateChunk(ck, CreateFlag::kPlain));
+  EXPECT_TRUE(file->Close());
+  EXPECT_FALSE(file->Close());
+  EXPECT_EQ(file->Write("a", 1), -1);
+  EXPECT_EQ(file->Read(&ck, 1), -1);
+  EXPECT_FALSE(file->Seek(0));
+  EXPECT_EQ(EndChunk(*file, ck), 0);
 }
 
 }  // namespace
