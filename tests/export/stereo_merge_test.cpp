@@ -32,14 +32,6 @@ TEST(StereoNameTest, TheLaterOfTheLastLAndRMarksThePair) {
   for (const auto& [a, b, pair] : pairs) EXPECT_EQ(IsStereoPair(a, b), pair) << a << " / " << b;
 }
 
-// Rows and their stereo names are looked up through the import's tests;
-// here only a count past the table, which must never be read past.
-TEST(StereoNameTest, AlreadyExportedNeverReadsPastTheTable) {
-  WaveTable.count = 0xFFFFFFFF;
-  EXPECT_EQ(IsAlreadyExported("NOWHERE     "), 0);
-  WaveTable.count = 0;
-}
-
 class StereoMergeTest : public testing::ExportTest {
  protected:
   void SetUp() override {

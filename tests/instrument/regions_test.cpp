@@ -44,12 +44,6 @@ using Entry = std::tuple<std::string, int, int, int>;
 
 class RegionTest : public testing::ExportTest {
  protected:
-  void TearDown() override {
-    FreeConversionList(list_);
-    ResetJobNotes();
-    ExportTest::TearDown();
-  }
-
   // Volume "V" holding the programs and samples (by default a short one of
   // each name); every program in the list; the WaveTable emptied.
   void UsePrograms(std::vector<ProgramSpec> programs, std::vector<std::string> names,
@@ -109,14 +103,14 @@ class RegionTest : public testing::ExportTest {
   }
 
   // The instrument's regions, written into a form of its own.
-  std::vector<Chunk> WrittenRegions(int single = 1) {
+  std::vector<Chunk> WrittenRegions() {
     const std::string path = dir_ / "regions.riff";
     {
       auto file = RiffFile::Open(path, OpenMode::kCreate);
       ChunkInfo form;
       form.type = FourCC("TEST");
       EXPECT_TRUE(file->CreateChunk(form, CreateFlag::kRiff));
-      EXPECT_EQ(WriteRegions(*file, list_.get(), single), 1) << PendingError.text;
+      EXPECT_EQ(WriteRegions(*file, list_.get(), 1), 1) << PendingError.text;
       EXPECT_TRUE(file->Ascend(form) && file->Close());
     }
     Chunk root;
@@ -136,7 +130,6 @@ class RegionTest : public testing::ExportTest {
     return out;
   }
 
-  std::unique_ptr<ConversionItem> list_;
   RegionPrograms programs_;
 };
 
@@ -248,8 +241,8 @@ TEST_F(RegionTest, ARegionNeverHoldsMoreThan32SubRegions) {
   EXPECT_EQ(regions[0].Find("3prg")->children.size(), 32u);
 }
 
-// Each chosen key range as rgnh writes it, and the sweep's clipping; the
-// programs of a combined file are cut at the same keys.
+// Each chosen key range as rgnh writes it, and the sweep's clipping. (The
+// programs of a combined file: ConvertJobTest and the command line's combine.)
 TEST_F(RegionTest, TheSweepCutsRegionsWhereKeygroupsBegin) {
   struct Case {
     const char* what;
@@ -276,27 +269,6 @@ TEST_F(RegionTest, TheSweepCutsRegionsWhereKeygroupsBegin) {
     EXPECT_EQ(RegionCount, c.regions.size());
     EXPECT_EQ(JobNotes.lines, c.notes);
   }
-
-  UsePrograms({Program("ONE", {Group(36, 72, {{"A"}})}), Program("TWO", {Group(36, 60, {{"B"}})})}, {"A", "B"});
-  AddWave("A");
-  AddWave("B");
-  const std::vector<Chunk> regions = WrittenRegions(0);
-  EXPECT_EQ(Keys(regions), (std::vector<std::pair<int, int>>{{36, 60}, {61, 72}}));
-  EXPECT_EQ(std::tuple(U32At(regions[0].Find("3lnk")->data, 0), U32At(regions[1].Find("3lnk")->data, 0)),
-            std::tuple(2u, 1u));  // sub-regions
-}
-
-// The region's own sample block comes from zone 1 of its first keygroup;
-// when that zone has no wave the region is still written, with the block
-// of its first sub-region's wave.
-TEST_F(RegionTest, ARegionWithoutAWaveInZoneOneTakesItsFirstSubRegionsWave) {
-  UsePrograms({Program("PROG", {Group(36, 60, {{"ELSEWHERE"}, {"B"}})})}, {"B"});
-  AddWave("OTHER", 0, 50);
-  AddWave("B", 0, 70);
-  const std::vector<Chunk> regions = WrittenRegions();
-  ASSERT_EQ(regions.size(), 1u);
-  EXPECT_EQ(U16At(regions[0].Find("wsmp")->data, 4), 70);
-  EXPECT_EQ(WaveIndices(regions[0])[0], 1u);
 }
 
 // What the program, keygroup and zone set reaches each sub-region's body.
@@ -341,7 +313,9 @@ TEST_F(RegionTest, TheArticulationCarriesTheProgramKeygroupZoneAndWave) {
 // start one word after its end, and length 0 here. A wave exported for one
 // zone and played by another zone tuned otherwise is retuned in that
 // sub-region (300/256 semitone down: 58.83, one semitone lower if the carry
-// were lost); the region's own block keeps the wave's tune.
+// were lost); the region's own block keeps the wave's tune. A region whose
+// first zone has no wave is still written, with the block of its first
+// sub-region's wave (ONCE's, without a loop; not the first row's, LOOPED).
 TEST_F(RegionTest, TheSampleBlockCarriesTheLoopAndTheZonesTune) {
   SampleSpec looped = testing::Sample("LOOPED", 1000), once = testing::Sample("ONCE", 1000),
              zero = testing::Sample("ZERO", 1000);
@@ -355,10 +329,10 @@ TEST_F(RegionTest, TheSampleBlockCarriesTheLoopAndTheZonesTune) {
   retuned.tuneFraction = 200;
   retuned.zones[0].tuneFraction = 100;
   UsePrograms({Program("LOOPS", {Group(36, 47, {{"LOOPED"}}), Group(48, 60, {{"ONCE"}}), Group(61, 72, {{"ZERO"}}),
-                                 retuned})},
+                                 retuned, Group(85, 96, {{"NOWHERE"}, {"ONCE"}})})},
               {}, {looped, once, zero});
   const std::vector<Chunk> regions = ConvertedRegions();
-  ASSERT_EQ(regions.size(), 4u);
+  ASSERT_EQ(regions.size(), 5u);
   const std::vector<uint8_t>& loop = Of(regions[0], 0, "wsmp");
   ASSERT_EQ(loop.size(), 36u);
   EXPECT_EQ(U16At(loop, 4), 60);  // unity note
@@ -372,6 +346,7 @@ TEST_F(RegionTest, TheSampleBlockCarriesTheLoopAndTheZonesTune) {
   const std::vector<uint8_t>& tuned = Of(regions[3], 0, "wsmp");
   EXPECT_EQ(std::tuple(U16At(tuned, 4), static_cast<int16_t>(U16At(tuned, 6))), std::tuple(59, 17));
   EXPECT_EQ(std::tuple(U16At(regions[3].Find("wsmp")->data, 4), U16At(regions[3].Find("wsmp")->data, 6)), std::tuple(60, 0));
+  EXPECT_EQ(regions[4].Find("wsmp")->data, Of(regions[1], 0, "wsmp"));
 }
 
 }  // namespace

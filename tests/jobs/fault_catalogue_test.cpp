@@ -51,17 +51,6 @@ bool SaysTheFolderIsGone(const std::string& message) {
 
 class FaultCatalogueTest : public testing::ExportTest {
  protected:
-  void SetUp() override {
-    ExportTest::SetUp();
-    SetHostLink(&host_);
-  }
-  void TearDown() override {
-    FreeConversionList(list_);
-    SetHostLink(nullptr);
-    ResetJobNotes();
-    ExportTest::TearDown();
-  }
-
   // ONE uses the pair "A L"/"A R" and three-block "B"; TWO uses two-block
   // "C" and "B" again. The last sample of each job is multi-block.
   void UseTwoPrograms() {
@@ -195,8 +184,6 @@ class FaultCatalogueTest : public testing::ExportTest {
   std::string target_ = dir_ / "target";
   std::vector<ProgramRef> programs_;
   const std::vector<uint8_t> mine_ = {'m', 'i', 'n', 'e'};
-  testing::RecordingHostLink host_;
-  std::unique_ptr<ConversionItem> list_;
 };
 
 // Every write of every job comes back short once (half of it written).

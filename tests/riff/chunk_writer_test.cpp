@@ -63,13 +63,7 @@ TEST_F(ChunkWriterTest, InfoListsHoldTheirTextsInOrder) {
                                           R"(LIST\x4A\x00\x00\x00INFOINAM\x07\x00\x00\x00STRINGS\x00)"
                                           R"(ICRD\x14\x00\x00\x00\d\d/\d\d/\d\d    \d\d:\d\d:\d\d)"
                                           R"(ISFT\x12\x00\x00\x00Veltrex Corvix 1\.0)")));
-  std::tm t{};
-  t.tm_year = 124;
-  t.tm_mon = 2;
-  t.tm_mday = 7;
-  t.tm_hour = 9;
-  t.tm_min = 5;
-  t.tm_sec = 1;
+  const std::tm t{.tm_sec = 1, .tm_min = 5, .tm_hour = 9, .tm_mday = 7, .tm_mon = 2, .tm_year = 124};
   EXPECT_EQ(FormatCreationStamp(t), "03/07/24    09:05:01");
 }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "riff/chunk_writer.h"
 #include "support/wav_files.h"
 

@@ -1,13 +1,15 @@
 // The fixture of the export and job tests: a disc in memory, a temporary
-// WaveFolder, the fault-injecting file system and a scripted progress seam
-// installed, and the job records reset; with fakes for the host link and
-// the identifiers an instrument file takes.
+// WaveFolder, the fault-injecting file system, a scripted progress seam and
+// a recording host link installed, and the job records reset; with a fake
+// for the identifiers an instrument file takes.
 #pragma once
 
 #include <functional>
 
 #include "instrument/identifiers.h"
+#include "jobs/conversion_list.h"
 #include "records/host_link.h"
+#include "records/job_notes.h"
 #include "records/job_state.h"
 #include "records/progress.h"
 #include "riff/chunk_writer.h"
@@ -85,10 +87,15 @@ class ExportTest : public DiscTest {
     ResetGroupNameTable();
     SetFileSystem(&files_);
     SetProgressUi(&progress_);
+    SetHostLink(&host_);
     ASSERT_TRUE(SetWaveFolder(dir_.path()));
     ASSERT_TRUE(SetChosenFolder(dir_.path()));
   }
   void TearDown() override {
+    FreeConversionList(list_);
+    ResetJobNotes();
+    SetHostLink(nullptr);
+    SetIdentifierSource(nullptr);
     SetFileSystem(nullptr);
     SetProgressUi(nullptr);
     ResetJobState();
@@ -104,6 +111,8 @@ class ExportTest : public DiscTest {
   TempDir dir_;
   FaultyFileSystem files_;
   ScriptedProgress progress_;
+  RecordingHostLink host_;
+  std::unique_ptr<ConversionItem> list_;  // the programs a test converts
 };
 
 }  // namespace corvix::testing

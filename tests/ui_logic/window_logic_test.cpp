@@ -100,13 +100,6 @@ TEST(CommandTable, DrivesBatchTwinsAndWhatWaitsForAJob) {
     EXPECT_TRUE(CommandStartsWork(work));
 }
 
-// The panes of a 900 × 600 client as resized, and as first created.
-TEST(Layout, ThePanesOfAWindow) {
-  EXPECT_EQ(LayoutForClient(900, 600, false).contents, (ChildRect{300, 17, 601, 584}));
-  EXPECT_EQ(LayoutForClient(900, 600, true).batch, (ChildRect{300, 317, 601, 284}));
-  EXPECT_EQ(LayoutAtCreation(900, 600).contents, (ChildRect{300, 17, 599, 583}));
-}
-
 // Import, convert and add with one program row or more, combine with two;
 // device notices concern the current drive when its bit is set; windows
 // are centred truncating toward zero, off the screen if need be.
