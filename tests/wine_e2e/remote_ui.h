@@ -9,16 +9,14 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <gdiplus.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstddef>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "checks.h"
@@ -39,8 +37,7 @@ struct MenuItem {
   bool grayed = false;
   bool checked = false;
   bool radio = false;
-  bool separator = false;
-  std::string text;
+  std::string text;  // "-" for a separator
 };
 
 struct MessageBoxSeen {
@@ -52,26 +49,17 @@ struct MessageBoxSeen {
 
 using Settings = std::vector<std::pair<std::string, std::string>>;
 
-// A look into Corvix that could not be taken fails the flow.
-inline void CantObserve(const char* what, const std::string& why) {
-  wine::Check(false, what, __FILE__, __LINE__, why);
+// A look into Corvix that could not be taken fails the flow; false.
+inline bool CantObserve(const char* what, const std::string& why) {
+  return wine::Check(false, what, __FILE__, __LINE__, why);
 }
 
 // Waits that dispatch this thread's messages (the driver has windows of its
 // own): until done(), looked at every poll ms; false when time ran out.
 inline bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds, DWORD poll = 20) {
-  const DWORD end = GetTickCount() + milliseconds;
-  while (!done()) {
+  for (const DWORD end = GetTickCount() + milliseconds; !done(); Sleep(poll)) {
     if (static_cast<LONG>(GetTickCount() - end) >= 0) return false;
-    const DWORD next = GetTickCount() + poll;
-    do {
-      MSG message;
-      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-      }
-      Sleep(std::min<DWORD>(poll, 10));
-    } while (static_cast<LONG>(GetTickCount() - next) < 0);
+    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
   }
   return true;
 }
@@ -89,10 +77,7 @@ inline std::string WindowText(HWND window) {
 
 inline std::vector<HWND> ChildWindows(HWND parent, const char* className) {
   std::vector<HWND> found;
-  for (HWND c = FindWindowExA(parent, nullptr, className, nullptr); c != nullptr;
-       c = FindWindowExA(parent, c, className, nullptr)) {
-    found.push_back(c);
-  }
+  for (HWND c = nullptr; (c = FindWindowExA(parent, c, className, nullptr)) != nullptr;) found.push_back(c);
   return found;
 }
 
@@ -122,8 +107,7 @@ inline void Click(POINT at, bool right, bool twice = false) {
 }
 
 inline void PressKey(WORD key) {
-  INPUT input[2] = {};
-  input[0].type = input[1].type = INPUT_KEYBOARD;
+  INPUT input[2] = {{INPUT_KEYBOARD}, {INPUT_KEYBOARD}};
   input[0].ki.wVk = input[1].ki.wVk = key;
   input[1].ki.dwFlags = KEYEVENTF_KEYUP;
   SendInput(2, input, sizeof(INPUT));
@@ -170,8 +154,37 @@ inline std::vector<std::string> Files(const std::string& folder) {
 }
 
 // A window with its frame and a margin of pixels around it, as a PNG file
-// at path (screenshot.cpp).
-bool SaveWindowShot(HWND window, int margin, const std::string& path);
+// at path (written by GDI+).
+inline bool SaveWindowShot(HWND window, int margin, const std::string& path) {
+  using namespace Gdiplus::DllExports;
+  static ULONG_PTR gdiplus = 0;
+  const Gdiplus::GdiplusStartupInput startup;
+  if (gdiplus == 0 && Gdiplus::GdiplusStartup(&gdiplus, &startup, nullptr) != Gdiplus::Ok) return false;
+  RECT r{};
+  GetWindowRect(window, &r);
+  r.left = std::max<LONG>(0, r.left - margin);
+  r.top = std::max<LONG>(0, r.top - margin);
+  r.right = std::min<LONG>(GetSystemMetrics(SM_CXSCREEN), r.right + margin);
+  r.bottom = std::min<LONG>(GetSystemMetrics(SM_CYSCREEN), r.bottom + margin);
+  if (r.right <= r.left || r.bottom <= r.top) return false;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right - r.left, r.bottom - r.top);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  bool ok = BitBlt(memory, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY) != FALSE;
+  SelectObject(memory, old);
+  // GDI+'s PNG encoder.
+  const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+  const std::wstring widePath(path.begin(), path.end());
+  Gdiplus::GpBitmap* image = nullptr;
+  ok = ok && GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &image) == Gdiplus::Ok &&
+       GdipSaveImageToFile(image, widePath.c_str(), &png, nullptr) == Gdiplus::Ok;
+  if (image != nullptr) GdipDisposeImage(image);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
 
 // One running Corvix.exe.
 class Corvix {
@@ -179,16 +192,12 @@ class Corvix {
   Corvix() = default;
   Corvix(const Corvix&) = delete;
   Corvix& operator=(const Corvix&) = delete;
+  // Ends Corvix.exe if it still runs (the handles go with this process).
   ~Corvix() {
     if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
-    if (probe_ != nullptr) UnmapViewOfFile(probe_);
-    if (probeMapping_ != nullptr) CloseHandle(probeMapping_);
-    if (process_.hProcess != nullptr) {
-      if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 3);
-      CloseHandle(process_.hThread);
-      CloseHandle(process_.hProcess);
+    if (process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) {
+      TerminateProcess(process_.hProcess, 3);
     }
-    if (probeModule_ != nullptr) FreeLibrary(probeModule_);
   }
 
   HWND window = nullptr, tree = nullptr, contents = nullptr, batch = nullptr;
@@ -196,15 +205,10 @@ class Corvix {
   std::string logPath;      // the stand-in's log
   std::string controlPath;  // CORVIX_STANDIN_CONTROL
 
-  // Starts Corvix.exe with the stand-in configured by settings (every other
-  // CORVIX_STANDIN_ variable cleared), waits for its main window and hooks
-  // the probe into it. False when something of that failed.
+  // Starts Corvix.exe with the stand-in configured by settings (once per
+  // flow, so no earlier settings linger), waits for its main window and
+  // hooks the probe into it. False when something of that failed.
   bool Start(const Paths& paths, const Settings& settings) {
-    for (const char* name : {"CORVIX_STANDIN_IMAGE", "CORVIX_STANDIN_UNIT", "CORVIX_STANDIN_INQUIRY",
-                             "CORVIX_STANDIN_TYPE", "CORVIX_STANDIN_TUR", "CORVIX_STANDIN_HANG",
-                             "CORVIX_STANDIN_SECTOR_DELAY_MS"}) {
-      SetEnvironmentVariableA(name, nullptr);
-    }
     logPath = paths.work + "standin.log";
     controlPath = paths.work + "standin.control";
     DeleteFileA(logPath.c_str());
@@ -214,10 +218,10 @@ class Corvix {
     for (const auto& [name, value] : settings) SetEnvironmentVariableA(name.c_str(), value.c_str());
 
     probeMessage_ = RegisterWindowMessageA(kProbeMessage);
-    probeMapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(ProbeBlock),
-                                       kProbeBlockName);
-    if (probeMapping_ != nullptr) {
-      probe_ = static_cast<ProbeBlock*>(MapViewOfFile(probeMapping_, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(ProbeBlock)));
+    HANDLE mapping =
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(ProbeBlock), kProbeBlockName);
+    if (mapping != nullptr) {
+      probe_ = static_cast<ProbeBlock*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(ProbeBlock)));
     }
     probeModule_ = LoadLibraryA((paths.programFolder + "corvix_e2e_probe.dll").c_str());
 
@@ -234,20 +238,13 @@ class Corvix {
     // Menus and message-box icons are read through the probe: without it the
     // flow can't see them, so a missing probe stops the flow here.
     if (probe_ == nullptr || probeModule_ == nullptr) {
-      CantObserve("the probe DLL and its shared block", "corvix_e2e_probe.dll in " + paths.programFolder);
-      return false;
+      return CantObserve("the probe DLL and its shared block", "corvix_e2e_probe.dll in " + paths.programFolder);
     }
     auto hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probeModule_, kProbeHookExport)));
-    if (hook == nullptr) {
-      CantObserve("the probe's hook is exported by its plain name", kProbeHookExport);
-      return false;
-    }
+    if (hook == nullptr) return CantObserve("the probe's hook is exported by its plain name", kProbeHookExport);
     hook_ = SetWindowsHookExA(WH_CALLWNDPROC, hook, probeModule_, GetWindowThreadProcessId(window, nullptr));
-    if (hook_ == nullptr) {
-      CantObserve("the probe's hook installed in Corvix", "error " + std::to_string(GetLastError()));
-      return false;
-    }
-    return true;
+    return hook_ != nullptr ||
+           CantObserve("the probe's hook installed in Corvix", "error " + std::to_string(GetLastError()));
   }
 
   // "Exit" and wait for the process to end; true when it ended with code 0.
@@ -276,9 +273,8 @@ class Corvix {
     data.hItem = item;
     data.cchTextMax = kTextBytes;
     std::string text = "<unread>";
-    if (!RemoteText(view, TVM_GETITEMA, 0, &data, sizeof data, &data.pszText, &text)) {
-      CantObserve("a tree item's text read from Corvix", "TVM_GETITEMA");
-    }
+    const std::string why = SendRemote(view, TVM_GETITEMA, 0, &data, sizeof data, &data.pszText, &text);
+    if (!why.empty()) CantObserve("a tree item's text read from Corvix", why);
     return text;
   }
 
@@ -321,56 +317,31 @@ class Corvix {
       data.cchTextMax = kTextBytes;
       std::string text = "<unread>";
       // LVM_GETITEMTEXTA answers the text's length: 0 for an empty cell.
-      if (!RemoteText(list, LVM_GETITEMTEXTA, row, &data, sizeof data, &data.pszText, &text, true)) {
-        CantObserve("a list cell read from Corvix", "row " + std::to_string(row));
-      }
+      const std::string why = SendRemote(list, LVM_GETITEMTEXTA, row, &data, sizeof data, &data.pszText, &text, true);
+      if (!why.empty()) CantObserve("a list cell read from Corvix", "row " + std::to_string(row) + ": " + why);
       texts.push_back(text);
     }
     return texts;
   }
 
-  // The column titles.
-  std::vector<std::string> Headers(HWND list) const {
-    std::vector<std::string> titles;
-    LVCOLUMNA data{};
-    data.mask = LVCF_TEXT;
-    data.cchTextMax = kTextBytes;
-    for (std::string title; RemoteText(list, LVM_GETCOLUMNA, titles.size(), &data, sizeof data, &data.pszText, &title);) {
-      titles.push_back(title);
-    }
-    if (titles.empty()) CantObserve("the list's column titles", "LVM_GETCOLUMNA");
-    return titles;
-  }
-
   // Selects exactly rows (the others lose their selection); focus on the last.
   void SelectRows(HWND list, const std::vector<int>& rows) const {
-    RemoteBlock block(process_.hProcess, sizeof(LVITEMA));
-    if (!block.ok()) {
-      CantObserve("memory in Corvix to select rows", "VirtualAllocEx failed");
-      return;
-    }
     LVITEMA data{};
     data.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    bool done = true;
-    for (size_t i = 0; i <= rows.size(); ++i) {  // first every row unselected, then each of rows selected
-      data.state = i == 0 ? 0 : LVIS_SELECTED | LVIS_FOCUSED;
-      const WPARAM row = i == 0 ? static_cast<WPARAM>(-1) : static_cast<WPARAM>(rows[i - 1]);
-      done = done && block.Write(0, &data, sizeof data) &&
-             SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(block.at(0)));
+    std::string why = SendRemote(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), &data, sizeof data);
+    data.state = LVIS_SELECTED | LVIS_FOCUSED;
+    for (size_t i = 0; i < rows.size() && why.empty(); ++i) {
+      why = SendRemote(list, LVM_SETITEMSTATE, static_cast<WPARAM>(rows[i]), &data, sizeof data);
     }
-    if (!done) CantObserve("rows selected in Corvix", "LVM_SETITEMSTATE failed");
+    if (!why.empty()) CantObserve("rows selected in Corvix", why);
   }
 
   // The screen point in the middle of a row's label.
   POINT RowPoint(HWND list, int row) const {
-    RemoteBlock block(process_.hProcess, sizeof(RECT));
     RECT r{};
     r.left = LVIR_LABEL;
-    if (!block.ok() || !block.Write(0, &r, sizeof r) ||
-        !SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(block.at(0))) ||
-        !block.Read(0, &r, sizeof r)) {
-      CantObserve("a row's place read from Corvix", "row " + std::to_string(row));
-    }
+    const std::string why = SendRemote(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), &r, sizeof r);
+    if (!why.empty()) CantObserve("a row's place read from Corvix", "row " + std::to_string(row) + ": " + why);
     POINT p{r.left + 12, (r.top + r.bottom) / 2};
     ClientToScreen(list, &p);
     return p;
@@ -390,7 +361,7 @@ class Corvix {
     for (int32_t i = 0; i < block.count; ++i) {
       const ProbeMenuItem& p = block.items[i];
       items.push_back({p.id, (p.state & MFS_GRAYED) != 0, (p.state & MFS_CHECKED) != 0,
-                       (p.type & MFT_RADIOCHECK) != 0, (p.type & MFT_SEPARATOR) != 0, p.text});
+                       (p.type & MFT_RADIOCHECK) != 0, (p.type & MFT_SEPARATOR) != 0 ? "-" : p.text});
     }
     return items;
   }
@@ -400,7 +371,7 @@ class Corvix {
       if (item.id == id) return item;
     }
     CantObserve("a menu item", "no item " + std::to_string(id));
-    return {0, false, false, false, false, "<missing>"};
+    return {0, false, false, false, "<missing>"};
   }
 
   // Visible top windows of Corvix's process.
@@ -468,10 +439,6 @@ class Corvix {
     return seen;
   }
 
-  bool WaitForMessageBox(MessageBoxSeen* seen, DWORD ms) const {
-    return PumpUntil([&] { return (*seen = MessageBox()).window != nullptr; }, ms);
-  }
-
   // Presses a button of a dialog (BM_CLICK) and waits until it has gone.
   bool Press(HWND dialog, int buttonId, DWORD ms = 5000) const {
     HWND button = GetDlgItem(dialog, buttonId);
@@ -484,7 +451,7 @@ class Corvix {
   // (a path on drive C:), selects it and presses OK; a failed check with
   // the reason when that can't be done.
   bool PickFolder(const std::string& folder) const {
-    const auto fail = [&](const std::string& why) { return wine::Check(false, "folder picked", __FILE__, __LINE__, why); };
+    const auto fail = [](const std::string& why) { return CantObserve("the folder picked in the browser", why); };
     HWND browser = nullptr;
     if (!PumpUntil([&] { return (browser = FolderBrowser()) != nullptr; }, 10000)) return fail("no folder browser");
     HWND view = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
@@ -536,34 +503,6 @@ class Corvix {
   static constexpr int kTextBytes = 512;
   static constexpr const char* kProgressCaptions[] = {"Importing Waves", "Creating .TES File", "Creating .SF2 File"};
 
-  // A block of memory in Corvix's process for the views' structures and texts.
-  class RemoteBlock {
-   public:
-    RemoteBlock(HANDLE process, size_t size) : process_(process), size_(size) {
-      at_ = static_cast<char*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    }
-    ~RemoteBlock() {
-      if (at_ != nullptr) VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
-    }
-    RemoteBlock(const RemoteBlock&) = delete;
-    RemoteBlock& operator=(const RemoteBlock&) = delete;
-    bool ok() const { return at_ != nullptr; }
-    char* at(size_t offset) const { return at_ + offset; }
-    bool Write(size_t offset, const void* data, size_t n) const {
-      SIZE_T done = 0;
-      return offset + n <= size_ && WriteProcessMemory(process_, at_ + offset, data, n, &done) && done == n;
-    }
-    bool Read(size_t offset, void* data, size_t n) const {
-      SIZE_T done = 0;
-      return offset + n <= size_ && ReadProcessMemory(process_, at_ + offset, data, n, &done) && done == n;
-    }
-
-   private:
-    HANDLE process_;
-    size_t size_;
-    char* at_ = nullptr;
-  };
-
   static std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
@@ -573,12 +512,8 @@ class Corvix {
   // placement (the hidden batch pane has its place too): the tree's caption
   // left of the contents', the batch pane below both.
   bool FindWindows() {
-    window = nullptr;
-    for (HWND w : ChildWindows(nullptr, "CorvixClass")) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(w, &owner);
-      if (owner == process_.dwProcessId) window = w;
-    }
+    const std::vector<HWND> windows = TopWindows("CorvixClass");
+    window = windows.empty() ? nullptr : windows.front();
     tree = FindWindowExA(window, nullptr, WC_TREEVIEWA, nullptr);
     std::vector<HWND> lists = ChildWindows(window, WC_LISTVIEWA), statics = ChildWindows(window, "Static");
     if (window == nullptr || tree == nullptr || lists.size() != 2 || statics.size() != 3) return false;
@@ -599,35 +534,43 @@ class Corvix {
   }
 
   bool AskProbe(ProbeBlock& block) const {
-    if (probe_ == nullptr || hook_ == nullptr) {
-      CantObserve("the probe answers", "no probe hooked into Corvix");
-      return false;
-    }
+    if (probe_ == nullptr || hook_ == nullptr) return CantObserve("the probe answers", "no probe hooked into Corvix");
     block.answered = 0;
     *probe_ = block;
     DWORD_PTR result = 0;
     SendMessageTimeoutA(window, probeMessage_, 0, 0, SMTO_NORMAL, 10000, &result);
     block = *probe_;
-    if (block.answered != 1) CantObserve("the probe answers", "no answer within 10 s");
-    return block.answered == 1;
+    return block.answered == 1 || CantObserve("the probe answers", "no answer within 10 s");
   }
 
-  // Sends message to view with data (size bytes, copied into Corvix's
-  // memory; its text field pointed into that memory too) and reads the text
-  // back; false when a step failed.
-  bool RemoteText(HWND view, UINT message, WPARAM which, void* data, size_t size, char** textField,
-                  std::string* text, bool zeroIsAnAnswer = false) const {
-    RemoteBlock block(process_.hProcess, kTextOffset + kTextBytes);
+  // Sends message to view with a copy of data (size bytes) in Corvix's
+  // memory, and copies it back; with textField, the structure's text
+  // pointer points at a buffer there too, read back into text. Answers why
+  // that failed (the answer 0 is a failure unless zeroIsAnAnswer), or "".
+  std::string SendRemote(HWND view, UINT message, WPARAM which, void* data, size_t size, char** textField = nullptr,
+                         std::string* text = nullptr, bool zeroIsAnAnswer = false) const {
+    const HANDLE process = process_.hProcess;
+    auto* at = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, kTextOffset + kTextBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (at == nullptr) return "VirtualAllocEx failed";
+    if (textField != nullptr) *textField = at + kTextOffset;
     char read[kTextBytes] = {};
-    if (!block.ok()) return false;
-    *textField = block.at(kTextOffset);
+    SIZE_T done = 0;
     DWORD_PTR answer = 0;
-    const bool ok = block.Write(kTextOffset, read, 1) && block.Write(0, data, size) &&
-                    SendMessageTimeoutA(view, message, which, reinterpret_cast<LPARAM>(block.at(0)), SMTO_NORMAL,
-                                        5000, &answer) != 0 &&
-                    (answer != 0 || zeroIsAnAnswer) && block.Read(kTextOffset, read, sizeof read - 1);
-    if (ok) *text = read;
-    return ok;
+    std::string why;
+    if (!WriteProcessMemory(process, at + kTextOffset, read, 1, &done) || !WriteProcessMemory(process, at, data, size, &done)) {
+      why = "WriteProcessMemory failed";
+    } else if (!SendMessageTimeoutA(view, message, which, reinterpret_cast<LPARAM>(at), SMTO_NORMAL, 5000, &answer) ||
+               (answer == 0 && !zeroIsAnAnswer)) {
+      why = "message " + std::to_string(message) + " failed";
+    } else if (!ReadProcessMemory(process, at, data, size, &done) ||
+               !ReadProcessMemory(process, at + kTextOffset, read, sizeof read - 1, &done)) {
+      why = "ReadProcessMemory failed";
+    } else if (text != nullptr) {
+      *text = read;
+    }
+    VirtualFreeEx(process, at, 0, MEM_RELEASE);
+    return why;
   }
 
   // The views' structures are written into Corvix's memory as this build
@@ -637,11 +580,9 @@ class Corvix {
   static_assert(sizeof(void*) == 4 ? sizeof(TVITEMA) == 40 && offsetof(TVITEMA, pszText) == 16
                                    : sizeof(TVITEMA) == 56 && offsetof(TVITEMA, pszText) == 24);
   static_assert(offsetof(LVITEMA, pszText) == (sizeof(void*) == 4 ? 20 : 24));
-  static_assert(offsetof(LVCOLUMNA, pszText) == (sizeof(void*) == 4 ? 12 : 16));
-  static_assert(sizeof(TVITEMA) <= kTextOffset && sizeof(LVITEMA) <= kTextOffset && sizeof(LVCOLUMNA) <= kTextOffset);
+  static_assert(sizeof(TVITEMA) <= kTextOffset && sizeof(LVITEMA) <= kTextOffset);
 
   PROCESS_INFORMATION process_{};
-  HANDLE probeMapping_ = nullptr;
   ProbeBlock* probe_ = nullptr;
   HHOOK hook_ = nullptr;
   HMODULE probeModule_ = nullptr;
