@@ -219,7 +219,8 @@ std::vector<MenuItem> PopupAt(const Corvix& corvix, const Paths& paths, HWND lis
 void RecordHtmlOpens(const std::string& record) {
   char self[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, self, MAX_PATH);
-  const std::string kind = "CorvixE2eGuide", command = "\"" + std::string(self) + "\" record-open \"" + record + "\" \"%1\"";
+  const std::string kind = "CorvixE2eGuide";
+  const std::string command = "\"" + std::string(self) + "\" record-open \"" + record + "\" \"%1\"";
   RegSetValueA(HKEY_CLASSES_ROOT, ".html", REG_SZ, kind.c_str(), static_cast<DWORD>(kind.size()));
   RegSetValueA(HKEY_CLASSES_ROOT, (kind + "\\shell\\open\\command").c_str(), REG_SZ, command.c_str(),
                static_cast<DWORD>(command.size()));
@@ -247,12 +248,8 @@ void StartupFlow(const Paths& paths) {
   EXPECT(!IsWindowVisible(corvix.batch) && !IsWindowVisible(corvix.batchCaption), "batch pane hidden");
 
   Step("the menus: texts and commands");
-  struct MenuWant {
-    std::vector<int> path;
-    std::vector<std::string> texts;
-    std::vector<uint32_t> ids;
-  };
-  const MenuWant menus[] = {
+  // Each menu's place, its items' texts and their commands.
+  const std::tuple<std::vector<int>, std::vector<std::string>, std::vector<uint32_t>> menus[] = {
       {{0}, {"Merge L/R", "-", "Exit"}, {IDM_MERGE_LR, kSeparator, IDM_EXIT}},
       {{MENU_POS_CONVERT},
        {"Import Waves", "Convert to TES", "Combine to TES", "Add to Batch List", "Batch Converter", "-",
@@ -269,10 +266,9 @@ void StartupFlow(const Paths& paths) {
        {IDM_FIRST_CDROM, kSeparator, IDM_OPEN_DISC_IMAGE}},
       {{4}, {"Contents", "&About..."}, {IDM_HELP_CONTENTS, IDM_ABOUT}},
   };
-  for (const MenuWant& menu : menus) {
-    const std::vector<MenuItem> items = corvix.Menu(menu.path);
-    SAME_LIST(Texts(items), menu.texts);
-    SAME_LIST(Ids(items), menu.ids);
+  for (const auto& [path, texts, ids] : menus) {
+    SAME_LIST(Texts(corvix.Menu(path)), texts);
+    SAME_LIST(Ids(corvix.Menu(path)), ids);
   }
   const MenuItem drive = corvix.MenuItemById({MENU_POS_CDROM}, IDM_FIRST_CDROM);
   EXPECT(drive.radio && drive.checked, "radio mark on the drive");
@@ -322,17 +318,15 @@ void StartupFlow(const Paths& paths) {
   Step("About");
   corvix.Command(IDM_ABOUT);
   HWND about = nullptr;
-  if (EXPECT(PumpUntil([&] { return (about = corvix.FindDialog("About Veltrex Corvix")) != nullptr; }, 5000),
-             "the About dialog")) {
-    SAME(WindowText(GetDlgItem(about, IDC_ABOUT_VERSION)), "Version 1.0");
-    SAME(WindowText(GetDlgItem(about, IDC_ABOUT_PRODUCT)), "Veltrex Corvix");
-    EXPECT(!IsWindowEnabled(corvix.window), "modal: the main window waits");
-    Shot(about, 24, paths, "e2e-about-dialog.png");
-    SetForeground(about);
-    PressKey(VK_ESCAPE);
-    EXPECT(PumpUntil([&] { return !IsWindow(about) && IsWindowEnabled(corvix.window); }, 3000),
-           "Escape closes it: the main window again");
-  }
+  EXPECT(PumpUntil([&] { return (about = corvix.FindDialog("About Veltrex Corvix")) != nullptr; }, 5000), "About");
+  SAME(WindowText(GetDlgItem(about, IDC_ABOUT_VERSION)), "Version 1.0");
+  SAME(WindowText(GetDlgItem(about, IDC_ABOUT_PRODUCT)), "Veltrex Corvix");
+  EXPECT(!IsWindowEnabled(corvix.window), "modal: the main window waits");
+  Shot(about, 24, paths, "e2e-about-dialog.png");
+  SetForeground(about);
+  PressKey(VK_ESCAPE);
+  EXPECT(PumpUntil([&] { return !IsWindow(about) && IsWindowEnabled(corvix.window); }, 3000),
+         "Escape closes it: the main window again");
 
   Step("Help Contents opens the user guide beside the program");
   const std::string record = paths.work + "opened.txt";
@@ -391,14 +385,14 @@ bool StartSampler() {
          RegSetKeyValueA(HKEY_CURRENT_USER, kHostKey, "TSAppHwnd", REG_DWORD, &handle, sizeof handle) == ERROR_SUCCESS;
 }
 
-// A job run from one of the lists: the rows selected there first, the files
-// it should leave in its folder, and the instrument files the sampler should
-// be told of, in order, each with the flag set.
+// A job run from one of the lists: the rows selected there first, its
+// folder (below the flow's scratch folder, named after the job), the files
+// it should leave there, and the instrument files the sampler should be
+// told of, in order, each with the flag set.
 struct JobWant {
-  const char* step;
   int command;
   std::vector<int> rows;
-  const char* folder;  // below the flow's scratch folder
+  const char* folder;
   std::vector<std::string> files;
   std::vector<std::string> told;
   bool mergeLR = true;
@@ -406,7 +400,7 @@ struct JobWant {
 
 void RunJobs(const Corvix& corvix, const Paths& paths, HWND list, const std::vector<JobWant>& jobs) {
   for (const JobWant& job : jobs) {
-    Step(job.step);
+    Step(std::string("the job into ") + job.folder);
     if (corvix.MenuItemById({0}, IDM_MERGE_LR).checked != job.mergeLR) {
       corvix.Command(IDM_MERGE_LR);
       EXPECT(PumpUntil([&] { return corvix.MenuItemById({0}, IDM_MERGE_LR).checked == job.mergeLR; }, 3000),
@@ -429,15 +423,13 @@ void JobsFlow(const Paths& paths) {
   if (!StartOnDriveDisc(corvix, paths)) return;
   RunJobs(corvix, paths, corvix.contents,
           {
-              {"Import Waves of PIANO and PAD, L/R merged", IDM_IMPORT_WAVES, {0, 2}, "merged",
-               {"PAD\\PAD LR.wav", "PIANO\\PIANO C3.wav"}, {}},
-              {"Import Waves without Merge L/R", IDM_IMPORT_WAVES, {0, 2}, "mono",
-               {"PAD\\PAD L.wav", "PAD\\PAD R.wav", "PIANO\\PIANO C3.wav"}, {}, false},
-              {"Convert to TES of PIANO and ORGAN", IDM_CONVERT_TES, {0, 1}, "convert", {"ORGAN.tes", "PIANO.tes"},
-               {"PIANO.tes", "ORGAN.tes"}},
-              {"Combine to TES", IDM_COMBINE_TES, {0, 1}, "combine", {"PIANO.tes"}, {"PIANO.tes"}},
-              {"Convert to SF2", IDM_CONVERT_SF2, {0, 1}, "sf2", {"ORGAN.sf2", "PIANO.sf2"}, {}},
-              {"Convert to SFZ", IDM_CONVERT_SFZ, {0, 1}, "sfz",
+              {IDM_IMPORT_WAVES, {0, 2}, "import-merged", {"PAD\\PAD LR.wav", "PIANO\\PIANO C3.wav"}, {}},
+              {IDM_IMPORT_WAVES, {0, 2}, "import-apart", {"PAD\\PAD L.wav", "PAD\\PAD R.wav", "PIANO\\PIANO C3.wav"},
+               {}, false},
+              {IDM_CONVERT_TES, {0, 1}, "convert-tes", {"ORGAN.tes", "PIANO.tes"}, {"PIANO.tes", "ORGAN.tes"}},
+              {IDM_COMBINE_TES, {0, 1}, "combine-tes", {"PIANO.tes"}, {"PIANO.tes"}},
+              {IDM_CONVERT_SF2, {0, 1}, "convert-sf2", {"ORGAN.sf2", "PIANO.sf2"}, {}},
+              {IDM_CONVERT_SFZ, {0, 1}, "convert-sfz",
                {"ORGAN\\ORGAN C2.wav", "ORGAN\\ORGAN C4.wav", "ORGAN\\ORGAN.sfz", "PIANO\\PIANO C3.wav",
                 "PIANO\\PIANO.sfz"},
                {}},
@@ -471,15 +463,12 @@ void JobsFlow(const Paths& paths) {
   // None selected in the batch list: every row.
   RunJobs(corvix, paths, corvix.batch,
           {
-              {"Batch Converter: Convert to TES", IDM_BATCH_CONVERT_TES, {}, "batch-tes", {"PAD.tes", "PIANO.tes"},
-               {"PIANO.tes", "PAD.tes"}},
-              {"Batch Converter: Combine to TES", IDM_BATCH_COMBINE_TES, {}, "batch-combine", {"PIANO.tes"},
-               {"PIANO.tes"}},
-              {"Batch Converter: Convert to SF2", IDM_BATCH_CONVERT_SF2, {}, "batch-sf2", {"PAD.sf2", "PIANO.sf2"}, {}},
-              {"Batch Converter: Convert to SFZ", IDM_BATCH_CONVERT_SFZ, {}, "batch-sfz",
+              {IDM_BATCH_CONVERT_TES, {}, "batch-convert-tes", {"PAD.tes", "PIANO.tes"}, {"PIANO.tes", "PAD.tes"}},
+              {IDM_BATCH_COMBINE_TES, {}, "batch-combine-tes", {"PIANO.tes"}, {"PIANO.tes"}},
+              {IDM_BATCH_CONVERT_SF2, {}, "batch-convert-sf2", {"PAD.sf2", "PIANO.sf2"}, {}},
+              {IDM_BATCH_CONVERT_SFZ, {}, "batch-convert-sfz",
                {"PAD\\PAD LR.wav", "PAD\\PAD.sfz", "PIANO\\PIANO C3.wav", "PIANO\\PIANO.sfz"}, {}},
-              {"Batch Converter: Import Waves", IDM_BATCH_IMPORT_WAVES, {}, "batch-waves",
-               {"PAD\\PAD LR.wav", "PIANO\\PIANO C3.wav"}, {}},
+              {IDM_BATCH_IMPORT_WAVES, {}, "batch-import", {"PAD\\PAD LR.wav", "PIANO\\PIANO C3.wav"}, {}},
           });
 
   Step("Clear Batch List grays Batch Converter");
@@ -611,7 +600,8 @@ void FailuresFlow(const Paths& paths) {
   CreateDirectoryA((blocked + "\\PIANO.tes").c_str(), nullptr);
   corvix.SelectRows(corvix.contents, {0});
   RunJob(corvix, IDM_CONVERT_TES, blocked);
-  Answer(corvix, paths, {"Can't open file  " + blocked + "\\PIANO.tes", ProbeIcon::kStop, IDOK, "e2e-failure-message.png"});
+  const std::string cantOpen = "Can't open file  " + blocked + "\\PIANO.tes";
+  Answer(corvix, paths, {cantOpen, ProbeIcon::kStop, IDOK, "e2e-failure-message.png"});
   SAME_LIST(Files(blocked), {});  // no WAV file left behind
   EXPECT(PumpUntil([&] { return IsWindowEnabled(corvix.window) != FALSE; }, 5000), "usable again");
 
@@ -664,8 +654,8 @@ void DiscImageFlow(const Paths& paths) {
   Step("Convert to TES from the image");
   const std::string tes = paths.work + "tes";
   corvix.SelectRows(corvix.contents, {0});
-  SAME_LIST(QuietJob(corvix, IDM_CONVERT_TES, tes, __LINE__, [&] { return std::filesystem::exists(tes + "\\BELLS.tes"); }),
-            {"BELLS.tes"});
+  const auto written = [&] { return std::filesystem::exists(tes + "\\BELLS.tes"); };
+  SAME_LIST(QuietJob(corvix, IDM_CONVERT_TES, tes, __LINE__, written), {"BELLS.tes"});
   EXPECT(corvix.Exit(), "Exit ends with code 0");
 }
 

@@ -12,7 +12,6 @@
 #include <gdiplus.h>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -119,11 +118,9 @@ inline HTREEITEM TreeItem(HWND view, UINT relation, HTREEITEM item = nullptr) {
   return reinterpret_cast<HTREEITEM>(SendMessageA(view, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
 }
 
-// The children of parent; the top items when parent is null.
 inline std::vector<HTREEITEM> TreeChildren(HWND view, HTREEITEM parent) {
   std::vector<HTREEITEM> items;
-  for (HTREEITEM item = parent != nullptr ? TreeItem(view, TVGN_CHILD, parent) : TreeItem(view, TVGN_ROOT);
-       item != nullptr; item = TreeItem(view, TVGN_NEXT, item)) {
+  for (HTREEITEM item = TreeItem(view, TVGN_CHILD, parent); item != nullptr; item = TreeItem(view, TVGN_NEXT, item)) {
     items.push_back(item);
   }
   return items;
@@ -393,12 +390,11 @@ class Corvix {
     return nullptr;
   }
 
-  // A job's transfer or progress dialog.
+  // A job's transfer dialog or its progress dialog ("Creating .TES File",
+  // "Creating .SF2 File").
   HWND ProgressDialog() const {
-    for (const char* caption : kProgressCaptions) {
-      if (HWND dialog = FindDialog(caption)) return dialog;
-    }
-    return nullptr;
+    HWND transfer = FindDialog("Importing Waves");
+    return transfer != nullptr ? transfer : FindDialog("Creating .");
   }
 
   HWND FolderBrowser() const {
@@ -420,7 +416,7 @@ class Corvix {
     for (HWND w : TopWindows("#32770")) {
       const std::string caption = WindowText(w);
       const auto inCaption = [&](const char* part) { return caption.find(part) != std::string::npos; };
-      if (w == FolderBrowser() || std::any_of(std::begin(kProgressCaptions), std::end(kProgressCaptions), inCaption) ||
+      if (w == FolderBrowser() || inCaption("Importing Waves") || inCaption("Creating .") ||
           inCaption("About Veltrex Corvix") || inCaption("Open Disc Image")) {
         continue;
       }
@@ -455,27 +451,28 @@ class Corvix {
     HWND browser = nullptr;
     if (!PumpUntil([&] { return (browser = FolderBrowser()) != nullptr; }, 10000)) return fail("no folder browser");
     HWND view = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
-    // A child of parent (or a top item) labelled name (holding it, for
-    // My Computer and the drive), parent expanded first; the browser is
-    // given a little time to fill it.
+    // A child of parent labelled name (holding it, for My Computer and the
+    // drive), parent expanded first; the browser is given a little time to
+    // fill it.
     const auto find = [&](HTREEITEM parent, const std::string& name, bool exactly) -> HTREEITEM {
-      if (parent != nullptr) SendMessageA(view, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+      SendMessageA(view, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
       HTREEITEM found = nullptr;
       PumpUntil(
           [&] {
             for (HTREEITEM item : TreeChildren(view, parent)) {
-              const std::string label = Upper(TreeText(view, item));
-              if (exactly ? label == Upper(name) : label.find(Upper(name)) != std::string::npos) found = item;
+              const std::string label = TreeText(view, item);
+              if (exactly ? lstrcmpiA(label.c_str(), name.c_str()) == 0 : label.find(name) != std::string::npos) {
+                found = item;
+              }
             }
             return found != nullptr;
           },
           3000);
       return found;
     };
-    // "My Computer" lies at the top or under "Desktop".
-    HTREEITEM item = find(nullptr, "My Computer", false);
-    if (item == nullptr) item = find(TreeItem(view, TVGN_ROOT), "My Computer", false);
-    if (item == nullptr) return fail("no \"My Computer\" in the folder browser");
+    // "My Computer" lies under the top item, "Desktop".
+    HTREEITEM item = find(TreeItem(view, TVGN_ROOT), "My Computer", false);
+    if (item == nullptr) return fail("no \"My Computer\" under the folder browser's top item");
     for (const std::filesystem::path& part : std::filesystem::path(folder)) {  // "C:", "\", "e2e", ...
       if (part == "\\") continue;
       if ((item = find(item, part.string(), part.has_root_name() == false)) == nullptr) {
@@ -501,12 +498,6 @@ class Corvix {
  private:
   static constexpr size_t kTextOffset = 256;
   static constexpr int kTextBytes = 512;
-  static constexpr const char* kProgressCaptions[] = {"Importing Waves", "Creating .TES File", "Creating .SF2 File"};
-
-  static std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-  }
 
   // The main window of the process and its children, told apart by
   // placement (the hidden batch pane has its place too): the tree's caption
@@ -558,7 +549,8 @@ class Corvix {
     SIZE_T done = 0;
     DWORD_PTR answer = 0;
     std::string why;
-    if (!WriteProcessMemory(process, at + kTextOffset, read, 1, &done) || !WriteProcessMemory(process, at, data, size, &done)) {
+    if (!WriteProcessMemory(process, at + kTextOffset, read, 1, &done) ||
+        !WriteProcessMemory(process, at, data, size, &done)) {
       why = "WriteProcessMemory failed";
     } else if (!SendMessageTimeoutA(view, message, which, reinterpret_cast<LPARAM>(at), SMTO_NORMAL, 5000, &answer) ||
                (answer == 0 && !zeroIsAnAnswer)) {
