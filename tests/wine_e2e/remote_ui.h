@@ -106,7 +106,8 @@ inline void Click(POINT at, bool right, bool twice = false) {
 }
 
 inline void PressKey(WORD key) {
-  INPUT input[2] = {{INPUT_KEYBOARD}, {INPUT_KEYBOARD}};
+  INPUT input[2] = {};
+  input[0].type = input[1].type = INPUT_KEYBOARD;
   input[0].ki.wVk = input[1].ki.wVk = key;
   input[1].ki.dwFlags = KEYEVENTF_KEYUP;
   SendInput(2, input, sizeof(INPUT));
