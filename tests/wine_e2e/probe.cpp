@@ -56,18 +56,11 @@ void DescribeMessageIcon(ProbeBlock& block) {
   HICON shown = nullptr;
   EnumChildWindows(reinterpret_cast<HWND>(static_cast<uintptr_t>(block.window)), FindIcon,
                    reinterpret_cast<LPARAM>(&shown));
-  block.icon = ProbeIcon::kNone;
-  if (shown == nullptr) return;
-  const struct {
-    LPCSTR name;
-    ProbeIcon icon;
-  } kinds[] = {{IDI_HAND, ProbeIcon::kStop},
-               {IDI_EXCLAMATION, ProbeIcon::kWarning},
-               {IDI_QUESTION, ProbeIcon::kQuestion},
-               {IDI_ASTERISK, ProbeIcon::kInformation}};
-  block.icon = ProbeIcon::kOther;
-  for (const auto& kind : kinds) {
-    if (LoadIconA(nullptr, kind.name) == shown) block.icon = kind.icon;
+  // In ProbeIcon's order from kStop.
+  const LPCSTR standard[] = {IDI_HAND, IDI_EXCLAMATION, IDI_QUESTION, IDI_ASTERISK};
+  block.icon = shown == nullptr ? ProbeIcon::kNone : ProbeIcon::kOther;
+  for (int32_t i = 0; i < 4; ++i) {
+    if (shown != nullptr && LoadIconA(nullptr, standard[i]) == shown) block.icon = static_cast<ProbeIcon>(i + 1);
   }
 }
 
