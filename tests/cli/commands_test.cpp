@@ -10,10 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "akai_disc_builder.h"
 #include "support/run_command.h"
 #include "support/test_disc.h"
-#include "support/wav_files.h"
 
 namespace corvix {
 namespace {
@@ -60,20 +58,7 @@ DiscSpec TestDisc() {
   return discSpec;
 }
 
-class CommandTest : public ::testing::Test {
- protected:
-  void Build(const DiscSpec& discSpec) {
-    std::string error;
-    ASSERT_TRUE(discbuilder::WriteDiscImage(discSpec, image_, &error)) << error;
-  }
-  testing::CommandResult Run(const std::string& command, const std::string& args) {
-    return Corvix(command + " " + ShellQuote(image_) + " " + args);
-  }
-
-  testing::TempDir dir_;
-  std::string image_ = dir_ / "disc.iso";
-  std::string out_ = dir_ / "out";
-};
+using CommandTest = testing::CommandLineTest;
 
 // The JSON listing, and the tree as the browser shows it.
 TEST_F(CommandTest, ListsWhatTheBuilderWrote) {
@@ -116,7 +101,8 @@ TEST_F(CommandTest, MistakesGetClearAnswers) {
   std::ofstream(dir_ / "a file").close();
   const std::string image = ShellQuote(image_) + " ", to = " --to " + ShellQuote(out_);
   const std::tuple<std::string, int, std::string> cases[] = {
-      {"list " + ShellQuote(dir_ / "missing.iso"), 1, "cannot open"},
+      {"list " + ShellQuote(dir_ / "missing.iso"), 1, "cannot open " + dir_ / "missing.iso" + ": No such file"},
+      {"list " + ShellQuote(dir_.path()), 1, "cannot open " + dir_.path() + ": Is a directory"},
       {"list " + ShellQuote(dir_ / "zeros.iso"), 1, "not an Akai S1000 disc"},
       {"list /dev/null", 1, "/dev/null: no CD-ROM drive there"},
       {"list --colour x.iso", 2, "--colour"},

@@ -16,15 +16,14 @@ using testing::Chunk;
 using testing::Le16;
 using testing::Le32;
 using testing::PcmBytes;
-using testing::ReadBytes;
 using testing::ReadWithSndfile;
+using testing::WalkFile;
 
-// A keygroup record with the tuning fractions and zone 1's playback override.
-std::vector<uint8_t> KeygroupWith(uint8_t keygroupFine, uint8_t zoneFine, uint8_t playbackOverride, uint32_t stride) {
+// A keygroup record with the tuning fractions of the keygroup and zone 1.
+std::vector<uint8_t> KeygroupWith(uint8_t keygroupFine, uint8_t zoneFine, uint32_t stride) {
   std::vector<uint8_t> kg(stride, 0);
   kg[kKeygroupTuneFraction] = keygroupFine;
   kg[kKeygroupFirstZone + kZoneTuneFraction] = zoneFine;
-  kg[kKeygroupFirstZone + kZonePlaybackMode] = playbackOverride;
   return kg;
 }
 
@@ -57,7 +56,7 @@ TEST(WaveTuningTest, UnityNoteFractionAndRowTuning) {
     sample.recordedPitch = c.pitch;
     sample.tuneFine = c.sampleFine;
     sample.tuneSemitones = c.sampleSemitones;
-    const auto kg = KeygroupWith(c.keygroupFine, c.zoneFine, 0, 150);
+    const auto kg = KeygroupWith(c.keygroupFine, c.zoneFine, 150);
     const ByteView keygroup{kg.data(), kg.size()};
     const WaveTuning t = ComputeWaveTuning(sample, keygroup, ZoneBytes(keygroup, 0));
     EXPECT_EQ(std::tie(t.unityNote, t.pitchFraction, t.rootNote, t.fineTune),
@@ -133,7 +132,7 @@ TEST(WaveLayoutTest, TheSoundAsFarAsTheChainReaches) {
     s.loopLength = 2000;
     s.loopTime = 1;
     s.playStart = c.playStart;
-    const auto kg = KeygroupWith(0, 0, 0, 150);
+    const auto kg = KeygroupWith(0, 0, 150);
     const ByteView keygroup{kg.data(), kg.size()};
     const WaveLayout l = ComputeWaveLayout(s, keygroup, ZoneBytes(keygroup, 0), 150, c.chainBlocks);
     EXPECT_EQ(std::tie(l.firstBlock, l.offset, l.blocks, l.dataBytes, l.loops, l.cutShort, l.loopStart, l.loopEnd),
@@ -156,19 +155,13 @@ class WaveWriterTest : public testing::ExportTest {
   }
 
   int Write(const discbuilder::BuiltDisc& disc, const std::string& name, uint32_t stride = 150) {
-    const auto kg = KeygroupWith(0, 0, 0, stride);
+    const auto kg = KeygroupWith(0, 0, stride);
     const ByteView keygroup{kg.data(), kg.size()};
     auto dialog = progress_.CreateDialog(kTransferDialog);
     std::string padded = name;
     padded.resize(12, ' ');
     return WriteWaveFile(padded.c_str(), dialog->CreateProgressBar(), 0, disc.FindFile(name)->blocks[0], stride,
                          keygroup, ZoneBytes(keygroup, 0), 0);
-  }
-
-  Chunk Walk(const std::string& name) {
-    Chunk root;
-    EXPECT_EQ(testing::WalkRiff(ReadBytes(dir_ / (name + ".wav")), &root), "");
-    return root;
   }
 };
 
@@ -182,7 +175,7 @@ TEST_F(WaveWriterTest, WritesAFileThatReadersAgreeOn) {
   ImportWavesMode = 1;
   ASSERT_EQ(Write(disc, "VIOLIN"), 1);
 
-  const Chunk root = Walk("VIOLIN");
+  const Chunk root = WalkFile(dir_ / "VIOLIN.wav");
   EXPECT_EQ(testing::ChildIds(root), (std::vector<std::string>{"fmt ", "INFO", "data", "smpl"}));  // no 3gix
   EXPECT_EQ(root.Find("fmt ")->data, testing::Cat({Le16({1, 1}), Le32({32000, 64000}), Le16({2, 16})}));
   const auto& name = root.Find("INFO")->Find("INAM")->data;
@@ -201,7 +194,7 @@ TEST_F(WaveWriterTest, WritesAFileThatReadersAgreeOn) {
 
   ASSERT_EQ(Write(disc, "EMPTY"), 1);
   EXPECT_EQ(ReadWithSndfile(dir_ / "EMPTY.wav").frames, 0);
-  EXPECT_EQ(testing::U32At(Walk("EMPTY").Find("smpl")->data, 28), 0u);  // no loop
+  EXPECT_EQ(testing::U32At(WalkFile(dir_ / "EMPTY.wav").Find("smpl")->data, 28), 0u);  // no loop
 }
 
 // The sound is copied unchanged along the chain from any start word, with
@@ -232,7 +225,7 @@ TEST_F(WaveWriterTest, CopiesTheSoundAlongTheChain) {
     auto disc = UseSamples({s}, c.type, c.fragmented);
     ASSERT_EQ(Write(disc, "LONG", RecordLength(c.type)), 1);
     const uint32_t words = std::min(c.playEnd, c.words - 1) + 1 - c.playStart;
-    EXPECT_EQ(Walk("LONG").Find("data")->data, PcmBytes(s.pcm, c.playStart, words));
+    EXPECT_EQ(WalkFile(dir_ / "LONG.wav").Find("data")->data, PcmBytes(s.pcm, c.playStart, words));
   }
 }
 

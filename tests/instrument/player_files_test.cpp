@@ -8,14 +8,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 
-#include "akai_disc_builder.h"
 #include "support/run_command.h"
 #include "support/test_disc.h"
-#include "support/wav_files.h"
 
 namespace corvix {
 namespace {
@@ -114,15 +111,9 @@ double KeyHertz(double toneHertz, int key, double rootPitch) {
   return toneHertz * std::pow(2.0, (key - rootPitch) / 12.0);
 }
 
-class PlayerFilesTest : public ::testing::Test {
+class PlayerFilesTest : public testing::CommandLineTest {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(discbuilder::WriteDiscImage(PlayerDisc(), image_, &error)) << error;
-  }
-  testing::CommandResult Run(const std::string& command, const std::string& args) {
-    return RunCommand(std::string(CORVIX_CLI_PATH) + " " + command + " " + ShellQuote(image_) + " " + args);
-  }
+  void SetUp() override { Build(PlayerDisc()); }
   // FluidSynth's rendering of notes from the SoundFont, left and right.
   std::pair<Channel, Channel> Play(const std::string& soundFont, const std::vector<Note>& notes) {
     testing::WriteBytes(dir_ / "notes.mid", NotesFile(notes));
@@ -140,10 +131,6 @@ class PlayerFilesTest : public ::testing::Test {
     EXPECT_GT(lr.first.x.size(), 44100u * 2 * notes.size());
     return lr;
   }
-
-  testing::TempDir dir_;
-  std::string image_ = dir_ / "disc.iso";
-  std::string out_ = dir_ / "out";
 };
 
 // One file a program, and the user hears of a zone the SoundFont can't

@@ -113,8 +113,7 @@ class RegionTest : public testing::ExportTest {
       EXPECT_EQ(WriteRegions(*file, list_.get(), 1), 1) << PendingError.text;
       EXPECT_TRUE(file->Ascend(form) && file->Close());
     }
-    Chunk root;
-    EXPECT_EQ(testing::WalkRiff(testing::ReadBytes(path), &root), "");
+    const Chunk root = testing::WalkFile(path);
     return root.Find("lrgn") != nullptr ? root.Find("lrgn")->children : std::vector<Chunk>{};
   }
   // Each region's keys as rgnh has them.

@@ -20,6 +20,7 @@ using testing::Chunk;
 using testing::Keygroup;
 using testing::Program;
 using testing::Sample;
+using testing::WalkFile;
 
 std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
@@ -43,11 +44,6 @@ class ConvertJobTest : public testing::ExportTest {
   }
 
   std::string Tes(const std::string& name) const { return dir_ / (name + ".tes"); }
-  static Chunk Walk(const std::string& path) {
-    Chunk root;
-    EXPECT_EQ(testing::WalkRiff(testing::ReadBytes(path), &root), "") << path;
-    return root;
-  }
   static std::vector<std::string> GroupNames(const Chunk& root) {
     std::vector<std::string> names;
     for (const Chunk& entry : root.Find("3gri")->Find("3gnl")->children) {
@@ -74,13 +70,13 @@ TEST_F(ConvertJobTest, EachConvertedFileHoldsWhatItsProgramSets) {
               {Sample("SOFT", 1001), Sample("LOUD", 3000), Sample("KICK")});
   ASSERT_EQ(ConvertPrograms(list_.get(), kConvertMode), 1) << PendingError.text;
 
-  EXPECT_EQ(GroupNames(Walk(Tes("DRUMS"))), std::vector<std::string>{"DRUMS       "});  // its own group only
+  EXPECT_EQ(GroupNames(WalkFile(Tes("DRUMS"))), std::vector<std::string>{"DRUMS       "});  // its own group only
   // One transfer dialog while the disc is read, one progress dialog per file.
   EXPECT_EQ(progress_.record.dialogs, (std::vector<std::string>{"XFERDIALOG", "CREATETESDLG", "CREATETESDLG"}));
   EXPECT_EQ(progress_.record.destroyed, 3);
 
   // What the program sets, in the instrument; identifiers of their own.
-  const Chunk root = Walk(Tes("PIANO"));
+  const Chunk root = WalkFile(Tes("PIANO"));
   EXPECT_EQ(root.type, "DLS ");
   EXPECT_EQ(Text(root.Find("INFO")->Find("INAM")->data), "PIANO       ");  // 12 bytes, blanks kept, no pad
   const Chunk& ins = *root.Find("lins")->Find("ins ");
@@ -96,7 +92,7 @@ TEST_F(ConvertJobTest, CombiningThreeProgramsWritesOneFileWithAGroupEach) {
               {Sample("SHARED"), Sample("OWN"), Sample("PAIR L"), Sample("PAIR R")});
   ASSERT_EQ(ConvertPrograms(list_.get(), kCombineMode), 1) << PendingError.text;
   EXPECT_EQ(host_.paths, std::vector<std::string>{Tes("FIRST")});
-  const Chunk root = Walk(Tes("FIRST"));
+  const Chunk root = WalkFile(Tes("FIRST"));
   EXPECT_EQ(GroupNames(root), (std::vector<std::string>{"FIRST       ", "SECOND      ", "THIRD       "}));
   // The shared sample once; the second program's wave in group 1, the
   // third's pair, merged, in group 2.
@@ -165,8 +161,8 @@ TEST_F(ConvertJobTest, ANameTheJobHasWrittenGetsANumberAndTheUserIsTold) {
   const std::string second = dir_ / "PROG (2).tes";
   EXPECT_EQ(Folder(), (std::vector<std::string>{"PROG (2).tes", "PROG.tes"}));
   EXPECT_EQ(host_.paths, (std::vector<std::string>{Tes("PROG"), second}));
-  EXPECT_EQ(WaveName(Walk(Tes("PROG")), 0), "ONE         ");
-  EXPECT_EQ(WaveName(Walk(second), 0), "TWO         ");
+  EXPECT_EQ(WaveName(WalkFile(Tes("PROG")), 0), "ONE         ");
+  EXPECT_EQ(WaveName(WalkFile(second), 0), "TWO         ");
   ASSERT_EQ(recorder_.messages.size(), 1u);
   EXPECT_EQ(recorder_.messages[0].style, kMbIconWarning);
   EXPECT_EQ(recorder_.messages[0].text,
@@ -189,7 +185,7 @@ TEST_F(ConvertJobTest, AtMost64ProgramsAreCombinedAndNoneIsDoneAtOnce) {
   FreeConversionList(list_);
   for (int i = 0; i < 64; ++i) Select(0, 0);
   ASSERT_EQ(ConvertPrograms(list_.get(), kCombineMode), 1) << PendingError.text;
-  EXPECT_EQ(GroupNames(Walk(Tes("ONLY"))).size(), 64u);
+  EXPECT_EQ(GroupNames(WalkFile(Tes("ONLY"))).size(), 64u);
 }
 
 // The job pumps the interface's messages; a command that arrives then must

@@ -15,7 +15,6 @@
 namespace corvix {
 namespace {
 
-using discbuilder::DiscSpec;
 using discbuilder::VolumeSpec;
 using testing::Keygroup;
 using testing::Program;
@@ -97,14 +96,6 @@ TEST(AkaiRecordBytesTest, FieldsAreReadFromTheirDocumentedPlaces) {
   }
 }
 
-DiscSpec OneVolume(VolumeSpec volume, bool fragmented = false) {
-  DiscSpec description;
-  description.partitions.resize(1);
-  description.partitions[0].volumes = {std::move(volume)};
-  description.fragmented = fragmented;
-  return description;
-}
-
 // A directory entry: name, type (byte 16), length (17-19), start block
 // (20-21) and tag word (22-23).
 std::array<uint8_t, 24> Entry(const std::string& name, uint8_t type, uint16_t startBlock, uint16_t tag = 0,
@@ -137,7 +128,7 @@ class AkaiDiskTest : public testing::DiscTest {
 };
 
 TEST_F(AkaiDiskTest, RecognisesTheCheckWordsAndNothingElse) {
-  const Bytes image = UseDisc(OneVolume(Volume("V", {}))).image;
+  const Bytes image = UseDisc({.partitions = {{{Volume("V", {})}}}}).image;  // its partitions not read
   EXPECT_TRUE(IsAkaiDisk());
   // Every check word matters, the last one included.
   for (uint32_t word : {0u, 48u, 96u}) {
@@ -164,7 +155,7 @@ TEST_F(AkaiDiskTest, DirectoryWalkFollowsTheTypeRules) {
     VolumeSpec volume = Volume("V", {}, {Sample("FIRST")});
     volume.highBitTypes = true;  // the builder writes 0xF0 and 0xF3
     volume.extraEntries = {Entry("ODD", c.type, c.startBlock, c.tag), Entry("AFTER", 0xF3, 3, 0, 0x021000)};
-    UseDisc(OneVolume(volume));
+    UseVolumes({volume});
     OpenFirstVolume();
     const VolumeEntry& v = AkaiDisk.volumes[0];
     ASSERT_EQ(v.sampleCount, c.walkGoesOn ? 2 : 1);
@@ -182,7 +173,7 @@ TEST_F(AkaiDiskTest, FullDirectoryStaysInsideTheBlockAndTheLists) {
     for (int i = 0; i < 341; ++i) {
       volume.extraEntries.push_back(Entry("P" + std::to_string(i), i < programs ? 0x70 : 0x73, uint16_t(3 + i)));
     }
-    UseDisc(OneVolume(volume));
+    UseVolumes({volume});
     OpenFirstVolume();
     const VolumeEntry& v = AkaiDisk.volumes[0];
     EXPECT_EQ(v.programCount, std::min(programs, kMaxPrograms));
@@ -198,7 +189,7 @@ TEST_F(AkaiDiskTest, FullDirectoryStaysInsideTheBlockAndTheLists) {
 TEST_F(AkaiDiskTest, SummaryTakesPresentZones) {
   auto keygroup = Keygroup(36, 47, {"ONE", "", "MISSING", "TWO"});
   keygroup.zones[3].lowVelocity = 64;
-  UseDisc(OneVolume(Volume("V", {Program("PROG", {keygroup})}, {Sample("ONE"), Sample("TWO"), Sample("000000000000")})));
+  UseVolumes({Volume("V", {Program("PROG", {keygroup})}, {Sample("ONE"), Sample("TWO"), Sample("000000000000")})});
   const ProgramSummary summary = SummaryOfFirstProgram();
   std::string zones;
   for (const ZoneSlot& z : summary.keygroups[0].zones) zones += Fields(z.present, z.zoneNumber, z.lowVelocity);
@@ -211,9 +202,9 @@ TEST_F(AkaiDiskTest, SummaryTakesPresentZones) {
 // read once, the program files in one round, and a program that can't be
 // read is told apart.
 TEST_F(AkaiDiskTest, AVolumesSummariesReadTheFatOnce) {
-  UseDisc(OneVolume(Volume("V", {Program("A", {Keygroup(36, 47, {"S"})}),
-                                  Program("B", {Keygroup(50, 60, {"S"}), Keygroup(61, 70, {"S"})})}, {Sample("S")}),
-                    true));
+  UseVolumes({Volume("V", {Program("A", {Keygroup(36, 47, {"S"})}),
+                           Program("B", {Keygroup(50, 60, {"S"}), Keygroup(61, 70, {"S"})})}, {Sample("S")})},
+             true);
   OpenFirstVolume();
   AkaiDisk.volumes[0].programs[1].startBlock = 2;  // B can't be read
   source_->commands.clear();
@@ -233,7 +224,7 @@ TEST_F(AkaiDiskTest, AVolumesSummariesReadTheFatOnce) {
 // there (in the header, past the partition, past the end of the image) must
 // not read as an empty program.
 TEST_F(AkaiDiskTest, ProgramChainsEndSafelyAndAMissingFirstBlockIsAnError) {
-  const auto disc = UseDisc(OneVolume(Volume("V", {Program("BIG", std::vector(128, Keygroup(1, 2)))})));
+  const auto disc = UseVolumes({Volume("V", {Program("BIG", std::vector(128, Keygroup(1, 2)))})});
   const auto chain = disc.FindFile("BIG")->blocks;
   ASSERT_EQ(chain.size(), 3u);  // 129 × 150 bytes
   const uint16_t first = chain[0], size = disc.partitionSize;
@@ -275,7 +266,7 @@ TEST_F(AkaiDiskTest, ProgramChainsEndSafelyAndAMissingFirstBlockIsAnError) {
 }
 
 TEST_F(AkaiDiskTest, UnreadableHeaderIsReportedOnceAndListingsStaySafe) {
-  Bytes image = UseDisc(OneVolume(Volume("V", {}))).image;
+  Bytes image = UseVolumes({Volume("V", {})}).image;
   image[8 * 2048 + 1280] = 255;  // a partition count of 255 on an image that holds one
   Use(image);
   ReadPartitionInfo();
@@ -296,8 +287,8 @@ TEST_F(AkaiDiskTest, UnreadableHeaderIsReportedOnceAndListingsStaySafe) {
 }
 
 TEST_F(AkaiDiskTest, TruncatedImageListsWhatIsThere) {
-  const auto disc = UseDisc(OneVolume(Volume("V", {Program("P", {Keygroup(40, 50, {"EARLY"}), Keygroup(51, 60, {"LATE"})})},
-                                              {Sample("EARLY", 10), Sample("LATE", 30000)})));
+  const auto disc = UseVolumes({Volume("V", {Program("P", {Keygroup(40, 50, {"EARLY"}), Keygroup(51, 60, {"LATE"})})},
+                                        {Sample("EARLY", 10), Sample("LATE", 30000)})});
   Bytes image = disc.image;
   image.resize(disc.BlockOffset(0, disc.FindFile("LATE")->blocks[0]) + 100);  // cut inside LATE's header
   Use(image);

@@ -177,15 +177,6 @@ TEST(DiscImageTest, RawSectorsThatAreNotForm1DataAreUnreadable) {
   }
 }
 
-TEST(DiscImageTest, OpenFailuresNameTheFile) {
-  testing::TempDir dir;
-  std::string error;
-  EXPECT_EQ(DiscImage::Open(dir / "missing.iso", &error), nullptr);
-  EXPECT_EQ(error, "cannot open " + dir / "missing.iso" + ": " + std::strerror(ENOENT));
-  EXPECT_EQ(DiscImage::Open(dir.path(), &error), nullptr);
-  EXPECT_EQ(error.rfind("cannot open " + dir.path() + ": ", 0), 0u) << error;
-}
-
 TEST(DiscImageTest, CueSheetErrors) {
   testing::TempDir dir;
   WriteAll(dir, {{"disc.bin", WrapRawSectors(UserData(2), RawMode::kMode1)}});

@@ -101,13 +101,6 @@ class ExportTest : public DiscTest {
     ResetJobState();
     DiscTest::TearDown();
   }
-  // Partition 0 holding the volumes, its directory read.
-  discbuilder::BuiltDisc UseVolumes(std::vector<discbuilder::VolumeSpec> volumes, bool fragmented = false) {
-    auto disc = UseDisc({.partitions = {{std::move(volumes)}}, .fragmented = fragmented});
-    EXPECT_TRUE(ReadPartitionInfo());
-    return disc;
-  }
-
   TempDir dir_;
   FaultyFileSystem files_;
   ScriptedProgress progress_;

@@ -1,6 +1,8 @@
-// Runs a program of the build and captures what it prints.
+// Runs a program of the build and captures what it prints; a fixture for
+// the command line run on a disc image the builder writes.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +11,9 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include "akai_disc_builder.h"
+#include "support/wav_files.h"
 
 namespace corvix::testing {
 
@@ -38,5 +43,22 @@ inline CommandResult RunCommand(const std::string& command) {
   };
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, take(base + ".out"), take(base + ".err")};
 }
+
+// A temporary folder holding the image and the output folder; Run names
+// the image after the command.
+class CommandLineTest : public ::testing::Test {
+ protected:
+  void Build(const discbuilder::DiscSpec& discSpec) {
+    std::string error;
+    ASSERT_TRUE(discbuilder::WriteDiscImage(discSpec, image_, &error)) << error;
+  }
+  CommandResult Run(const std::string& command, const std::string& args) {
+    return RunCommand(std::string(CORVIX_CLI_PATH) + " " + command + " " + ShellQuote(image_) + " " + args);
+  }
+
+  TempDir dir_;
+  std::string image_ = dir_ / "disc.iso";
+  std::string out_ = dir_ / "out";
+};
 
 }  // namespace corvix::testing

@@ -98,6 +98,12 @@ class DiscTest : public ::testing::Test {
     if (disc) Use(disc->image);
     return disc.value_or(discbuilder::BuiltDisc{});
   }
+  // Partition 0 holding the volumes, its directory read.
+  discbuilder::BuiltDisc UseVolumes(std::vector<discbuilder::VolumeSpec> volumes, bool fragmented = false) {
+    auto disc = UseDisc({.partitions = {{std::move(volumes)}}, .fragmented = fragmented});
+    EXPECT_TRUE(ReadPartitionInfo());
+    return disc;
+  }
 
   std::unique_ptr<MemorySource> source_;
   MessageRecorder recorder_;

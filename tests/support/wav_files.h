@@ -92,6 +92,13 @@ inline std::vector<uint8_t> RiffBytes(const std::string& type, std::initializer_
   return ChunkBytes("RIFF", body);
 }
 
+// The RIFF form of a file, walked; a form that doesn't walk fails the test.
+inline Chunk WalkFile(const std::string& path) {
+  Chunk root;
+  EXPECT_EQ(WalkRiff(ReadBytes(path), &root), "") << path;
+  return root;
+}
+
 // What libsndfile makes of a WAV file.
 struct SoundFileInfo {
   bool opened = false;

@@ -9,12 +9,9 @@
 #include "ui_logic/batch_list.h"
 #include "ui_logic/browser_item.h"
 #include "ui_logic/main_window_logic.h"
-#include "ui_logic/resource_ids.h"
 
 namespace corvix {
 namespace {
-
-using A = CommandAction;
 
 TEST(BrowserLabels, TrimmedNamesAndPartitionLabels) {
   // Trailing spaces go; the first character stays.
@@ -78,36 +75,11 @@ TEST(BatchList, AddsEachProgramOnceAndRemovesSelectedRows) {
   }
 }
 
-// The CD-ROM entries select a drive and the ids beside them do nothing; the
-// batch list's menu runs the contents list's commands on its own rows. Work
-// commands are held back while a job runs; view options are not.
-TEST(CommandTable, DrivesBatchTwinsAndWhatWaitsForAJob) {
-  for (int id : {IDM_FIRST_CDROM, IDM_LAST_CDROM - 1}) EXPECT_EQ(LookUpCommand(id).action, A::kSelectCdrom) << id;
-  for (int id : {IDM_FIRST_CDROM - 1, IDM_LAST_CDROM, IDM_NO_CDROM}) EXPECT_EQ(LookUpCommand(id).action, A::kIgnore);
-  const std::pair<int, int> twins[] = {
-      {IDM_IMPORT_WAVES, IDM_BATCH_IMPORT_WAVES}, {IDM_CONVERT_TES, IDM_BATCH_CONVERT_TES},
-      {IDM_COMBINE_TES, IDM_BATCH_COMBINE_TES},   {IDM_CONVERT_SF2, IDM_BATCH_CONVERT_SF2},
-      {IDM_CONVERT_SFZ, IDM_BATCH_CONVERT_SFZ}};
-  for (const auto& [contents, batch] : twins) {
-    const Command onContents = LookUpCommand(contents), onBatch = LookUpCommand(batch);
-    EXPECT_EQ(std::tuple(onContents.list, onBatch.list, onBatch.action),
-              std::tuple(CommandList::kContents, CommandList::kBatch, onContents.action)) << contents;
-  }
-  for (A view : {A::kIgnore, A::kToggleMerge, A::kToggleBatchView, A::kHelpContents, A::kAbout})
-    EXPECT_FALSE(CommandStartsWork(view));
-  for (A work : {A::kExit, A::kImportWaves, A::kConvert, A::kRefresh, A::kCombine, A::kAddToBatch, A::kRemoveBatchRows,
-                 A::kClearBatch, A::kSelectCdrom, A::kOpenDiscImage, A::kConvertSoundFont, A::kConvertSfz})
-    EXPECT_TRUE(CommandStartsWork(work));
-}
-
-// Import, convert and add with one program row or more, combine with two;
-// device notices concern the current drive when its bit is set; windows
-// are centred truncating toward zero, off the screen if need be.
-TEST(WindowRules, EnablingDeviceNoticesAndCentring) {
-  EXPECT_EQ(StatesForSelection(0), (ProgramCommandStates{false, false, false, false}));
-  EXPECT_EQ(StatesForSelection(1), (ProgramCommandStates{true, true, false, true}));
-  EXPECT_EQ(StatesForSelection(2), (ProgramCommandStates{true, true, true, true}));
-  EXPECT_EQ(std::tuple(PopupCombineEnabled(1), PopupCombineEnabled(2)), std::tuple(false, true));
+// Device notices concern the current drive when its bit is set; windows
+// are centred truncating toward zero, off the screen if need be. (Which
+// commands a selection enables, and the command table, the Windows
+// end-to-end flows check on the running program.)
+TEST(WindowRules, DeviceNoticesAndCentring) {
   EXPECT_FALSE(DriveMaskNamesDrive(1u << 3, 4));               // D: is not E:
   EXPECT_TRUE(DriveMaskNamesDrive((1u << 4) | (1u << 6), 4));  // E: among several, not the highest bit only
   EXPECT_FALSE(DriveMaskNamesDrive(0xFFFFFFFFu, 0xFFFF));      // no drive letter known

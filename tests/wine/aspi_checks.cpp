@@ -24,14 +24,9 @@ class StandinFixture {
   StandinFixture() {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    folder_ = std::string(temp) + "corvix-wine-" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(folder_.c_str(), nullptr);
-    log_ = folder_ + "standin.log";
+    log_ = std::string(temp) + "corvix-wine-standin-" + std::to_string(GetCurrentProcessId()) + ".log";
   }
-  ~StandinFixture() {
-    DeleteFileA(log_.c_str());
-    RemoveDirectoryA(folder_.c_str());
-  }
+  ~StandinFixture() { DeleteFileA(log_.c_str()); }
 
   // Sets the stand-in's environment (every other CORVIX_STANDIN_ variable
   // cleared), empties its log and makes it read the environment again.
@@ -61,7 +56,7 @@ class StandinFixture {
   }
 
  private:
-  std::string folder_, log_;
+  std::string log_;
 };
 
 void CheckTimeouts(StandinFixture& standin) {
