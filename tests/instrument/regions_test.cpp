@@ -93,7 +93,6 @@ class RegionTest : public testing::ExportTest {
 
   // The first program's regions, its waves exported as the job does.
   std::vector<Chunk> ConvertedRegions() {
-    ImportWavesMode = 0;
     EXPECT_EQ(ImportProgramWaves(*list_, 0), 1) << PendingError.text;
     return WrittenRegions();
   }

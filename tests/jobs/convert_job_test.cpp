@@ -26,11 +26,6 @@ std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.b
 
 class ConvertJobTest : public testing::ExportTest {
  protected:
-  void SetUp() override {
-    ExportTest::SetUp();
-    ImportWavesMode = 0;
-  }
-
   // One volume "V" with the programs; every program selected, in order.
   void UsePrograms(std::vector<ProgramSpec> programs, std::vector<SampleSpec> samples) {
     const size_t count = programs.size();

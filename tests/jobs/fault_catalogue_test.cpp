@@ -88,7 +88,6 @@ class FaultCatalogueTest : public testing::ExportTest {
       return ImportWavesForRecords(rows);
     }
     EXPECT_TRUE(SetWaveFolder(target_));
-    ImportWavesMode = 0;
     FreeConversionList(list_);
     for (const ProgramRef& p : programs_) AppendConversionItem(list_, MakeProgramItem(p.partition, p.volume, p.programIndex));
     return ConvertPrograms(list_.get(), static_cast<int>(job));

@@ -78,9 +78,8 @@ class CdromDrivesTest : public ::testing::Test {
     return list_;
   }
   size_t Asserts() const {
-    size_t n = 0;
-    for (const auto& m : recorder_.messages) n += m.caption == "ASSERT" && m.text.rfind("cdrom line:", 0) == 0;
-    return n;
+    return std::ranges::count_if(recorder_.messages,
+                                 [](const auto& m) { return m.caption == "ASSERT" && m.text.starts_with("cdrom line:"); });
   }
 
   FakeRegistry registry_;
