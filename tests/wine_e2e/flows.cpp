@@ -6,6 +6,7 @@
 // sampler stand-in's messages and the message boxes.
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #include "remote_ui.h"
 #include "support/disc_specs.h"
@@ -33,21 +34,21 @@ void Step(const std::string& name) { wine::Section(g_flow + ": " + name); }
 
 std::string Shown(const std::string& text) { return "\"" + text + "\""; }
 std::string Shown(uint32_t number) { return std::to_string(number); }
-
 template <typename T>
-bool SameList(const std::vector<T>& got, const std::vector<T>& want, const char* what, int line) {
-  std::string gotText, wantText;
-  for (const T& item : got) gotText += Shown(item) + " ";
-  for (const T& item : want) wantText += Shown(item) + " ";
-  return Check(got == want, what, __FILE__, line, "got [ " + gotText + "], want [ " + wantText + "]");
+std::string Shown(const std::vector<T>& list) {
+  std::string text = "[ ";
+  for (const T& item : list) text += Shown(item) + " ";
+  return text + "]";
 }
 
-bool Same(const std::string& got, const std::string& want, const char* what, int line) {
+// A text or a list as wanted; the wanted one takes the got one's type.
+template <typename T>
+bool Same(const T& got, const std::type_identity_t<T>& want, const char* what, int line) {
   return Check(got == want, what, __FILE__, line, "got " + Shown(got) + ", want " + Shown(want));
 }
 
-#define SAME(got, want) Same((got), (want), #got, __LINE__)
-#define SAME_LIST(got, ...) SameList((got), __VA_ARGS__, #got, __LINE__)
+// The wanted value may be a braced list.
+#define SAME(got, ...) Same((got), __VA_ARGS__, #got, __LINE__)
 #define EXPECT(condition, detail) Check((condition), #condition, __FILE__, __LINE__, (detail))
 
 // The disc in the drive. Partition A: "STRINGS 1" (PIANO, ORGAN, PAD, whose
@@ -225,15 +226,15 @@ void StartupFlow(const Paths& paths, Corvix& corvix) {
   if (!StartOnDriveDisc(corvix, paths)) return;
   HTREEITEM root = TreeItem(corvix.tree, TVGN_ROOT);
   SAME(corvix.TreeText(corvix.tree, root), "S1000 CDROM");
-  SAME_LIST(corvix.ChildTexts(corvix.tree, root), {"PARTITION  A", "PARTITION  B"});
-  SAME_LIST(corvix.ChildTexts(corvix.tree, TreeItem(corvix.tree, TVGN_CHILD, root)), {"STRINGS 1   ", "DRUMS       "});
+  SAME(corvix.ChildTexts(corvix.tree, root), {"PARTITION  A", "PARTITION  B"});
+  SAME(corvix.ChildTexts(corvix.tree, TreeItem(corvix.tree, TVGN_CHILD, root)), {"STRINGS 1   ", "DRUMS       "});
   SAME(WindowText(corvix.treeCaption), " Contents of CDROM");
   SAME(WindowText(corvix.contentsCaption), " Contents of  'STRINGS 1'");
   const std::vector<std::string> columns[] = {{"PIANO", "ORGAN", "PAD", "LONG"},
                                               {"Program", "Program", "Program", "Program"},
                                               {"1", "2", "1", "1"},
                                               {"36-72", "24-96", "73-108", "48-84"}};
-  for (int column = 0; column < 4; ++column) SAME_LIST(corvix.Column(corvix.contents, column), columns[column]);
+  for (int column = 0; column < 4; ++column) SAME(corvix.Column(corvix.contents, column), columns[column]);
   EXPECT(!IsWindowVisible(corvix.batch) && !IsWindowVisible(corvix.batchCaption), "batch pane hidden");
 
   Step("the menus: texts and commands");
@@ -256,8 +257,8 @@ void StartupFlow(const Paths& paths, Corvix& corvix) {
       {{4}, {"Contents", "&About..."}, {IDM_HELP_CONTENTS, IDM_ABOUT}},
   };
   for (const auto& [path, texts, ids] : menus) {
-    SAME_LIST(Texts(corvix.Menu(path)), texts);
-    SAME_LIST(Ids(corvix.Menu(path)), ids);
+    SAME(Texts(corvix.Menu(path)), texts);
+    SAME(Ids(corvix.Menu(path)), ids);
   }
   const MenuItem drive = corvix.MenuItemById({MENU_POS_CDROM}, IDM_FIRST_CDROM);
   EXPECT(drive.radio && drive.checked, "radio mark on the drive");
@@ -273,35 +274,34 @@ void StartupFlow(const Paths& paths, Corvix& corvix) {
       {{}, allConvert},
       {{0}, {"Combine to TES", "Batch Converter"}},
       {{0, 1}, {"Batch Converter"}},
-      {{}, allConvert},
   };
   for (const auto& [rows, grays] : selections) {
     corvix.SelectRows(corvix.contents, rows);
-    SAME_LIST(GrayTexts(corvix.Menu({MENU_POS_CONVERT})), grays);
+    SAME(GrayTexts(corvix.Menu({MENU_POS_CONVERT})), grays);
   }
 
   Step("right click on program rows: the pop-up, Combine only with two");
   corvix.SelectRows(corvix.contents, {0, 2});
   const std::vector<MenuItem> items = PopupAt(corvix, paths, corvix.contents, 2, "e2e-program-popup.png");
-  SAME_LIST(Texts(items), {"Import Waves", "Convert to Tes", "Combine to TES", "Add to Batch List", "-",
+  SAME(Texts(items), {"Import Waves", "Convert to Tes", "Combine to TES", "Add to Batch List", "-",
                            "Convert to SF2", "Convert to SFZ"});
-  SAME_LIST(GrayTexts(items), {});
+  SAME(GrayTexts(items), {});
   Click(corvix.RowPoint(corvix.contents, 0), false);  // a plain click selects that row alone
   EXPECT(PumpUntil([&] { return SendMessageA(corvix.contents, LVM_GETSELECTEDCOUNT, 0, 0) == 1; }, 2000),
          "one row selected");
-  SAME_LIST(GrayTexts(PopupAt(corvix, paths, corvix.contents, 0)), {"Combine to TES"});
+  SAME(GrayTexts(PopupAt(corvix, paths, corvix.contents, 0)), {"Combine to TES"});
 
   Step("partition A: volume rows, no pop-up, a double click opens one");
   corvix.Select(TreeItem(corvix.tree, TVGN_CHILD, root));
   PumpUntil([&] { return corvix.RowCount(corvix.contents) == 2; }, 5000);
-  SAME_LIST(corvix.Column(corvix.contents, 0), {"STRINGS 1", "DRUMS"});
-  SAME_LIST(corvix.Column(corvix.contents, 1), {"Volume", "Volume"});
-  SAME_LIST(GrayTexts(corvix.Menu({MENU_POS_CONVERT})), allConvert);
+  SAME(corvix.Column(corvix.contents, 0), {"STRINGS 1", "DRUMS"});
+  SAME(corvix.Column(corvix.contents, 1), {"Volume", "Volume"});
+  SAME(GrayTexts(corvix.Menu({MENU_POS_CONVERT})), allConvert);
   EXPECT(PopupAt(corvix, paths, corvix.contents, 1, nullptr, 700).empty(), "no pop-up on a volume row");
   Click(corvix.RowPoint(corvix.contents, 1), false, true);
   EXPECT(PumpUntil([&] { return TreeItem(corvix.tree, TVGN_CARET) == corvix.Volume(0, 1); }, 5000), "DRUMS selected");
   PumpUntil([&] { return corvix.RowCount(corvix.contents) == 1; }, 5000);
-  SAME_LIST(corvix.Column(corvix.contents, 0), {"KIT"});
+  SAME(corvix.Column(corvix.contents, 0), {"KIT"});
   SAME(WindowText(corvix.contentsCaption), " Contents of  'DRUMS'");
 
   Step("About");
@@ -404,10 +404,10 @@ void RunJobs(const Corvix& corvix, const Paths& paths, HWND list, const std::vec
     }
     corvix.SelectRows(list, job.rows);
     const std::string folder = paths.work + job.folder;
-    SAME_LIST(QuietJob(corvix, job.command, folder, __LINE__), job.files);
+    SAME(QuietJob(corvix, job.command, folder, __LINE__), job.files);
     std::vector<std::string> told;
     for (const std::string& file : job.told) told.push_back(folder + "\\" + file + ", flag 1");
-    SAME_LIST(g_told, told);
+    SAME(g_told, told);
     g_told.clear();
   }
 }
@@ -439,21 +439,21 @@ void JobsFlow(const Paths& paths, Corvix& corvix) {
   EXPECT(corvix.MenuItemById({2}, IDM_BATCH_VIEW).checked, "Batch Convert List checked");
   corvix.Command(IDM_ADD_TO_BATCH);
   Pump(300);
-  SAME_LIST(corvix.Column(corvix.batch, 0), {"PIANO", "ORGAN", "PAD"});
+  SAME(corvix.Column(corvix.batch, 0), {"PIANO", "ORGAN", "PAD"});
   corvix.SelectRows(corvix.contents, {});
-  SAME_LIST(GrayTexts(corvix.Menu({MENU_POS_CONVERT})), {"Import Waves", "Convert to TES", "Combine to TES",
+  SAME(GrayTexts(corvix.Menu({MENU_POS_CONVERT})), {"Import Waves", "Convert to TES", "Combine to TES",
                                                          "Add to Batch List", "Convert to SF2", "Convert to SFZ"});
   Shot(corvix.window, 0, paths, "e2e-batch-pane.png");
 
   Step("the batch list's pop-up, Remove Item(s)");
   const std::vector<MenuItem> items = PopupAt(corvix, paths, corvix.batch, 0);
-  SAME_LIST(Texts(items), {"Import Waves", "Convert to TES", "Combine to TES", "-", "Remove Item(s)",
+  SAME(Texts(items), {"Import Waves", "Convert to TES", "Combine to TES", "-", "Remove Item(s)",
                            "Clear Batch List", "-", "Convert to SF2", "Convert to SFZ"});
-  SAME_LIST(GrayTexts(items), {});
+  SAME(GrayTexts(items), {});
   corvix.SelectRows(corvix.batch, {1});
   corvix.Command(IDM_REMOVE_ITEMS);
   EXPECT(PumpUntil([&] { return corvix.RowCount(corvix.batch) == 2; }, 5000), "one row removed");
-  SAME_LIST(corvix.Column(corvix.batch, 0), {"PIANO", "PAD"});
+  SAME(corvix.Column(corvix.batch, 0), {"PIANO", "PAD"});
 
   // None selected in the batch list: every row.
   RunJobs(corvix, paths, corvix.batch,
@@ -500,7 +500,7 @@ void CancelFlow(const Paths& paths, Corvix& corvix) {
     EXPECT(corvix.Press(transfer, IDCANCEL, 20000), "Cancel ends the transfer");
     Answer(corvix, paths, {kCancelled, ProbeIcon::kWarning, IDOK, "e2e-cancelled-message.png"});
   }
-  SAME_LIST(Files(waves), {});
+  SAME(Files(waves), {});
   // The refresh asked for during the job runs now; it lists the first volume again.
   EXPECT(corvix.WaitForListing(kDriveTreeItems, 4) && IsWindowEnabled(corvix.window), "listed again, enabled");
 
@@ -515,7 +515,7 @@ void CancelFlow(const Paths& paths, Corvix& corvix) {
     PostMessageA(GetDlgItem(creating, IDCANCEL), BM_CLICK, 0, 0);
     Answer(corvix, paths, {kCancelled, ProbeIcon::kWarning, IDOK});
   }
-  SAME_LIST(Files(tes), {});
+  SAME(Files(tes), {});
 
   Step("the program goes on: Convert to TES of MANY, the progress dialog");
   const int unlocks = corvix.LogCount("PREVENT 0");
@@ -542,7 +542,7 @@ void CancelFlow(const Paths& paths, Corvix& corvix) {
   EXPECT(PumpUntil([&] { return corvix.LogCount("PREVENT 0") > unlocks && IsWindowEnabled(corvix.window); }, 60000),
          "the job ended");
   NoMessage(corvix, __LINE__);
-  SAME_LIST(Files(whole), {"MANY.tes"});
+  SAME(Files(whole), {"MANY.tes"});
 }
 
 // ---------------------------------------------------------------- failures
@@ -580,7 +580,7 @@ void FailuresFlow(const Paths& paths, Corvix& corvix) {
   RunJob(corvix, IDM_CONVERT_TES, blocked);
   const std::string cantOpen = "Can't open file  " + blocked + "\\PIANO.tes";
   Answer(corvix, paths, {cantOpen, ProbeIcon::kStop, IDOK, "e2e-failure-message.png"});
-  SAME_LIST(Files(blocked), {});  // no WAV file left behind
+  SAME(Files(blocked), {});  // no WAV file left behind
   EXPECT(PumpUntil([&] { return IsWindowEnabled(corvix.window) != FALSE; }, 5000), "usable again");
 
 }
@@ -604,8 +604,8 @@ void DiscImageFlow(const Paths& paths, Corvix& corvix) {
   EXPECT(PumpUntil([&] { return corvix.TreeCount() == 1; }, 10000), "the tree's root");
   SAME(corvix.TreeText(corvix.tree, TreeItem(corvix.tree, TVGN_ROOT)), "S1000 CDROM Not Found!");
   const std::vector<MenuItem> drives = corvix.Menu({MENU_POS_CDROM});
-  SAME_LIST(Texts(drives), {"No CDROM Found", "-", "Open Disc Image..."});
-  SAME_LIST(GrayTexts(drives), {"No CDROM Found"});
+  SAME(Texts(drives), {"No CDROM Found", "-", "Open Disc Image..."});
+  SAME(GrayTexts(drives), {"No CDROM Found"});
 
   Step("Open Disc Image... with the cue sheet");
   corvix.Command(IDM_OPEN_DISC_IMAGE);
@@ -620,15 +620,15 @@ void DiscImageFlow(const Paths& paths, Corvix& corvix) {
   SAME(corvix.TreeText(corvix.tree, TreeItem(corvix.tree, TVGN_ROOT)), "S1000 CDROM");
   SAME(corvix.TreeText(corvix.tree, corvix.Volume(0, 0)), "IMAGE VOL   ");
   SAME(WindowText(corvix.treeCaption), " Contents of other.bin.cue");
-  SAME_LIST(corvix.Column(corvix.contents, 0), {"BELLS"});
-  SAME_LIST(corvix.Column(corvix.contents, 3), {"60-84"});
+  SAME(corvix.Column(corvix.contents, 0), {"BELLS"});
+  SAME(corvix.Column(corvix.contents, 3), {"60-84"});
   EXPECT(corvix.MenuItemById({MENU_POS_CDROM}, IDM_OPEN_DISC_IMAGE).checked, "Open Disc Image... checked");
 
   Step("Convert to TES from the image");
   const std::string tes = paths.work + "tes";
   corvix.SelectRows(corvix.contents, {0});
   const auto written = [&] { return std::filesystem::exists(tes + "\\BELLS.tes"); };
-  SAME_LIST(QuietJob(corvix, IDM_CONVERT_TES, tes, __LINE__, written), {"BELLS.tes"});
+  SAME(QuietJob(corvix, IDM_CONVERT_TES, tes, __LINE__, written), {"BELLS.tes"});
 }
 
 }  // namespace
