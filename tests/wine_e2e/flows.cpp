@@ -355,7 +355,8 @@ std::string HostValue(const char* name) {
   return type == REG_DWORD ? std::to_string(*reinterpret_cast<const DWORD*>(data)) : std::string(data);
 }
 
-// The stand-in sampler, a window of this process: at each new-item message
+// The stand-in sampler, a window of this process (a static given this
+// procedure): at each new-item message
 // it notes what its registry key says ("FILE, flag N").
 std::vector<std::string> g_told;
 
@@ -367,13 +368,9 @@ LRESULT CALLBACK SamplerProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 // The sampler's window, named in its registry key (the last file's values gone).
 bool StartSampler() {
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = SamplerProc;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = "CorvixE2eSampler";
-  RegisterClassA(&windowClass);
-  HWND window = CreateWindowA(windowClass.lpszClassName, "Sampler stand-in", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
-                              nullptr, windowClass.hInstance, nullptr);
+  HWND window = CreateWindowA("Static", "Sampler stand-in", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr,
+                              nullptr);
+  SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SamplerProc));
   const DWORD handle = static_cast<DWORD>(reinterpret_cast<uintptr_t>(window));
   RegDeleteKeyValueA(HKEY_CURRENT_USER, kHostKey, "TSAppNewItemFlag");
   RegDeleteKeyValueA(HKEY_CURRENT_USER, kHostKey, "TSAppNewItemFlagSz");
