@@ -526,9 +526,11 @@ void CancelFlow(const Paths& paths, Corvix& corvix) {
   int shots = 0;
   std::string line;
   while (creating != nullptr && IsWindow(creating)) {
-    line = WindowText(GetDlgItem(creating, IDC_CREATE_LINE));
+    // The line as read while the dialog still stood (not as it went).
+    const std::string read = WindowText(GetDlgItem(creating, IDC_CREATE_LINE));
     if (SaveWindowShot(creating, 24, partial) && IsWindow(creating)) {
       MoveFileExA(partial.c_str(), shot.c_str(), MOVEFILE_REPLACE_EXISTING);
+      line = read;
       ++shots;
     }
     Sleep(5);
