@@ -13,11 +13,6 @@ using corvix::e2e::ProbeBlock;
 using corvix::e2e::ProbeIcon;
 using corvix::e2e::ProbeRequest;
 
-UINT ProbeMessageId() {
-  static const UINT id = RegisterWindowMessageA(corvix::e2e::kProbeMessage);
-  return id;
-}
-
 void DescribeMenu(ProbeBlock& block) {
   HMENU menu = block.menu != 0 ? reinterpret_cast<HMENU>(static_cast<uintptr_t>(block.menu))
                                : GetMenu(reinterpret_cast<HWND>(static_cast<uintptr_t>(block.window)));
@@ -42,20 +37,14 @@ void DescribeMenu(ProbeBlock& block) {
   }
 }
 
-BOOL CALLBACK FindIcon(HWND child, LPARAM found) {
-  char className[16] = {};
-  GetClassNameA(child, className, sizeof className);
-  if (lstrcmpiA(className, "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-    *reinterpret_cast<HICON*>(found) = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
-    return FALSE;
-  }
-  return TRUE;
-}
-
 void DescribeMessageIcon(ProbeBlock& block) {
-  HICON shown = nullptr;
-  EnumChildWindows(reinterpret_cast<HWND>(static_cast<uintptr_t>(block.window)), FindIcon,
-                   reinterpret_cast<LPARAM>(&shown));
+  HICON shown = nullptr;  // what the box's icon static shows
+  const HWND box = reinterpret_cast<HWND>(static_cast<uintptr_t>(block.window));
+  for (HWND c = nullptr; shown == nullptr && (c = FindWindowExA(box, c, "Static", nullptr)) != nullptr;) {
+    if ((GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+      shown = reinterpret_cast<HICON>(SendMessageA(c, STM_GETICON, 0, 0));
+    }
+  }
   // In ProbeIcon's order from kStop.
   const LPCSTR standard[] = {IDI_HAND, IDI_EXCLAMATION, IDI_QUESTION, IDI_ASTERISK};
   block.icon = shown == nullptr ? ProbeIcon::kNone : ProbeIcon::kOther;
@@ -81,7 +70,8 @@ void Answer() {
 
 // Exported by probe.def under its plain name.
 extern "C" LRESULT CALLBACK CorvixE2eProbeHook(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HC_ACTION && lParam != 0 && reinterpret_cast<const CWPSTRUCT*>(lParam)->message == ProbeMessageId()) {
+  static const UINT probeMessage = RegisterWindowMessageA(corvix::e2e::kProbeMessage);
+  if (code == HC_ACTION && lParam != 0 && reinterpret_cast<const CWPSTRUCT*>(lParam)->message == probeMessage) {
     Answer();
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);

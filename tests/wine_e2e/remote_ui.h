@@ -127,19 +127,6 @@ inline std::vector<HTREEITEM> TreeChildren(HWND view, HTREEITEM parent) {
   return items;
 }
 
-// Files.
-inline std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Creates or replaces path with text; false when not written whole.
-inline bool WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  return static_cast<bool>(out.flush());
-}
-
 // The files below folder, by their paths from it ("PAD\PAD L.wav"), sorted.
 inline std::vector<std::string> Files(const std::string& folder) {
   std::vector<std::string> files;
@@ -151,36 +138,29 @@ inline std::vector<std::string> Files(const std::string& folder) {
   return files;
 }
 
-// A window with its frame and a margin of pixels around it, as a PNG file
-// at path (written by GDI+).
+// A window with its frame and a margin of pixels around it (within the
+// screen), as a PNG file at path (written by GDI+).
 inline bool SaveWindowShot(HWND window, int margin, const std::string& path) {
-  using namespace Gdiplus::DllExports;
   static ULONG_PTR gdiplus = 0;
   const Gdiplus::GdiplusStartupInput startup;
   if (gdiplus == 0 && Gdiplus::GdiplusStartup(&gdiplus, &startup, nullptr) != Gdiplus::Ok) return false;
-  RECT r{};
+  RECT r{}, screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   GetWindowRect(window, &r);
-  r.left = std::max<LONG>(0, r.left - margin);
-  r.top = std::max<LONG>(0, r.top - margin);
-  r.right = std::min<LONG>(GetSystemMetrics(SM_CXSCREEN), r.right + margin);
-  r.bottom = std::min<LONG>(GetSystemMetrics(SM_CYSCREEN), r.bottom + margin);
-  if (r.right <= r.left || r.bottom <= r.top) return false;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right - r.left, r.bottom - r.top);
+  InflateRect(&r, margin, margin);
+  if (!IntersectRect(&r, &r, &screen)) return false;
+  HDC screenDc = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screenDc);
+  HBITMAP bitmap = CreateCompatibleBitmap(screenDc, r.right - r.left, r.bottom - r.top);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  bool ok = BitBlt(memory, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY) != FALSE;
+  bool ok = BitBlt(memory, 0, 0, r.right - r.left, r.bottom - r.top, screenDc, r.left, r.top, SRCCOPY) != FALSE;
   SelectObject(memory, old);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screenDc);
   // GDI+'s PNG encoder.
   const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
   const std::wstring widePath(path.begin(), path.end());
-  Gdiplus::GpBitmap* image = nullptr;
-  ok = ok && GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &image) == Gdiplus::Ok &&
-       GdipSaveImageToFile(image, widePath.c_str(), &png, nullptr) == Gdiplus::Ok;
-  if (image != nullptr) GdipDisposeImage(image);
+  ok = ok && Gdiplus::Bitmap(bitmap, nullptr).Save(widePath.c_str(), &png, nullptr) == Gdiplus::Ok;
   DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
   return ok;
 }
 
@@ -204,13 +184,11 @@ class Corvix {
   std::string controlPath;  // CORVIX_STANDIN_CONTROL
 
   // Starts Corvix.exe with the stand-in configured by settings (once per
-  // flow, so no earlier settings linger), waits for its main window and
+  // flow, in its emptied folder, so no earlier settings or log linger), waits for its main window and
   // hooks the probe into it. False when something of that failed.
   bool Start(const Paths& paths, const Settings& settings) {
     logPath = paths.work + "standin.log";
     controlPath = paths.work + "standin.control";
-    DeleteFileA(logPath.c_str());
-    DeleteFileA(controlPath.c_str());
     SetEnvironmentVariableA("CORVIX_STANDIN_LOG", logPath.c_str());
     SetEnvironmentVariableA("CORVIX_STANDIN_CONTROL", controlPath.c_str());
     for (const auto& [name, value] : settings) SetEnvironmentVariableA(name.c_str(), value.c_str());
@@ -383,19 +361,19 @@ class Corvix {
     return found;
   }
 
-  // A dialog whose caption holds part; null when none is open.
-  HWND FindDialog(const std::string& part) const {
-    for (HWND w : TopWindows("#32770")) {
-      if (WindowText(w).find(part) != std::string::npos) return w;
-    }
-    return nullptr;
-  }
-
-  // A job's transfer dialog or its progress dialog ("Creating .TES File",
-  // "Creating .SF2 File").
-  HWND ProgressDialog() const {
-    HWND transfer = FindDialog("Importing Waves");
-    return transfer != nullptr ? transfer : FindDialog("Creating .");
+  // A dialog whose caption holds part, waited for up to ms, looked for
+  // every poll ms; null when none is open.
+  HWND FindDialog(const std::string& part, DWORD ms = 0, DWORD poll = 20) const {
+    HWND found = nullptr;
+    PumpUntil(
+        [&] {
+          for (HWND w : TopWindows("#32770")) {
+            if (WindowText(w).find(part) != std::string::npos) found = w;
+          }
+          return found != nullptr;
+        },
+        ms, poll);
+    return found;
   }
 
   HWND FolderBrowser() const {
@@ -403,11 +381,6 @@ class Corvix {
       if (FindWindowExA(w, nullptr, WC_TREEVIEWA, nullptr) != nullptr) return w;
     }
     return nullptr;
-  }
-
-  HWND PopupMenu() const {
-    const std::vector<HWND> menus = TopWindows("#32768");
-    return menus.empty() ? nullptr : menus.front();
   }
 
   // A message box (none of the program's own dialogs nor the folder
