@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "akai_disc_builder.h"
-#include "support/disc_specs.h"
+#include "support/disc_descriptions.h"
 #include "common/pending_error.h"
 #include "common/user_messages.h"
 #include "media/akai_disk.h"

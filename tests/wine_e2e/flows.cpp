@@ -9,7 +9,7 @@
 #include <type_traits>
 
 #include "remote_ui.h"
-#include "support/disc_specs.h"
+#include "support/disc_descriptions.h"
 #include "support/riff_walk.h"
 
 namespace corvix::e2e {

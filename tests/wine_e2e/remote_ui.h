@@ -184,8 +184,9 @@ class Corvix {
   std::string controlPath;  // CORVIX_STANDIN_CONTROL
 
   // Starts Corvix.exe with the stand-in configured by settings (once per
-  // flow, in its emptied folder, so no earlier settings or log linger), waits for its main window and
-  // hooks the probe into it. False when something of that failed.
+  // flow, in its emptied folder, so no earlier settings or log linger),
+  // waits for its main window and hooks the probe into it. False when
+  // something of that failed.
   bool Start(const Paths& paths, const Settings& settings) {
     logPath = paths.work + "standin.log";
     controlPath = paths.work + "standin.control";
