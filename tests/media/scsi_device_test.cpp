@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 
 #include "support/fake_scsi.h"
 #include "support/test_disc.h"
@@ -15,14 +14,6 @@ namespace {
 using testing::CheckCondition;
 using testing::Completed;
 using Bytes = std::vector<uint8_t>;
-
-// INQUIRY data: byte 0 as given, then vendor, product and revision from byte 8.
-Bytes InquiryData(uint8_t byte0, const std::string& identification = "ABC     CD-ROM DRIVE 40X1.00") {
-  Bytes data(96, 0);
-  data[0] = byte0;
-  std::copy(identification.begin(), identification.end(), data.begin() + 8);
-  return data;
-}
 
 // The command bytes and the common answers are checked as they cross each
 // transport (support/scsi_conformance.h); here what the answers mean to the
@@ -40,17 +31,6 @@ class ScsiDeviceTest : public ::testing::Test {
     SetUserMessages(nullptr);
     ResetScsiState();
   }
-  // Units at adapter × 100 + target × 10 + LUN answer INQUIRY with data;
-  // every other position is rejected, as an empty one is.
-  void AnswerInquiries(std::map<int, Bytes> units) {
-    transport_.answer = [units](const ScsiCommand& c) {
-      const auto unit = units.find(c.address.hostAdapter * 100 + c.address.target * 10 + c.address.lun);
-      if (c.cdb[0] != 0x12 || unit == units.end()) return ScsiResult{};
-      std::memcpy(c.data, unit->second.data(), std::min<size_t>(c.dataLength, unit->second.size()));
-      return Completed();
-    };
-  }
-
   testing::FakeTransport transport_;
   testing::MessageRecorder recorder_;
 };
@@ -89,47 +69,6 @@ TEST_F(ScsiDeviceTest, ReadAsksForTheWholeSectorsThatFit) {
     }
   }
   EXPECT_TRUE(recorder_.messages.empty());
-}
-
-// Only the peripheral device type (bits 0-4 of byte 0) tells a CD-ROM unit,
-// whatever its qualifier; identification becomes fixed-width text, stray
-// bytes spaces.
-TEST_F(ScsiDeviceTest, ScanVisitsAdaptersTargetsThenLunsAndKeepsCdroms) {
-  transport_.supportInfo = 0x0102;
-  ASSERT_EQ(ReadScsiSupportInfo(), 0x0102u);
-  AnswerInquiries({{100, InquiryData(0xE5, "LATE    ")},
-                   {61, InquiryData(0x25, std::string("AB\0\x01\x7F   CD-ROM DRIVE 40X1", 25))},
-                   {60, InquiryData(0x00, "DISK    ")},  // a disk: not listed
-                   {62, InquiryData(0x15, "NOCDROM ")},
-                   {27, InquiryData(0x05)},
-                   {200, InquiryData(0x05, "NOADAPT ")}});  // beyond the adapter count
-  ScsiDevice* list = nullptr;
-  ASSERT_EQ(ScanScsiDevices(&list), 1);
-  std::vector<std::string> found;
-  for (ScsiDevice* d = list; d != nullptr; d = d->next) {
-    found.push_back(std::string(d->vendor) + d->product + d->revision + "@" +
-                    std::to_string(d->hostAdapter * 100 + d->target * 10 + d->lun));
-  }
-  FreeScsiDeviceList(list);
-  EXPECT_EQ(found, (std::vector<std::string>{"ABC     CD-ROM DRIVE 40X1.00@27", "AB      CD-ROM DRIVE 40X1   @61",
-                                             "LATE                        @100"}));
-  EXPECT_EQ(transport_.SentWith(0x12).size(), 2u * 8 * 8);  // every position once
-  EXPECT_EQ(LastInquiry.deviceType, 0);  // the last one asked failed
-}
-
-// Only a command that could not be issued at all is told to the user; the
-// tray command answers 1 whatever the drive says otherwise.
-TEST_F(ScsiDeviceTest, CouldNotCreateEventNamesTheCommand) {
-  transport_.answer = [](const ScsiCommand&) { return CheckCondition(5, 0x20, 0); };
-  EXPECT_EQ(ScsiPreventAllowRemoval(0, 0, 0, 1), 1);
-  transport_.answer = [](const ScsiCommand&) { return ScsiResult{.outcome = ScsiOutcome::kNoEvent}; };
-  Bytes buffer(kSectorBytes, 0);
-  EXPECT_EQ(ScsiInquiry(0, 0, 0) + ScsiReadSectors(0, 1, buffer.data(), kSectorBytes) + ScsiTestUnitReady(0, 0, 0) +
-                ScsiPreventAllowRemoval(0, 0, 0, 1), 0u);
-  std::string shown;
-  for (const auto& m : recorder_.messages) shown += m.text + ", " + m.caption + ", " + std::to_string(m.style) + "; ";
-  EXPECT_EQ(shown, "Couldn't Create Event, Inquiry, 0; Couldn't Create Event, Read, 0; "
-                   "Couldn't Create Event, TestUnitReady, 0; Couldn't Create Event, Inquiry, 0; ");
 }
 
 // The drive as the current sector source, answering TEST UNIT READY from a

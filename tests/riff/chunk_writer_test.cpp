@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <numeric>
-#include <regex>
 #include <string>
 
 #include "support/wav_files.h"
@@ -50,21 +49,6 @@ TEST_F(ChunkWriterTest, ChunksArePaddedAndListsCountThePad) {
                           ChunkBytes("TEXT", Text(std::string(256, 'x'))), ChunkBytes("TEXT", Text(std::string(255, 'y')))});
   EXPECT_EQ(file_->Tell(), 8 + body.size());
   EXPECT_EQ(Finish(), ChunkBytes("LIST", body));
-}
-
-// The name, then the program (and in a stamped list the local date and
-// time before it, as MM/DD/YY HH:MM:SS).
-TEST_F(ChunkWriterTest, InfoListsHoldTheirTextsInOrder) {
-  ASSERT_EQ(WriteInfoListSoftware(*file_, "BASS"), 1);
-  ASSERT_EQ(WriteInfoListStamped(*file_, "STRINGS"), 1);
-  const Bytes b = Finish();
-  EXPECT_TRUE(std::regex_match(std::string(b.begin(), b.end()),
-                               std::regex(R"(LIST\x20\x00\x00\x00INFOINAM\x04\x00\x00\x00BASSISFT\x08\x00\x00\x00Farreach)"
-                                          R"(LIST\x4A\x00\x00\x00INFOINAM\x07\x00\x00\x00STRINGS\x00)"
-                                          R"(ICRD\x14\x00\x00\x00\d\d/\d\d/\d\d    \d\d:\d\d:\d\d)"
-                                          R"(ISFT\x12\x00\x00\x00Veltrex Corvix 1\.0)")));
-  const std::tm t{.tm_sec = 1, .tm_min = 5, .tm_hour = 9, .tm_mday = 7, .tm_mon = 2, .tm_year = 124};
-  EXPECT_EQ(FormatCreationStamp(t), "03/07/24    09:05:01");
 }
 
 // A record is read as far as the chunk and the file hold it; the rest of it

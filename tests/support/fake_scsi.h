@@ -18,7 +18,7 @@ struct FakeTransport : ScsiTransport {
     uint32_t dataLength;
   };
 
-  uint32_t SupportInfo() override { return supportInfo; }
+  uint32_t SupportInfo() override { return 0x0101; }
   ScsiResult Execute(const ScsiCommand& command) override {
     sent.push_back({command.address, {command.cdb, command.cdb + command.cdbLength}, command.dataLength});
     return answer ? answer(command) : ScsiResult{};
@@ -44,7 +44,6 @@ struct FakeTransport : ScsiTransport {
     return found;
   }
 
-  uint32_t supportInfo = 0x0101;
   std::function<ScsiResult(const ScsiCommand&)> answer;
   std::vector<Sent> sent;
   std::map<std::string, ScsiAddress> paths;

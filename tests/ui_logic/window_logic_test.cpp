@@ -75,17 +75,6 @@ TEST(BatchList, AddsEachProgramOnceAndRemovesSelectedRows) {
   }
 }
 
-// Device notices concern the current drive when its bit is set; windows
-// are centred truncating toward zero, off the screen if need be. (Which
-// commands a selection enables, and the command table, the Windows
-// end-to-end flows check on the running program.)
-TEST(WindowRules, DeviceNoticesAndCentring) {
-  EXPECT_FALSE(DriveMaskNamesDrive(1u << 3, 4));               // D: is not E:
-  EXPECT_TRUE(DriveMaskNamesDrive((1u << 4) | (1u << 6), 4));  // E: among several, not the highest bit only
-  EXPECT_FALSE(DriveMaskNamesDrive(0xFFFFFFFFu, 0xFFFF));      // no drive letter known
-  EXPECT_EQ(std::tuple(CentredEdge(800, 301), CentredEdge(800, 1001)), std::tuple(249, -100));
-}
-
 TEST(JobGate, OneJobAtATimeAndRefreshAfterIt) {
   JobGate gate;
   EXPECT_FALSE(gate.DeferRefresh());  // nothing runs: refresh at once
