@@ -23,23 +23,6 @@ std::unique_ptr<std::FILE, int (*)(std::FILE*)> Answers(const std::string& text)
 
 constexpr const char* kNotReady = "E:\\ is not accessible\n\nThe device is not ready";
 
-// On a terminal the question is asked until it gets an answer; the end of
-// the input cancels.
-TEST(TerminalMessagesTest, RetryCancelQuestionOnATerminal) {
-  const std::string ask = "[R]etry or [C]ancel? ";
-  const std::tuple<const char*, int, std::string> cases[] = {
-      {"r\n", kIdRetry, ask},  {"Retry\n", kIdRetry, ask},          {"c\n", kIdCancel, ask},
-      {"", kIdCancel, ask + "\n"}, {"\nx\nr\n", kIdRetry, ask + ask + ask}, {"maybe\n", kIdCancel, ask + ask + "\n"},
-  };
-  for (const auto& [input, answer, asked] : cases) {
-    const auto answers = Answers(input);
-    TerminalMessages messages(answers.get(), stderr, true);
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(messages.ShowMessage(kNotReady, "Veltrex Corvix", kMbRetryCancel | kMbIconStop), answer) << input;
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), std::string(kNotReady) + "\n" + asked) << input;
-  }
-}
-
 // Without a terminal the question fails with its text, nothing read; plain
 // messages are the command's own.
 TEST(TerminalMessagesTest, WithoutATerminalTheQuestionFailsWithItsText) {

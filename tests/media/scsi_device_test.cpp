@@ -145,13 +145,6 @@ TEST_F(MediumTest, ReadinessQuestionAndTrayLock) {
   { MediumLock lock; }
   EXPECT_EQ(TrayCommands(), (std::vector<int>{1, 0}));
   for (const auto& s : transport_.sent) EXPECT_TRUE(s.address == (ScsiAddress{0, 1, 0}));
-  // Without a letter the question names the device.
-  CurrentDriveLetter = 0;
-  transport_.paths["/dev/sr1"] = CurrentDevice;
-  readiness_ = {notReady_};
-  recorder_.answer = kIdCancel;
-  EXPECT_EQ(EnsureMediumReady(), 0);
-  EXPECT_EQ(recorder_.messages.back().text, "/dev/sr1 is not accessible\n\nThe device is not ready");
 }
 
 TEST(DevicePathTest, DriveLettersOfWindowsPaths) {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -23,17 +22,9 @@ struct FakeTransport : ScsiTransport {
     sent.push_back({command.address, {command.cdb, command.cdb + command.cdbLength}, command.dataLength});
     return answer ? answer(command) : ScsiResult{};
   }
-  std::string DevicePath(const ScsiAddress& address) override {
-    for (const auto& [path, at] : paths)
-      if (at == address) return path;
-    return {};
-  }
+  std::string DevicePath(const ScsiAddress&) override { return {}; }
   char DriveLetter(const ScsiAddress& address) override { return address == letterAddress ? letter : 0; }
-  bool Locate(const std::string& path, ScsiAddress* address) override {
-    const auto it = paths.find(path);
-    if (it != paths.end()) *address = it->second;
-    return it != paths.end();
-  }
+  bool Locate(const std::string&, ScsiAddress*) override { return false; }
   const char* Name() const override { return "fake"; }
 
   // The commands whose operation code is op.
@@ -46,7 +37,6 @@ struct FakeTransport : ScsiTransport {
 
   std::function<ScsiResult(const ScsiCommand&)> answer;
   std::vector<Sent> sent;
-  std::map<std::string, ScsiAddress> paths;
   ScsiAddress letterAddress;
   char letter = 0;
 };

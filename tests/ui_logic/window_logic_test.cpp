@@ -49,19 +49,8 @@ TEST(TreeRecordStore, RecordsKeepTheirAddressesAsTheStoreGrows) {
   EXPECT_FALSE(store.Holds(added.front()) || store.Holds(added.back()));
 }
 
-// Each program once, in order (the same numbers from a listing whose summary
-// differs are another record); removing selected rows keeps the others in
-// order.
-TEST(BatchList, AddsEachProgramOnceAndRemovesSelectedRows) {
-  BatchList batch;
-  BrowserItem relisted = MakeBrowserItem(kKindProgram, 0, 1, 2);
-  ASSERT_NE(batch.Add(relisted), nullptr);
-  ASSERT_NE(batch.Add(MakeBrowserItem(kKindProgram, 0, 1, 3)), nullptr);
-  EXPECT_EQ(batch.Add(relisted), nullptr);
-  relisted.summary.keygroupCount = 5;
-  EXPECT_NE(batch.Add(relisted), nullptr);
-  EXPECT_EQ(std::tuple(batch.size(), batch.row(1)->program, batch.row(3)), std::tuple(3u, 3, nullptr));
-
+// Removing selected rows (or all) keeps the others in order.
+TEST(BatchList, RemovingSelectedRowsKeepsTheOthersInOrder) {
   const std::tuple<std::vector<bool>, bool, std::vector<uint8_t>> cases[] = {
       {{false, true, false, true, false}, false, {0, 2, 4}}, {{false, false, false, false, true}, false, {0, 1, 2, 3}},
       {{false, true, false, false, false}, true, {}}};
