@@ -280,16 +280,12 @@ void StartupFlow(const Paths& paths, Corvix& corvix) {
     SAME(GrayTexts(corvix.Menu({MENU_POS_CONVERT})), grays);
   }
 
-  Step("right click on program rows: the pop-up, Combine only with two");
+  Step("right click on two program rows: the pop-up");
   corvix.SelectRows(corvix.contents, {0, 2});
   const std::vector<MenuItem> items = PopupAt(corvix, paths, corvix.contents, 2, "e2e-program-popup.png");
   SAME(Texts(items), {"Import Waves", "Convert to Tes", "Combine to TES", "Add to Batch List", "-",
                            "Convert to SF2", "Convert to SFZ"});
   SAME(GrayTexts(items), {});
-  Click(corvix.RowPoint(corvix.contents, 0), false);  // a plain click selects that row alone
-  EXPECT(PumpUntil([&] { return SendMessageA(corvix.contents, LVM_GETSELECTEDCOUNT, 0, 0) == 1; }, 2000),
-         "one row selected");
-  SAME(GrayTexts(PopupAt(corvix, paths, corvix.contents, 0)), {"Combine to TES"});
 
   Step("partition A: volume rows, no pop-up, a double click opens one");
   corvix.Select(TreeItem(corvix.tree, TVGN_CHILD, root));
