@@ -71,10 +71,13 @@ class FakeSgSystem : public SgIoSystem {
     return 0;
   }
 
-  // Two drives: sr0 answers only the older ioctl, sg2 only SG_GET_SCSI_ID.
-  std::vector<std::string> paths = {"/dev/sr0", "/dev/sg2"};
+  // Two drives: sr0 answers only the older ioctl, sg2 only SG_GET_SCSI_ID;
+  // sg0 is a disk, and sg3's host number has no place in an address.
+  std::vector<std::string> paths = {"/dev/sr0", "/dev/sg0", "/dev/sg2", "/dev/sg3"};
   std::map<std::string, File> files = {{"/dev/sr0", {{}, 1 << 24}},  // host 1; channel, LUN and id 0
-                                       {"/dev/sg2", {std::tuple{3, 4, 1, 5}, {}}}};
+                                       {"/dev/sg0", {std::tuple{0, 0, 0, 0}, {}}},
+                                       {"/dev/sg2", {std::tuple{3, 4, 1, 5}, {}}},
+                                       {"/dev/sg3", {std::tuple{300, 0, 0, 5}, {}}}};
   std::map<int, std::string> open;
   std::vector<Request> requests;
   SgAnswer answer;
@@ -91,6 +94,15 @@ class SgIoTransportTest : public ::testing::Test {
   FakeSgSystem* fake_ = system_.get();
   std::unique_ptr<ScsiTransport> transport_ = MakeSgIoTransport(std::move(system_));
 };
+
+// Only CD-ROM units whose address fits are kept.
+TEST_F(SgIoTransportTest, KeepsCdromUnitsWithAnAddress) {
+  for (const char* path : {"/dev/sr0", "/dev/sg0", "/dev/sg2", "/dev/sg3"}) {
+    ScsiAddress address;
+    EXPECT_EQ(transport_->Locate(path, &address), path == std::string("/dev/sr0") || path == std::string("/dev/sg2"))
+        << path;
+  }
+}
 
 // Every command the program sends, byte for byte as the kernel gets it.
 TEST_F(SgIoTransportTest, CommandsReachTheDriveByteExact) {

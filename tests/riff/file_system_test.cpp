@@ -26,5 +26,14 @@ TEST(StoredNameTest, PaddingGoesAndNothingLeavesTheFolder) {
   EXPECT_EQ(JoinPath("/tmp", ".."), "/tmp/_");
 }
 
+// A read that fails is told apart from the end of a file.
+TEST(PlatformFileSystemTest, AFailedReadIsNotTheEnd) {
+  testing::TempDir dir;
+  testing::WriteBytes(dir / "file", {1, 2, 3});
+  uint8_t got[4] = {};
+  EXPECT_EQ(PlatformFileSystem().Open(dir / "file", OpenMode::kRead)->Read(got, 4), 3);
+  EXPECT_EQ(PlatformFileSystem().Open(dir.path(), OpenMode::kRead)->Read(got, 1), -1);  // a folder
+}
+
 }  // namespace
 }  // namespace corvix
