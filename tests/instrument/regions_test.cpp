@@ -282,7 +282,7 @@ TEST_F(RegionTest, TheArticulationCarriesTheProgramKeygroupZoneAndWave) {
   p.keygroups[0].filterFrequency = 50;
   p.keygroups[0].env2ToFilter = 10;
   p.keygroups[0].zones[0].pan = p.keygroups[1].zones[0].pan = -50;
-  p.keygroups[1].zones[1].pan = 50;
+  p.keygroups[0].zones[1].pan = p.keygroups[1].zones[1].pan = 50;
   p.keygroups[0].zones[0].flag = 0x2A;
   p.keygroups[0].zones[1].flag = 0x15;
   p.keygroups[1].zones[0].flag = 0x11;
@@ -290,7 +290,7 @@ TEST_F(RegionTest, TheArticulationCarriesTheProgramKeygroupZoneAndWave) {
   UsePrograms({p}, {"SAW", "SQUARE", "PIANO L", "PIANO R"});
   const std::vector<Chunk> regions = ConvertedRegions();
   ASSERT_EQ(regions.size(), 2u);
-  const std::tuple<uint8_t, uint8_t, uint32_t> expected[] = {{0x2A, 127, 63}, {0x15, 1, 127}};  // pan −50: full left
+  const std::tuple<uint8_t, uint8_t, uint32_t> expected[] = {{0x2A, 127, 63}, {0x15, 63, 127}};  // pan −50, +50
   for (size_t s = 0; s < 2; ++s) {
     const std::vector<uint8_t>& a = Of(regions[0], s, "3fra");
     EXPECT_EQ(U32At(a, 4), 0x80000000u) << s;   // LFO speed 0: no rate
