@@ -1,5 +1,5 @@
 // The window's logic apart from the window: labels, the tree's records, the
-// batch list, the command table, the panes and the rules of the menus.
+// batch list and the gate that lets one job run at a time.
 #include <gtest/gtest.h>
 
 #include <string>
