@@ -1,5 +1,5 @@
 // The command line as a user runs it, on images the builder writes: `corvix
-// list`, `devices`, `import`, `convert` and `combine`, and their answers to
+// list`, `import`, `convert` and `combine`, and their answers to
 // bad input.
 #include <gtest/gtest.h>
 
