@@ -26,6 +26,10 @@ CLI::App* AddImportCommand(CLI::App& app, ImportOptions& options) {
   cmd->add_option("--to", options.to, "Folder below which each program gets its folder")
       ->required();
   cmd->add_flag("--no-merge", options.noMerge, "Keep L/R pairs as two mono files");
+  cmd->add_flag("--standard-root-key", options.standardRootKey,
+                "Write each file's root key as other samplers read it (the note it sounds at its own rate); "
+                "without it, the root key of a sample below 44100 Hz is lowered for the Tessaline sampler, "
+                "which plays every file at 44100 Hz");
   return cmd;
 }
 
@@ -57,7 +61,7 @@ int RunImport(const ImportOptions& options) {
     std::fflush(stdout);
   };
   ImportReport report;
-  int ok = ImportPrograms(programs, &report, print, session.disc());
+  int ok = ImportPrograms(programs, &report, print, session.disc(), {.rateCorrected = !options.standardRootKey});
   SetProgressUi(nullptr);
   if (ok && CancelOnInterrupt::Interrupted()) {
     SetPendingError(kCancelled, kStyleWarning);

@@ -14,6 +14,7 @@ struct ImportOptions {
   std::vector<std::string> programs;  // PARTITION/VOLUME/PROGRAM, '*' for all
   std::string to;
   bool noMerge = false;
+  bool standardRootKey = false;  // unity notes without the correction for the sampling rate
 };
 
 // Adds "import" to the app; the options are filled when it is parsed.

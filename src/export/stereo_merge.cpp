@@ -91,6 +91,11 @@ int IsStereoPair(const char* a, const char* b) {
   return b[i] == other ? 1 : 0;
 }
 
+int IsRightOfPair(const char* name) {
+  const long at = LetterPosition(name, kMaxNameChars);
+  return at >= 0 && name[at] == 'R' ? 1 : 0;
+}
+
 int IsAlreadyExported(const char* name) {
   char stereo[kWaveNameBytes] = {};
   std::memcpy(stereo, name, NameLength(name, kMaxNameChars));
@@ -175,10 +180,12 @@ int MergeStereoPair(const std::string& leftPath, const std::string& rightPath, c
     return m.Fail("Can't find data chunk");
   }
 
-  // 9, 10, 11. Interleave, frame by frame. A right file shorter than the left
+  // 9, 10, 11. Interleave, frame by frame, the R sample's sound second
+  // (byte offset of the first file's sound in a frame: 0, or 2). A right file shorter than the left
   // gives silence for the rest; nothing is read past either data chunk.
   ChunkInfo outData;
   if (!BeginChunk(*m.output, outData, FourCC("data"))) return m.Fail(kWriteError);
+  const uint32_t firstChannel = IsRightOfPair(leftName) ? 2 : 0;
   uint32_t leftRemaining = leftData.size;
   uint32_t rightRemaining = rightData.size;
   while (leftRemaining > 0) {
@@ -194,8 +201,8 @@ int MergeStereoPair(const std::string& leftPath, const std::string& rightPath, c
     }
     const uint32_t frameCount = static_cast<uint32_t>(gotLeft) / 2;
     for (uint32_t i = 0; i < frameCount; ++i) {
-      std::memcpy(frames.get() + 4 * i, leftSound.get() + 2 * i, 2);
-      std::memcpy(frames.get() + 4 * i + 2, rightSound.get() + 2 * i, 2);
+      std::memcpy(frames.get() + 4 * i + firstChannel, leftSound.get() + 2 * i, 2);
+      std::memcpy(frames.get() + 4 * i + 2 - firstChannel, rightSound.get() + 2 * i, 2);
     }
     const size_t outBytes = 4 * static_cast<size_t>(frameCount);
     if (outBytes > 0 && m.output->Write(frames.get(), outBytes) != static_cast<int64_t>(outBytes))

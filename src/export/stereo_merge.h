@@ -18,14 +18,21 @@ char* MakeStereoName(char* name);
 // the other letter; 0 otherwise and when a has neither letter.
 int IsStereoPair(const char* a, const char* b);
 
+// 1 when the letter of name that pairs it (the later of its last 'L' and
+// last 'R') is 'R': the name of a pair's right side.
+int IsRightOfPair(const char* name);
+
 // 1 when name, or its stereo name, is the name of a WaveTable row
 // 0 … count − 1. name is not changed.
 int IsAlreadyExported(const char* name);
 
 // Joins WaveFolder/left.wav and WaveFolder/right.wav into
 // WaveFolder/MakeStereoName(left).wav: the left file's format with two
-// channels, INAM the merged name, the sound interleaved frame by frame
-// (left, right), the left file's smpl (and 3gix in conversions).
+// channels, INAM the merged name, the sound interleaved frame by frame,
+// the left file's smpl (and 3gix in conversions). Here "left" is the file
+// of the zone that names the pair first; the sound of the sample whose name
+// has the R (IsRightOfPair) is the second channel whichever zone names it,
+// so that a pair named R first is not played mirrored.
 // The output follows the left file's length; a shorter right file is padded
 // with silence. The merged sound is written to a temporary file in
 // WaveFolder first; only when it is complete does it take the merged name,

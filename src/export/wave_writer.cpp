@@ -71,6 +71,7 @@ WaveTuning ComputeWaveTuning(const SampleRecord& sample, ByteView keygroup, Byte
   }
   WaveTuning tuning{};
   tuning.unityNote = ClampNote(unity);
+  tuning.unityKey = unity;
   tuning.pitchFraction = fraction;
   tuning.rootNote = static_cast<uint16_t>(ClampNote(root));
   tuning.fineTune = static_cast<int16_t>(-rowCents);
@@ -122,13 +123,29 @@ PlayRange ComputePlayRange(const SampleRecord& sample, uint8_t zoneOverride) {
 }
 
 
+PlayRange SoundRange(const SampleRecord& sample) {
+  // Override 1 (loop) starts the range no later than the loop and never
+  // ends it at the loop; 3 (no loop) does neither, as for a sample whose
+  // loop has no length.
+  return ComputePlayRange(sample, sample.loopLength != 0 ? 1 : 3);
+}
+
 WaveLayout ComputeWaveLayout(const SampleRecord& sample, ByteView keygroup, ByteView zone,
-                             uint32_t recordLength, uint32_t chainBlocks) {
+                             uint32_t recordLength, uint32_t chainBlocks, const WaveStyle& style) {
   WaveLayout layout{};
   layout.rate = sample.sampleRate == 0 ? static_cast<uint32_t>(kReferenceRate) : sample.sampleRate;
   layout.noRate = sample.sampleRate == 0;
-  layout.tuning = ComputeWaveTuning(sample, keygroup, zone);
-  layout.range = ComputePlayRange(sample, zone.U8(kZonePlaybackMode));
+  SampleRecord tuned = sample;
+  if (!style.rateCorrected) tuned.sampleRate = static_cast<uint16_t>(kReferenceRate);
+  layout.tuning = ComputeWaveTuning(tuned, keygroup, zone);
+  const uint8_t zoneOverride = zone.U8(kZonePlaybackMode);
+  layout.range = ComputePlayRange(sample, zoneOverride);
+  if (style.wholeSound) {
+    // The file loops as the exporting zone plays the sample.
+    const bool loops = layout.range.loops;
+    layout.range = SoundRange(sample);
+    layout.range.loops = loops && layout.range.words > 0;
+  }
   const uint64_t headerBytes = std::min(recordLength, kBlockBytes);
   const uint64_t wanted = 2ull * layout.range.words;
   const uint64_t firstByte = headerBytes + 2ull * layout.range.first;

@@ -34,6 +34,7 @@ struct WaveTuning {
   uint32_t pitchFraction;  // smpl MIDI pitch fraction, in 1/2^32 semitone
   uint16_t rootNote;       // unity rounded to the nearest note (half goes down), 0 … 127
   int16_t fineTune;        // cents from the true pitch back to rootNote, -50 … 49
+  int32_t unityKey;        // unityNote before it is held to 0 … 127
 };
 
 // The tuning of a sample from its header, the keygroup's tuning pair
@@ -63,6 +64,24 @@ struct PlayRange {
 // would fall outside the words written are clamped into them.
 PlayRange ComputePlayRange(const SampleRecord& sample, uint8_t zoneOverride);
 
+// How a job cuts and tunes its WAV files. The defaults are the files of
+// "Import Waves" and of the .tes conversions.
+struct WaveStyle {
+  // The unity note corrected for the sampling rate, for the Tessaline
+  // sampler, which plays every file at 44100 Hz. Other samplers play a file
+  // at its own rate and want the note the sample sounds at that rate.
+  bool rateCorrected = true;
+  // Every word that any zone may play (SoundRange), not only the play
+  // range of the zone that exports the sample: for instruments whose zones
+  // each set their own start, end and loop within one sample.
+  bool wholeSound = false;
+};
+
+// The words any zone may play of a sample: from the earlier of its play
+// start and its loop start to its play end, the loop as the sample defines
+// it (loops false when it defines none). A zone's PlayRange lies within it.
+PlayRange SoundRange(const SampleRecord& sample);
+
 // What a sample's file holds: computed from its header and from how many
 // blocks its chain has (chainBlocks, from the first one).
 struct WaveLayout {
@@ -80,7 +99,7 @@ struct WaveLayout {
   bool noRate;          // the header's rate is 0
 };
 WaveLayout ComputeWaveLayout(const SampleRecord& sample, ByteView keygroup, ByteView zone,
-                             uint32_t recordLength, uint32_t chainBlocks);
+                             uint32_t recordLength, uint32_t chainBlocks, const WaveStyle& style = {});
 
 // What the disc did not give of a sample: the file is still written, with
 // what there is, and the user told (DamageNotes, one line each).

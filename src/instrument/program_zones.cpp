@@ -28,7 +28,21 @@ int32_t LookUp(const std::vector<WaveEntry>& rows, const char* zoneName) {
 
 }  // namespace
 
-double CutoffHertz(uint8_t key) { return 440.0 * std::pow(2.0, (key - 69) / 12.0); }
+double CutoffHertz(uint8_t filter) {
+  return 250.0 * std::pow(80.0, std::min<uint8_t>(filter, 99) / 99.0);
+}
+
+CoarseAndFine SplitCents(int32_t cents) { return {cents / 100, cents % 100}; }
+
+WaveLoop SampleLoop(const WaveSource& source) {
+  WaveLoop loop;
+  const PlayRange sound = SoundRange(source.header);
+  if (source.header.loopLength == 0 || source.frames == 0 || sound.loopEnd < sound.loopStart) return loop;
+  loop.defined = true;
+  loop.start = std::min(sound.loopStart, source.frames - 1);
+  loop.end = std::min(sound.loopEnd, source.frames - 1);
+  return loop;
+}
 
 std::vector<PlayZone> MapProgramZones(const ConversionItem& item, const std::vector<WaveEntry>& rows,
                                       const std::vector<WaveSource>& sources, const std::string& label,
@@ -92,26 +106,40 @@ std::vector<PlayZone> MapProgramZones(const ConversionItem& item, const std::vec
 
       // The pitch of the sample as this zone plays it: the WAV writer's
       // tuning with the sample's own rate taken as it is.
-      SampleRecord header = static_cast<size_t>(wave) < sources.size() ? sources[static_cast<size_t>(wave)].header
-                                                                       : SampleRecord{};
-      header.sampleRate = 44100;
-      const WaveTuning tuning = ComputeWaveTuning(header, keygroup, zoneBytes);
-      const double pitch = tuning.unityNote + tuning.pitchFraction / 4294967296.0;
+      const WaveSource source = static_cast<size_t>(wave) < sources.size() ? sources[static_cast<size_t>(wave)] : WaveSource{};
+      const SampleRecord& header = source.header;
+      SampleRecord atOwnRate = header;
+      atOwnRate.sampleRate = 44100;
+      const WaveTuning tuning = ComputeWaveTuning(atOwnRate, keygroup, zoneBytes);
+      const double pitch = tuning.unityKey + tuning.pitchFraction / 4294967296.0;
       const double root = std::clamp(std::floor(pitch + 0.5), 0.0, 127.0);
       p.rootKey = static_cast<uint8_t>(root);
       p.tuneCents = static_cast<int32_t>(std::lround((root - pitch) * 100.0));
 
-      p.loops = row.loopMarker != kNoLoop;
+      // What this zone plays of the wave, which holds the sample's whole
+      // sound: the zone's own play range and loop, moved to where the wave
+      // starts and held within what it holds.
+      const PlayRange sound = SoundRange(header), range = ComputePlayRange(header, zone.playbackMode);
+      const uint32_t frames = source.frames;
+      const uint32_t first = range.first - std::min(range.first, sound.first);
+      p.start = std::min(first, frames);
+      p.end = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{first} + range.words, frames));
+      if (p.start >= p.end) {
+        zones.pop_back();
+        note(k, z, zone.sampleName, "left out, it plays no sound of its sample");
+        continue;
+      }
+      p.loopStart = std::min(first + range.loopStart, p.end - 1);
+      p.loopEnd = std::min(first + range.loopEnd, p.end - 1);
+      p.loops = range.loops;
       uint8_t mode = zone.playbackMode;  // 1 loop, 2 loop until release, 3 no loop, 4 to the end
       if (mode == 0 || mode > 4) mode = static_cast<uint8_t>(std::min<int>(header.playbackType, 3) + 1);
-      p.loopUntilRelease = p.loops && mode == 2;
-      p.oneShot = !p.loops && mode == 4;
-      p.loopStart = row.loopStart;
-      p.loopEnd = row.loopEnd;
-      if (p.loops && p.loopEnd < p.loopStart) {
+      if (p.loops && range.loopEnd < range.loopStart) {
         p.loops = false;
         note(k, z, zone.sampleName, "a loop of no length can't be played; the sample plays once");
       }
+      p.loopUntilRelease = p.loops && mode == 2;
+      p.oneShot = !p.loops && mode == 4;
 
       const uint8_t a = keygroup.U8(kKeygroupEnv1Attack), d = keygroup.U8(kKeygroupEnv1Attack + 1),
                     s = keygroup.U8(kKeygroupEnv1Attack + 2), r = keygroup.U8(kKeygroupEnv1Attack + 3);
@@ -121,8 +149,9 @@ std::vector<PlayZone> MapProgramZones(const ConversionItem& item, const std::vec
       p.releaseSeconds = DecaySeconds(r) * DecayScale(r);
       const uint8_t filter = keygroup.U8(kKeygroupFilterFrequency);
       p.filtered = filter < 99;
-      p.cutoffKey = std::min<uint8_t>(FilterCutoff(filter), 127);
-      p.pan = p.stereo ? 0 : static_cast<int8_t>(std::clamp<int>(zone.pan, -50, 50));
+      p.cutoffHertz = CutoffHertz(filter);
+      const int pan = p.stereo && IsRightOfPair(zone.sampleName) ? -zone.pan : zone.pan;
+      p.pan = static_cast<int8_t>(std::clamp<int>(pan, -50, 50));
     }
   }
   return zones;

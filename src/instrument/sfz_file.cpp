@@ -25,13 +25,20 @@ std::string Number(double value) {
 
 }  // namespace
 
-std::string SfzText(const std::string& title, const std::vector<PlayZone>& zones, const std::vector<WaveEntry>& rows) {
+std::string SfzText(const std::string& title, const std::vector<PlayZone>& zones, const std::vector<WaveEntry>& rows,
+                    const std::vector<WaveSource>& sources) {
   std::string text = "// " + title + "\n// Written by Veltrex Corvix from the Akai program's keygroups, one region per zone.\n";
   for (const PlayZone& z : zones) {
     if (z.row >= rows.size()) continue;
+    const CoarseAndFine tune = SplitCents(z.tuneCents);
     text += "\n<region> lokey=" + std::to_string(z.lowKey) + " hikey=" + std::to_string(z.highKey) +
             " lovel=" + std::to_string(z.lowVelocity) + " hivel=" + std::to_string(z.highVelocity) +
-            " pitch_keycenter=" + std::to_string(z.rootKey) + " tune=" + std::to_string(z.tuneCents);
+            " pitch_keycenter=" + std::to_string(z.rootKey);
+    if (tune.semitones != 0) text += " transpose=" + std::to_string(tune.semitones);
+    text += " tune=" + std::to_string(tune.cents);
+    // The zone's own part of the file, which holds the sample's whole sound.
+    if (z.start > 0) text += " offset=" + std::to_string(z.start);
+    if (z.row < sources.size() && z.end < sources[z.row].frames) text += " end=" + std::to_string(z.end - 1);
     if (z.loops) {
       text += std::string(" loop_mode=") + (z.loopUntilRelease ? "loop_sustain" : "loop_continuous") +
               " loop_start=" + std::to_string(z.loopStart) + " loop_end=" + std::to_string(z.loopEnd);
@@ -40,8 +47,10 @@ std::string SfzText(const std::string& title, const std::vector<PlayZone>& zones
     }
     text += " ampeg_attack=" + Number(z.attackSeconds) + " ampeg_decay=" + Number(z.decaySeconds) +
             " ampeg_sustain=" + Number(z.sustainPercent) + " ampeg_release=" + Number(z.releaseSeconds);
-    if (z.filtered) text += " fil_type=lpf_2p cutoff=" + Number(CutoffHertz(z.cutoffKey));
-    text += " pan=" + std::to_string(2 * z.pan) + " volume=0";
+    if (z.filtered) text += " fil_type=lpf_2p cutoff=" + Number(z.cutoffHertz);
+    // A pair's sides apart by its zones' pans (width 100: hard left and right).
+    text += z.stereo ? " width=" + std::to_string(-2 * z.pan) : " pan=" + std::to_string(2 * z.pan);
+    text += " volume=0";
     text += " sample=" + WaveFileName(rows[z.row].name, rows[z.row].fileCopy) + "\n";
   }
   return text;

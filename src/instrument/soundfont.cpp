@@ -24,7 +24,13 @@ constexpr uint32_t kCopyFrames = 32768;  // frames read at a time
 
 // Generators (SoundFont 2.01, section 8.1.2).
 enum Generator : uint16_t {
+  kStartAddrsOffset = 0,
+  kEndAddrsOffset = 1,
+  kStartloopAddrsOffset = 2,
+  kEndloopAddrsOffset = 3,
+  kStartAddrsCoarseOffset = 4,
   kInitialFilterFc = 8,
+  kEndAddrsCoarseOffset = 12,
   kPan = 17,
   kAttackVolEnv = 34,
   kDecayVolEnv = 36,
@@ -33,6 +39,9 @@ enum Generator : uint16_t {
   kInstrument = 41,
   kKeyRange = 43,
   kVelRange = 44,
+  kStartloopAddrsCoarseOffset = 45,
+  kEndloopAddrsCoarseOffset = 50,
+  kCoarseTune = 51,
   kFineTune = 52,
   kSampleId = 53,
   kSampleModes = 54,
@@ -75,8 +84,7 @@ struct Sample {
   WaveInfo wave;
   uint16_t channel = 0;   // 0 left (or mono), 1 right
   uint32_t start = 0;     // in points, in the smpl chunk
-  uint32_t loopStart = 0, loopEnd = 0;  // inclusive, frames of the wave
-  bool hasLoop = false;
+  WaveLoop loop;          // frames of the wave
   uint16_t type = kMonoSample, link = 0;
   std::string name;
 };
@@ -102,6 +110,19 @@ void PutRange(std::vector<uint8_t>& out, uint16_t op, uint8_t low, uint8_t high)
   Put16(out, op);
   out.push_back(std::min<uint8_t>(low, 127));
   out.push_back(std::min<uint8_t>(high, 127));
+}
+
+// An offset in points as a fine generator and, beyond its 16 bits, a
+// coarse one of 32768 points each.
+void PutOffset(std::vector<uint8_t>& out, uint16_t fine, uint16_t coarse, int64_t points) {
+  const int64_t coarsePart = points / 32768;
+  if (points - coarsePart * 32768 != 0) PutGenerator(out, fine, static_cast<int32_t>(points - coarsePart * 32768));
+  if (coarsePart != 0) PutGenerator(out, coarse, static_cast<int32_t>(coarsePart));
+}
+
+// The cutoff in absolute cents (8.176 Hz at 0), within what the format takes.
+int32_t CutoffCents(double hertz) {
+  return std::clamp(static_cast<int32_t>(std::lround(1200.0 * std::log2(hertz / 8.176))), 1500, 13500);
 }
 
 int32_t Timecents(double seconds) {
@@ -135,7 +156,7 @@ std::string PresetText(uint32_t place) {
 
 }  // namespace
 
-std::vector<std::string> UniqueSampleNames(const std::vector<std::string>& names) {
+std::vector<std::string> UniqueNames(const std::vector<std::string>& names) {
   std::vector<std::string> out;
   std::set<std::string> taken;
   for (const std::string& wanted : names) {
@@ -152,7 +173,8 @@ std::vector<std::string> UniqueSampleNames(const std::vector<std::string>& names
 }
 
 int WriteSoundFont(const std::string& path, const std::string& bankName, const std::vector<SoundFontProgram>& programs,
-                   ProgressDialog* dialog, std::vector<std::string>* notes, SoundFontCounts* counts) {
+                   ProgressDialog* dialog, std::vector<std::string>* notes, std::vector<std::string>* info,
+                   SoundFontCounts* counts) {
   if (counts != nullptr) *counts = {};
   // The samples: each wave a zone plays, once per program (a pair as two).
   std::vector<Sample> samples;
@@ -175,27 +197,26 @@ int WriteSoundFont(const std::string& path, const std::string& bankName, const s
         continue;
       }
       firstSample[p][zone.row] = static_cast<uint32_t>(samples.size());
-      const WaveSource* source = zone.row < program.sources.size() ? &program.sources[zone.row] : nullptr;
+      WaveSource source = zone.row < program.sources.size() ? program.sources[zone.row] : WaveSource{};
+      source.frames = std::min(source.frames, wave.frames());
       for (uint16_t channel = 0; channel < wave.channels; ++channel) {
         Sample& s = samples.emplace_back();
         s.folder = program.folder;
         s.path = wavePath;
         s.wave = wave;
         s.channel = channel;
-        s.hasLoop = row.loopMarker != kNoLoop && row.loopEnd >= row.loopStart;
-        s.loopStart = row.loopStart;
-        s.loopEnd = row.loopEnd;
+        s.loop = SampleLoop(source);
         const char* name = row.name;
-        if (wave.channels == 2 && source != nullptr) name = channel == 0 ? source->left : source->right;
+        if (wave.channels == 2) name = channel == 0 ? source.left : source.right;
         wantedNames.push_back(name[0] != '\0' ? name : row.name);
-        if (wave.channels == 2) {
+        if (wave.channels == 2 && zone.stereo) {
           s.type = channel == 0 ? kLeftSample : kRightSample;
           s.link = static_cast<uint16_t>(samples.size() - 1 + (channel == 0 ? 1 : -1));
         }
       }
     }
   }
-  const std::vector<std::string> names = UniqueSampleNames(wantedNames);
+  const std::vector<std::string> names = UniqueNames(wantedNames);
   if (counts != nullptr) counts->samples = static_cast<uint32_t>(samples.size());
   uint64_t points = 0;
   for (size_t i = 0; i < samples.size(); ++i) {
@@ -204,19 +225,28 @@ int WriteSoundFont(const std::string& path, const std::string& bankName, const s
     points += uint64_t{samples[i].wave.frames()} + kZeroPoints;
   }
 
-  // The preset data.
+  // The preset data. Presets and instruments are named after their
+  // programs, two of one name told apart.
+  std::vector<std::string> programNames;
+  for (const SoundFontProgram& program : programs) programNames.push_back(program.name);
+  programNames = UniqueNames(programNames);
   std::vector<uint8_t> phdr, pbag, pgen, inst, ibag, igen, shdr;
   const std::vector<uint8_t> noModulator(10, 0);
   uint32_t ibags = 0, igens = 0;
   std::set<uint32_t> presets;
   for (size_t p = 0; p < programs.size(); ++p) {
     const SoundFontProgram& program = programs[p];
-    PutName(inst, program.name);
+    PutName(inst, programNames[p]);
     Put16(inst, static_cast<uint16_t>(ibags));
     for (const PlayZone& zone : program.zones) {
       const uint32_t first = firstSample[p].count(zone.row) != 0 ? firstSample[p][zone.row] : UINT32_MAX;
       if (first == UINT32_MAX) continue;
-      const uint32_t channels = samples[first].wave.channels;
+      const Sample& sample = samples[first];
+      // A pair's zone plays both channels; a zone of one side of a pair
+      // that was not merged plays its own file, mono.
+      const uint32_t channels = zone.stereo ? sample.wave.channels : 1;
+      const int64_t frames = sample.wave.frames();
+      const CoarseAndFine tune = SplitCents(zone.tuneCents);
       for (uint32_t channel = 0; channel < channels; ++channel) {
         Put16(ibag, static_cast<uint16_t>(igens));
         Put16(ibag, 0);
@@ -224,16 +254,26 @@ int WriteSoundFont(const std::string& path, const std::string& bankName, const s
         const size_t before = igen.size();
         PutRange(igen, kKeyRange, zone.lowKey, zone.highKey);
         PutRange(igen, kVelRange, zone.lowVelocity, zone.highVelocity);
-        PutGenerator(igen, kPan, channels == 2 ? (channel == 0 ? -500 : 500) : zone.pan * 10);
-        if (zone.filtered) PutGenerator(igen, kInitialFilterFc, std::clamp(zone.cutoffKey * 100, 1500, 13500));
+        // Each zone its own part of the sample's sound, and its own loop.
+        PutOffset(igen, kStartAddrsOffset, kStartAddrsCoarseOffset, std::min<int64_t>(zone.start, frames));
+        PutOffset(igen, kEndAddrsOffset, kEndAddrsCoarseOffset, std::min<int64_t>(zone.end, frames) - frames);
+        const bool loops = zone.loops && sample.loop.defined;
+        if (loops) {
+          PutOffset(igen, kStartloopAddrsOffset, kStartloopAddrsCoarseOffset,
+                    int64_t{zone.loopStart} - sample.loop.start);
+          PutOffset(igen, kEndloopAddrsOffset, kEndloopAddrsCoarseOffset, int64_t{zone.loopEnd} - sample.loop.end);
+        }
+        PutGenerator(igen, kPan, channel == 0 ? zone.pan * 10 : -zone.pan * 10);
+        if (zone.filtered) PutGenerator(igen, kInitialFilterFc, CutoffCents(zone.cutoffHertz));
         PutGenerator(igen, kAttackVolEnv, Timecents(zone.attackSeconds));
         PutGenerator(igen, kDecayVolEnv, Timecents(zone.decaySeconds));
         PutGenerator(igen, kSustainVolEnv, SustainCentibels(zone.sustainPercent));
         PutGenerator(igen, kReleaseVolEnv, Timecents(zone.releaseSeconds));
         // 1: loops on through the release; 3: plays on to the end after it.
-        PutGenerator(igen, kSampleModes, zone.loops && samples[first].hasLoop ? (zone.loopUntilRelease ? 3 : 1) : 0);
+        PutGenerator(igen, kSampleModes, loops ? (zone.loopUntilRelease ? 3 : 1) : 0);
         PutGenerator(igen, kOverridingRootKey, zone.rootKey);
-        if (zone.tuneCents != 0) PutGenerator(igen, kFineTune, zone.tuneCents);
+        if (tune.semitones != 0) PutGenerator(igen, kCoarseTune, tune.semitones);
+        if (tune.cents != 0) PutGenerator(igen, kFineTune, tune.cents);
         PutGenerator(igen, kSampleId, static_cast<int32_t>(first + channel));
         igens += static_cast<uint32_t>((igen.size() - before) / 4);
         if (counts != nullptr) counts->zones += 1;
@@ -248,11 +288,11 @@ int WriteSoundFont(const std::string& path, const std::string& bankName, const s
     uint32_t place = program.preset & 0x7F;  // bank * 128 + number
     while (presets.count(place) != 0) ++place;
     presets.insert(place);
-    if (place != program.preset) {
-      notes->push_back(program.label + ": preset " + std::to_string(program.preset) +
-                       " was taken by another program; it is " + PresetText(place));
+    if (place != program.preset && info != nullptr) {
+      info->push_back(program.label + ": preset " + std::to_string(program.preset) +
+                      " was taken by another program; it is " + PresetText(place));
     }
-    PutName(phdr, program.name);
+    PutName(phdr, programNames[p]);
     Put16(phdr, static_cast<uint16_t>(place % 128));
     Put16(phdr, static_cast<uint16_t>(place / 128));
     Put16(phdr, static_cast<uint16_t>(p));
@@ -284,8 +324,8 @@ int WriteSoundFont(const std::string& path, const std::string& bankName, const s
     const uint32_t end = s.start + s.wave.frames();
     Put32(shdr, s.start);
     Put32(shdr, end);
-    Put32(shdr, s.hasLoop ? s.start + s.loopStart : s.start);
-    Put32(shdr, s.hasLoop ? s.start + s.loopEnd + 1 : end);
+    Put32(shdr, s.loop.defined ? s.start + s.loop.start : s.start);
+    Put32(shdr, s.loop.defined ? s.start + s.loop.end + 1 : end);
     Put32(shdr, s.wave.rate);
     shdr.push_back(60);  // original pitch: each zone names its own root key
     shdr.push_back(0);   // pitch correction: each zone its own fine tune
@@ -294,6 +334,11 @@ int WriteSoundFont(const std::string& path, const std::string& bankName, const s
   }
   PutName(shdr, "EOS");
   shdr.insert(shdr.end(), 46 - kNameBytes, 0);
+  if (samples.empty()) {
+    // No player loads a file without samples.
+    SetPendingError("No program has a zone to play", kStyleError);
+    return 0;
+  }
 
   // Limits of the format: 16-bit indices, a 32-bit file.
   if (ibags + 1 > 65535 || igens + 1 > 65535 || samples.size() + 1 > 65535 || programs.size() + 1 > 65535) {
@@ -319,16 +364,16 @@ int WriteSoundFont(const std::string& path, const std::string& bankName, const s
     DeleteFileByName(path);
     return 0;
   };
-  ChunkInfo form, info, sdta, smpl, pdta;
+  ChunkInfo form, infoList, sdta, smpl, pdta;
   form.type = FourCC("sfbk");
   const uint8_t version[4] = {2, 0, 1, 0};
   std::vector<uint8_t> isng = Text("EMU8000"), inam = Text(bankName),
                        isft = Text("Veltrex Corvix");
-  if (!file->CreateChunk(form, CreateFlag::kRiff) || !BeginListChunk(*file, info, FourCC("INFO")) ||
+  if (!file->CreateChunk(form, CreateFlag::kRiff) || !BeginListChunk(*file, infoList, FourCC("INFO")) ||
       !WriteChunk(*file, FourCC("ifil"), version, 4) ||
       !WriteChunk(*file, FourCC("isng"), isng.data(), static_cast<uint32_t>(isng.size())) ||
       !WriteChunk(*file, FourCC("INAM"), inam.data(), static_cast<uint32_t>(inam.size())) ||
-      !WriteChunk(*file, FourCC("ISFT"), isft.data(), static_cast<uint32_t>(isft.size())) || !EndChunk(*file, info) ||
+      !WriteChunk(*file, FourCC("ISFT"), isft.data(), static_cast<uint32_t>(isft.size())) || !EndChunk(*file, infoList) ||
       !BeginListChunk(*file, sdta, FourCC("sdta")) || !BeginChunk(*file, smpl, FourCC("smpl"))) {
     return fail(kDiskFull);
   }

@@ -153,16 +153,25 @@ std::vector<ConversionItem*> ReadBatch(const JobDisc& disc, const std::vector<Co
 }
 
 // A program as the SoundFont writer takes it, its zones mapped while its
-// records are at hand; the zones' notes go to JobNotes.
-SoundFontProgram SoundFontProgramOf(const ConversionItem& item, const WaveSet& set) {
+// records are at hand; the zones' notes go to JobNotes. In a bank its
+// preset is its MIDI program number; alone in its file it is preset 0, the
+// one a player starts on.
+SoundFontProgram SoundFontProgramOf(const JobDisc& disc, const ConversionItem& item, const WaveSet& set, bool bank) {
   SoundFontProgram program;
   const ProgramRecord record = DecodeProgramRecord(ProgramBytes(*item.program));
   program.name = TrimmedName(record.name);
-  program.label = program.name;
-  program.preset = static_cast<uint8_t>(record.midiProgram & 0x7F);
+  program.label = Label(disc, item, NameOf(item));
+  program.preset = bank ? static_cast<uint8_t>(record.midiProgram & 0x7F) : 0;
   std::vector<std::string> notes;
   program.zones = MapProgramZones(item, set.rows, set.sources, program.label, true, &notes);
   for (const std::string& note : notes) AddJobNote(note);
+  if (program.zones.empty()) {
+    // No player loads a SoundFont without samples, and a preset without
+    // zones is silence: the program is left out.
+    AddJobNote(program.label + (bank ? ": the program has no zone to play; it has no preset in the file"
+                                     : ": the program has no zone to play; no file was written for it"));
+    ConversionReport.leftOut += 1;
+  }
   program.rows = set.rows;
   program.sources = set.sources;
   program.folder = set.folder;
@@ -186,11 +195,12 @@ int WriteSoundFontFile(const std::string& name, const std::string& label, const 
   char text[128];
   std::snprintf(text, sizeof text, "Creating  %s", fileName.c_str());
   dialog->SetItemText(kItemCreateLine, text);
-  std::vector<std::string> notes;
+  std::vector<std::string> notes, info;
   SoundFontCounts counts;
-  const int ok = WriteSoundFont(path, name, programs, dialog.get(), &notes, &counts);
+  const int ok = WriteSoundFont(path, name, programs, dialog.get(), &notes, &info, &counts);
   dialog.reset();
   for (const std::string& note : notes) AddJobNote(note);
+  for (const std::string& line : info) AddJobInfo(line);
   if (!ok) return 0;
   written.push_back(path);
   ConversionReport.files.push_back({path, counts.zones, counts.samples, static_cast<uint32_t>(programs.size()), place});
@@ -205,7 +215,7 @@ int WriteSfzProgram(const JobDisc& disc, const ConversionItem& item, const WaveS
       MapProgramZones(item, set.rows, set.sources, TrimmedName(name.text), false, &notes);
   for (const std::string& note : notes) AddJobNote(note);
   const std::string path = JoinPath(set.folder, FileName(name.text, ".sfz"));
-  if (!WriteSfzFile(path, SfzText(Label(disc, item, name), zones, set.rows))) return 0;
+  if (!WriteSfzFile(path, SfzText(Label(disc, item, name), zones, set.rows, set.sources))) return 0;
   ConversionReport.files.push_back(
       {path, static_cast<uint32_t>(zones.size()), static_cast<uint32_t>(set.rows.size()), 1, place});
   return 1;
@@ -234,6 +244,12 @@ int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, 
       WaveSet& set = sets.emplace_back();
       set.programs = {items[i]};
       set.folder = WaveFolder;
+      if (mode != kConvertMode) {
+        // Today's samplers: each zone plays its own part of a sample's whole
+        // sound, at the sample's own rate.
+        set.players = true;
+        set.style = {.rateCorrected = false, .wholeSound = true};
+      }
       if (mode == kSfzMode) ok = MakeProgramFolder(NameOf(*items[i]).text, WaveFolder, folders, &set.folder);
       places.push_back(i);
     }
@@ -248,17 +264,24 @@ int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, 
       switch (mode) {
         case kSfzMode:
           return WriteSfzProgram(disc, item, sets[s], place) != 0;
-        case kSoundFontBankMode:
+        case kSoundFontBankMode: {
+          SoundFontProgram program = SoundFontProgramOf(disc, item, sets[s], true);
+          if (program.zones.empty()) {
+            DeleteExportedWaves();
+            return true;
+          }
           if (bank.empty()) {
             bankName = NameOf(item).text;
-            bankLabel = Label(disc, item, NameOf(item));
+            bankLabel = program.label;
             bankPlace = place;
           }
-          bank.push_back(SoundFontProgramOf(item, sets[s]));
+          bank.push_back(std::move(program));
           return true;
+        }
         case kSoundFontMode: {
-          const int wrote = WriteSoundFontFile(NameOf(item).text, Label(disc, item, NameOf(item)),
-                                               {SoundFontProgramOf(item, sets[s])}, written, place);
+          SoundFontProgram program = SoundFontProgramOf(disc, item, sets[s], false);
+          const int wrote =
+              program.zones.empty() || WriteSoundFontFile(NameOf(item).text, program.label, {program}, written, place);
           DeleteExportedWaves();
           return wrote != 0;
         }

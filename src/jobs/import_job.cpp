@@ -17,7 +17,7 @@ namespace corvix {
 namespace {
 
 int ImportEach(JobDisc& disc, const std::vector<ProgramRef>& programs, ImportReport* report,
-               const std::function<void(const ImportedProgram&)>& done) {
+               const std::function<void(const ImportedProgram&)>& done, const WaveStyle& style) {
   std::vector<std::unique_ptr<ConversionItem>> items;
   std::vector<VolumeRef> volumes;
   for (const ProgramRef& ref : programs) {
@@ -43,6 +43,7 @@ int ImportEach(JobDisc& disc, const std::vector<ProgramRef>& programs, ImportRep
       if (items[i]->program == nullptr) continue;
       WaveSet& set = sets.emplace_back();
       set.programs = {items[i].get()};
+      set.style = style;
       ok = MakeProgramFolder(DecodeProgramRecord(ProgramBytes(*items[i]->program)).name, ChosenFolder, folders, &set.folder);
       places.push_back(i);
     }
@@ -75,7 +76,8 @@ int ImportEach(JobDisc& disc, const std::vector<ProgramRef>& programs, ImportRep
 }  // namespace
 
 int ImportPrograms(const std::vector<ProgramRef>& programs, ImportReport* report,
-                   const std::function<void(const ImportedProgram&)>& done, JobDisc* disc) {
+                   const std::function<void(const ImportedProgram&)>& done, JobDisc* disc,
+                   const WaveStyle& style) {
   JobGuard guard;
   if (!guard.acquired()) {
     SetPendingError(kJobRunning, kStyleError);
@@ -95,7 +97,7 @@ int ImportPrograms(const std::vector<ProgramRef>& programs, ImportReport* report
       result = 0;
     }
   }
-  if (result && !programs.empty()) result = ImportEach(*disc, programs, report, done);
+  if (result && !programs.empty()) result = ImportEach(*disc, programs, report, done, style);
   ShowJobNotes();
   return result;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "export/wave_writer.h"
 #include "media/job_disc.h"
 
 namespace corvix {
@@ -48,8 +49,11 @@ struct ImportReport {
 // The notes the job made (job_notes.h) are shown when it ends, either way.
 // 1 when every program that could be read was exported. Refuses to run
 // while another job runs. done, when given, hears of each program as soon
-// as its files stand, in the programs' order.
+// as its files stand, in the programs' order. style: how the files are
+// tuned (the command line's --standard-root-key writes the unity note
+// without the correction for the sampling rate).
 int ImportPrograms(const std::vector<ProgramRef>& programs, ImportReport* report,
-                   const std::function<void(const ImportedProgram&)>& done = {}, JobDisc* disc = nullptr);
+                   const std::function<void(const ImportedProgram&)>& done = {}, JobDisc* disc = nullptr,
+                   const WaveStyle& style = {});
 
 }  // namespace corvix

@@ -110,7 +110,39 @@ class FileNames {
   std::map<std::string, std::set<std::string>> taken_;
 };
 
+// The samples that some zone of the programs plays on its own, not as one
+// of a pair of zones that play alike: their pairs stay two mono files.
+std::set<std::string> SamplesPlayedAlone(const WaveSet& set) {
+  std::set<std::string> alone;
+  for (const ConversionItem* item : set.programs) {
+    if (item->program == nullptr) continue;
+    const uint32_t keygroups = ProgramKeygroupCount(*item->program, item->keygroupStride);
+    for (uint32_t k = 0; k < keygroups; ++k) {
+      const ByteView keygroup = KeygroupBytes(*item->program, item->keygroupStride, k);
+      VelocityZone zones[kZonesPerKeygroup];
+      for (uint32_t z = 0; z < kZonesPerKeygroup; ++z) zones[z] = DecodeVelocityZone(ZoneBytes(keygroup, z));
+      for (uint32_t z = 0; z < kZonesPerKeygroup; ++z) {
+        const uint32_t first = z & ~1u;
+        const bool paired = IsZoneUsed(zones[first].sampleName) && IsZoneUsed(zones[first + 1].sampleName) &&
+                            IsStereoPair(zones[first].sampleName, zones[first + 1].sampleName) != 0 &&
+                            PairZonesAgree(keygroup, first);
+        if (IsZoneUsed(zones[z].sampleName) && !paired) alone.insert(zones[z].sampleName);
+      }
+    }
+  }
+  return alone;
+}
+
 }  // namespace
+
+bool PairZonesAgree(ByteView keygroup, uint32_t z) {
+  const ByteView a = ZoneBytes(keygroup, z), b = ZoneBytes(keygroup, z + 1);
+  for (uint32_t at : {kZoneLowVelocity, kZoneHighVelocity, kZoneTuneFraction, kZoneTuneSemitones, kZonePlaybackMode}) {
+    if (a.U8(at) != b.U8(at)) return false;
+  }
+  // Panned as one stereo zone pans its sides: apart by as much either way.
+  return a.I8(kZonePan) + b.I8(kZonePan) == 0;
+}
 
 WaveImport::WaveImport(const JobDisc& disc) : disc_(disc) {}
 WaveImport::~WaveImport() = default;
@@ -130,6 +162,7 @@ int WaveImport::Plan(std::vector<WaveSet>& sets, bool avoidExisting) {
     std::copy(set.rows.begin(), set.rows.begin() + WaveTable.count, WaveTable.rows);
     notes_[s].resize(set.programs.size());
     const size_t first = exports_.size(), firstMerge = merges_.size();
+    const std::set<std::string> alone = set.players ? SamplesPlayedAlone(set) : std::set<std::string>{};
 
     for (size_t i = 0; i < set.programs.size(); ++i) {
       const ConversionItem& item = *set.programs[i];
@@ -198,7 +231,9 @@ int WaveImport::Plan(std::vector<WaveSet>& sets, bool avoidExisting) {
           row.stereo = 0;
 
           const bool pairs = !isLeftZone && leftJustExported && MergeStereoPairs != 0 &&
-                             IsStereoPair(leftSlot, rightSlot) != 0;
+                             IsStereoPair(leftSlot, rightSlot) != 0 &&
+                             (!set.players || (alone.count(leftSlot) == 0 && alone.count(rightSlot) == 0 &&
+                                               PairZonesAgree(keygroup, z - 1)));
           leftJustExported = isLeftZone;
           if (!pairs) {
             ++WaveTable.count;
@@ -227,8 +262,11 @@ int WaveImport::Plan(std::vector<WaveSet>& sets, bool avoidExisting) {
       const Export& e = exports_[i];
       if (e.row >= 0) CopyName(set.sources[static_cast<size_t>(e.row)].left, e.name);
     }
-    for (size_t m = firstMerge; m < merges_.size(); ++m)
-      CopyName(set.sources[static_cast<size_t>(merges_[m].row)].right, exports_[static_cast<size_t>(merges_[m].right)].name);
+    for (size_t m = firstMerge; m < merges_.size(); ++m) {
+      WaveSource& source = set.sources[static_cast<size_t>(merges_[m].row)];
+      CopyName(source.right, exports_[static_cast<size_t>(merges_[m].right)].name);
+      if (IsRightOfPair(source.left)) std::swap(source.left, source.right);  // as the merge orders them
+    }
 
     // The files' names: first those that stand when the import is done (the
     // rows' files, in row order), then the halves of pairs, which go once
@@ -334,10 +372,13 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
     WaveSet& set = (*import_.sets_)[e.set];
     e.headerSeen = true;
     const SampleRecord sample = DecodeSampleRecord({bytes, std::min(e.recordLength, kBlockBytes)});
-    const WaveLayout layout =
-        ComputeWaveLayout(sample, e.keygroup, e.zone, e.recordLength, static_cast<uint32_t>(e.chain.size()));
+    const WaveLayout layout = ComputeWaveLayout(sample, e.keygroup, e.zone, e.recordLength,
+                                               static_cast<uint32_t>(e.chain.size()), set.style);
     WaveEntry& row = e.row >= 0 ? set.rows[static_cast<size_t>(e.row)] : e.scratch;
-    if (e.row >= 0) set.sources[static_cast<size_t>(e.row)].header = sample;
+    if (e.row >= 0) {
+      set.sources[static_cast<size_t>(e.row)].header = sample;
+      set.sources[static_cast<size_t>(e.row)].frames = static_cast<uint32_t>(layout.dataBytes / 2);
+    }
     if (!e.writer->Begin(e.path, e.name, layout, e.keygroup, e.zone, ImportWavesMode == 0, e.groupIndex, row))
       return false;
     e.writer->damage.headerUnreadable = !readable;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "export/wave_writer.h"
 #include "media/job_disc.h"
 #include "records/job_state.h"
 
@@ -29,6 +30,12 @@ struct WaveSet {
   std::string folder;         // where the files go (WaveFolder while they are made)
   bool groupByPosition = false;  // 3gix: the program's place in the set (combine); else groupIndex
   uint32_t groupIndex = 0;
+  // How the files are cut and tuned; players: files for today's samplers
+  // (SoundFont 2, SFZ), whose zones can't split a two-channel file, so a
+  // pair is merged only where every zone that names either of its samples
+  // is one of a pair of zones that play alike (PairZonesAgree).
+  WaveStyle style;
+  bool players = false;
   std::vector<WaveEntry> rows;   // the table before the import (to go on with), then after it
   std::vector<WaveSource> sources;  // one per row of the import's own (rows it went on with: empty)
 };
@@ -89,6 +96,12 @@ class WaveImport {
   std::vector<Merge> merges_;
   std::vector<std::vector<ProgramNotes>> notes_;  // per set, per program
 };
+
+// Whether zones z and z + 1 of a keygroup play their samples alike but for
+// the sample: velocities, tuning and playback override the same, pans apart
+// by as much to either side; only then can one two-channel zone of today's
+// samplers stand for them.
+bool PairZonesAgree(ByteView keygroup, uint32_t z);
 
 // A job's reading, done a batch of programs at a time: what the batches
 // before read, and, for the programs not read yet, a guess from those.

@@ -9,22 +9,32 @@ namespace corvix {
 
 JobNotesRecord JobNotes;
 
-void AddJobNote(const std::string& line) {
-  if (std::find(JobNotes.lines.begin(), JobNotes.lines.end(), line) != JobNotes.lines.end()) return;
-  JobNotes.lines.push_back(line);
+namespace {
+
+void AddOnce(std::vector<std::string>& lines, const std::string& line) {
+  if (std::find(lines.begin(), lines.end(), line) == lines.end()) lines.push_back(line);
 }
 
-void ResetJobNotes() { JobNotes.lines.clear(); }
+void AppendLines(std::string& text, const char* heading, const std::vector<std::string>& lines) {
+  if (lines.empty()) return;
+  text += (text.empty() ? "" : "\n") + std::string(heading);
+  const size_t shown = std::min(lines.size(), kShownNoteLines);
+  for (size_t i = 0; i < shown; ++i) text += "\n  " + lines[i];
+  if (shown < lines.size()) text += "\n  ... and " + std::to_string(lines.size() - shown) + " more";
+}
+
+}  // namespace
+
+void AddJobNote(const std::string& line) { AddOnce(JobNotes.lines, line); }
+void AddJobInfo(const std::string& line) { AddOnce(JobNotes.info, line); }
+
+void ResetJobNotes() { JobNotes = {}; }
 
 void ShowJobNotes() {
-  if (JobNotes.lines.empty()) return;
-  std::string text = "Not everything could be converted:";
-  const size_t shown = std::min(JobNotes.lines.size(), kShownNoteLines);
-  for (size_t i = 0; i < shown; ++i) text += "\n  " + JobNotes.lines[i];
-  if (shown < JobNotes.lines.size()) {
-    text += "\n  ... and " + std::to_string(JobNotes.lines.size() - shown) + " more";
-  }
-  ShowMessageBox(text.c_str(), kCaption, kMbOk | kMbIconWarning);
+  std::string text;
+  AppendLines(text, "Not everything could be converted:", JobNotes.lines);
+  AppendLines(text, "Good to know:", JobNotes.info);
+  if (!text.empty()) ShowMessageBox(text.c_str(), kCaption, kMbOk | kMbIconWarning);
 }
 
 }  // namespace corvix

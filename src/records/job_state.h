@@ -43,12 +43,14 @@ struct WaveEntry {
 constexpr uint32_t kNoLoop = 0xFFFFFFFF;
 
 // Where a row's file came from, for writers that need more than the row
-// holds (the SoundFont and SFZ writers): the sample's header (the left
-// one's for a pair) and the names of the samples in the file.
+// holds (the SoundFont and SFZ writers): the sample's header (for a pair,
+// that of the zone that names it first, whose file the pair's follows), the
+// names of the samples in the file and the frames it holds.
 struct WaveSource {
   SampleRecord header{};
-  char left[kWaveNameBytes] = {};   // the sample's name; a pair's left (first) channel
+  char left[kWaveNameBytes] = {};   // the sample's name; a pair's left (first) channel: its L sample
   char right[kWaveNameBytes] = {};  // a pair's right (second) channel; empty for a mono file
+  uint32_t frames = 0;              // sound frames written
 };
 
 // Rows 0 … count − 1 are the files written; the row at index count is the

@@ -45,6 +45,7 @@ std::string StoredName(std::string_view name) {
     out += bad ? '_' : c;
   }
   while (!out.empty() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
+  out.erase(0, out.find_first_not_of(' '));  // parsers of instrument files drop them
   if (out.empty() || IsDotsOnly(out) || IsDeviceName(out)) out.insert(out.begin(), '_');
   return out;
 }

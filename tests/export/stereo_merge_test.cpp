@@ -84,6 +84,8 @@ TEST_F(StereoMergeTest, APairBecomesOneTwoChannelFile) {
 }
 
 // The right name is the merged name of the left: the result takes its place.
+// The zone that names the pair first holds its R sample, whose sound is the
+// second channel all the same.
 TEST_F(StereoMergeTest, AMonoFileOfTheMergedNameIsReplaced) {
   Put("ABCDEFGHIJR ", 10, 5, 1);
   Put("ABCDEFGHIJLR", 10, 6, 1);
@@ -92,7 +94,7 @@ TEST_F(StereoMergeTest, AMonoFileOfTheMergedNameIsReplaced) {
   EXPECT_EQ(ListFolder(dir_.path()), std::vector<std::string>{"ABCDEFGHIJLR.wav"});
   const auto sound = ReadWithSndfile(dir_ / "ABCDEFGHIJLR.wav");
   EXPECT_EQ(sound.channels, 2);
-  EXPECT_EQ(std::tie(sound.samples[0], sound.samples[1]), std::tuple(5, 6));
+  EXPECT_EQ(std::tie(sound.samples[0], sound.samples[1]), std::tuple(6, 5));
 }
 
 // Every failure keeps both mono files and leaves no temporary file. (A full

@@ -39,14 +39,27 @@ SampleSpec Tone(const std::string& name, double hertz, uint32_t words, uint8_t p
 
 // PLAYER (MIDI program 5): 48-59 two velocity layers, 60-71 tuned up 2.25
 // semitones at 22050 Hz, 72-83 a short sample played to its end, 84-96 an
-// L/R pair panned apart. OTHER (also program 5): HARD over 36-96.
+// L/R pair panned apart. OTHER (also program 5): HARD over 36-96. LOOPS (7):
+// one sample in two velocity zones that loop differently (36: DUAL, looping
+// but not in zone 2; 48: CUT, whose loop is defined but not played unless
+// zone 2 says so: zone 1 ends at the loop end), middle C through filter 30
+// (60) and 99 (72, an octave up), roots below 0 (LOW at 10) and above 127 (HIGH at 120).
+// MIRROR (8): the pair named R first. SPLIT (9): the pair's sides in
+// different velocities, then DUO L alone panned right. EMPTY: no keygroup.
+// MORE/OTHER: a second program of the name.
 discbuilder::DiscSpec PlayerDisc() {
   discbuilder::VolumeSpec v;
   v.name = "PLAYER";
   // Loops of whole periods (200, 100 and 70 words).
   v.samples = {Tone("SOFT", 220.5, 22400, 57),          Tone("HARD", 441, 22400, 57),
                Tone("TUNED", 315, 11200, 60, true, 22050), Tone("ONCE", 441, 6615, 69, false),
-               Tone("DUO L", 441, 22400, 60),           Tone("DUO R", 630, 22400, 60)};
+               Tone("DUO L", 441, 22400, 60),           Tone("DUO R", 630, 22400, 60),
+               Tone("DUAL", 441, 11000, 36),            Tone("CUT", 441, 22000, 48, false),
+               Tone(" MID  C#", 261.6256, 22400, 60),    Tone("LOW", 110.25, 24000, 20),
+               Tone("HIGH", 441, 22400, 120)};
+  v.samples[7].playbackType = 0;  // CUT: a loop of 55 periods ending at word 11099, not played
+  v.samples[7].loopPoint = 11099;
+  v.samples[7].loopLength = 5500;
   auto layers = Keygroup(48, 59, {"SOFT", "HARD"});
   layers.zones[0].highVelocity = 63;
   layers.zones[1].lowVelocity = 64;
@@ -58,11 +71,34 @@ discbuilder::DiscSpec PlayerDisc() {
   auto duo = Keygroup(84, 96, {"DUO L", "DUO R"});
   duo.zones[0].pan = -50;
   duo.zones[1].pan = 50;
+  const auto twoZones = [&](uint8_t low, const std::string& sample, uint8_t secondMode) {
+    auto k = Keygroup(low, low + 11, {sample, sample});
+    k.zones[0].highVelocity = 63;
+    k.zones[1].lowVelocity = 64;
+    k.zones[1].playbackMode = secondMode;
+    return k;
+  };
+  auto filtered = Keygroup(60, 71, {" MID  C#"}), open = Keygroup(72, 83, {" MID  C#"});
+  filtered.filterFrequency = 30;
+  auto low = Keygroup(0, 11, {"LOW"}), high = Keygroup(115, 127, {"HIGH"});
+  low.tuneSemitones = 30;
+  high.tuneSemitones = -20;
+  auto mirror = Keygroup(60, 71, {"DUO R", "DUO L"});
+  mirror.zones[0].pan = 50;
+  mirror.zones[1].pan = -50;
+  auto split = Keygroup(60, 71, {"DUO L", "DUO R"}), alone = Keygroup(72, 83, {"DUO L"});
+  split.zones[0].highVelocity = 63;
+  split.zones[1].lowVelocity = 64;
+  alone.zones[0].pan = 50;
   v.programs = {testing::Program("PLAYER", {layers, tuned, once, duo}, 5),
-                testing::Program("OTHER", {Keygroup(36, 96, {"HARD"})}, 5)};
+                testing::Program("OTHER", {Keygroup(36, 96, {"HARD"})}, 5),
+                testing::Program("LOOPS", {twoZones(36, "DUAL", 3), twoZones(48, "CUT", 1), filtered, open, low, high}, 7),
+                testing::Program("MIRROR", {mirror}, 8), testing::Program("SPLIT", {split, alone}, 9),
+                testing::Program("EMPTY", {}, 10)};
   discbuilder::DiscSpec disc;
   disc.partitions.resize(1);
-  disc.partitions[0].volumes = {v};
+  disc.partitions[0].volumes = {v, testing::Volume("MORE", {testing::Program("OTHER", {Keygroup(36, 96, {"HARD"})}, 5)},
+                                                   {Tone("HARD", 441, 22400, 57)})};
   return disc;
 }
 
@@ -133,58 +169,77 @@ class PlayerFilesTest : public testing::CommandLineTest {
   }
 };
 
-// One file a program, and the user hears of a zone the SoundFont can't
-// play as the Akai does.
+// One file a program, each at preset 0 (a player starts there); a program
+// without a zone to play gets none, and the run says so.
 TEST_F(PlayerFilesTest, EachProgramGetsAFile) {
   const auto run = Run("sf2", "'A/PLAYER/*' --to " + ShellQuote(out_));
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_NE(run.err.find("PLAYER: 1 zone plays to the sample's end on the Akai"), std::string::npos) << run.err;
-  EXPECT_EQ(testing::ListFolder(out_), (std::vector<std::string>{"OTHER.sf2", "PLAYER.sf2"}));
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  EXPECT_NE(run.err.find("A/PLAYER/PLAYER: 1 zone plays to the sample's end on the Akai"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("A/PLAYER/EMPTY: the program has no zone to play; no file was written for it"), std::string::npos);
+  EXPECT_EQ(testing::ListFolder(out_),
+            (std::vector<std::string>{"LOOPS.sf2", "MIRROR.sf2", "OTHER.sf2", "PLAYER.sf2", "SPLIT.sf2"}));
+  const auto [left, right] = Play(out_ + "/PLAYER.sf2", {{0, 57, 64}});
+  EXPECT_NEAR(Cents(left.Hertz(0.1, 1.4), KeyHertz(441, 57, 57)), 0, 5);
 }
 
-// --bank: both programs want preset 5; OTHER moves to 6 and the user hears
-// of it. FluidSynth plays the bank: each zone at its pitch, layer, loop and
-// channel.
+// --bank: presets by MIDI program number, the later OTHERs moved on (the
+// user hears of it, by path, as information), EMPTY none. FluidSynth plays
+// the bank: each zone at its pitch, layer, loop, filter and channel.
 TEST_F(PlayerFilesTest, FluidSynthPlaysEachZoneAtItsPitchLayerLoopAndChannel) {
-  const auto run = Run("sf2", "--bank 'A/PLAYER/*' --to " + ShellQuote(out_));
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_NE(run.err.find("OTHER: preset 5 was taken by another program; it is preset 6"), std::string::npos)
-      << run.err;
+  const auto run = Run("sf2", "--bank 'A/*/*' --to " + ShellQuote(out_));
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  const size_t info = run.err.find("Good to know:");
+  EXPECT_NE(run.err.find("A/PLAYER/OTHER: preset 5 was taken by another program; it is preset 6", info),
+            std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("A/MORE/OTHER: preset 5 was taken by another program; it is preset 10", info),
+            std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("A/PLAYER/EMPTY: the program has no zone to play; it has no preset in the file"),
+            std::string::npos);
   EXPECT_EQ(testing::ListFolder(out_), (std::vector<std::string>{"PLAYER.sf2"}));
 
   // FluidSynth checks the chunks and records (a terminal record missing
   // would cost it the last preset or sample, which plays below); sample
-  // names kept apart and the sound the headers describe here.
+  // and preset names kept apart and the sound the headers describe here.
   testing::Chunk root;
   ASSERT_EQ(testing::WalkRiff(testing::ReadBytes(out_ + "/PLAYER.sf2"), &root), "");
   const testing::Chunk* pdta = root.Find("pdta");
   ASSERT_EQ(pdta->children.size(), 9u);
+  const auto names = [](const std::vector<uint8_t>& records, size_t size) {
+    std::vector<std::string> out;
+    for (size_t at = 0; at + size < records.size(); at += size) {  // all but the terminal record
+      const auto* text = reinterpret_cast<const char*>(&records[at]);
+      out.emplace_back(text, strnlen(text, 20));
+    }
+    return out;
+  };
+  EXPECT_EQ(names(pdta->children[0].data, 38),
+            (std::vector<std::string>{"PLAYER", "OTHER", "LOOPS", "MIRROR", "SPLIT", "OTHER 2"}));
   const auto& shdr = pdta->children[8].data;
-  std::set<std::string> names;
   uint64_t points = 0;
-  for (size_t at = 0; at + 46 < shdr.size(); at += 46) {  // all but the terminal record
-    const auto* text = reinterpret_cast<const char*>(&shdr[at]);
-    names.insert(std::string(text, strnlen(text, 20)));
-    points += testing::U32At(shdr, at + 24) - testing::U32At(shdr, at + 20) + 46;
-  }
-  EXPECT_EQ(names, (std::set<std::string>{"SOFT", "HARD", "TUNED", "ONCE", "DUO L", "DUO R", "HARD 2"}));
+  for (size_t at = 0; at + 46 < shdr.size(); at += 46) points += testing::U32At(shdr, at + 24) - testing::U32At(shdr, at + 20) + 46;
+  EXPECT_EQ(names(shdr, 46), (std::vector<std::string>{"SOFT", "HARD", "TUNED", "ONCE", "DUO L", "DUO R", "HARD 2",
+                                                       "DUAL", "CUT", " MID  C#", "LOW", "HIGH", "DUO L 2", "DUO R 2",
+                                                       "DUO L 3", "DUO R 3", "HARD 3"}));
   EXPECT_EQ(root.Find("sdta")->Find("smpl")->data.size(), 2 * points);
 
   // Each note starts 2 s after the one before.
-  const auto [left, right] = Play(out_ + "/PLAYER.sf2", {{5, 57, 63}, {5, 57, 64}, {5, 62, 100}, {5, 74, 100},
-                                                          {5, 84, 100}, {6, 57, 63}});
+  const auto [left, right] = Play(out_ + "/PLAYER.sf2",
+                                  {{5, 57, 63}, {5, 57, 64}, {5, 62, 100}, {5, 74, 100}, {5, 84, 100}, {6, 57, 63},
+                                   {7, 36, 63}, {7, 36, 64}, {7, 48, 63}, {7, 48, 64}, {7, 60, 100}, {7, 72, 100},
+                                   {7, 10, 100}, {7, 120, 100}, {8, 60, 100}, {9, 60, 100}, {9, 72, 100}});
   const auto mono = [&](double from, double to) {
     Channel c;
     for (size_t i = static_cast<size_t>(from * 44100); static_cast<double>(i) < to * 44100 && i < left.x.size(); ++i)
       c.x.push_back(left.x[i] + right.x[i]);
-    return c.Hertz(0, to - from);
+    return c;
   };
+  const auto hertz = [&](double from, double to) { return mono(from, to).Hertz(0, to - from); };
   // The velocity layers: 63 plays SOFT, 64 HARD (an octave up).
-  EXPECT_NEAR(Cents(mono(0.1, 1.4), KeyHertz(220.5, 57, 57)), 0, 5);
-  EXPECT_NEAR(Cents(mono(2.1, 3.4), KeyHertz(441, 57, 57)), 0, 5);
+  EXPECT_NEAR(Cents(hertz(0.1, 1.4), KeyHertz(220.5, 57, 57)), 0, 5);
+  EXPECT_NEAR(Cents(hertz(2.1, 3.4), KeyHertz(441, 57, 57)), 0, 5);
   // The keygroup's and zone's tuning, on a sample of another rate.
-  EXPECT_NEAR(Cents(mono(4.1, 5.4), KeyHertz(315, 62, 60 - 2.25)), 0, 5);
-  EXPECT_NEAR(Cents(mono(6.02, 6.12), KeyHertz(441, 74, 69)), 0, 5);
+  EXPECT_NEAR(Cents(hertz(4.1, 5.4), KeyHertz(315, 62, 60 - 2.25)), 0, 5);
+  EXPECT_NEAR(Cents(hertz(6.02, 6.12), KeyHertz(441, 74, 69)), 0, 5);
   // A held looping sample sounds to the end of the note; one without a
   // loop falls silent when it ends.
   EXPECT_GT(left.Rms(1.3, 1.5), 0.3 * left.Rms(0.2, 0.4));
@@ -195,46 +250,100 @@ TEST_F(PlayerFilesTest, FluidSynthPlaysEachZoneAtItsPitchLayerLoopAndChannel) {
   EXPECT_GT(left.Rms(8.1, 9.4), 0.05);
   EXPECT_GT(right.Rms(8.1, 9.4), 0.05);
   // Preset 6 is OTHER: HARD at velocity 63.
-  EXPECT_NEAR(Cents(mono(10.1, 11.4), KeyHertz(441, 57, 57)), 0, 5);
+  EXPECT_NEAR(Cents(hertz(10.1, 11.4), KeyHertz(441, 57, 57)), 0, 5);
+  // One sample, each zone its own loop and end: DUAL loops in zone 1 only;
+  // CUT's zone 1 stops at the loop end (0.25 s), its zone 2 loops.
+  EXPECT_GT(mono(13.3, 13.5).Rms(0, 0.2), 0.05);
+  EXPECT_LT(mono(14.4, 15.4).Rms(0, 1), 0.001);
+  EXPECT_GT(mono(16.05, 16.2).Rms(0, 0.15), 0.05);
+  EXPECT_LT(mono(16.3, 16.45).Rms(0, 0.15), 0.001);
+  EXPECT_GT(mono(19.3, 19.5).Rms(0, 0.2), 0.05);
+  // Middle C through filter 30 at most 20 dB below the open filter.
+  EXPECT_GT(mono(20.2, 21.4).Rms(0, 1.2), 0.1 * mono(22.2, 23.4).Rms(0, 1.2));
+  // Roots below 0 and above 127 still sound the Akai's pitch.
+  EXPECT_NEAR(Cents(hertz(24.1, 25.4), KeyHertz(110.25, 10, 20 - 30)), 0, 5);
+  EXPECT_NEAR(Cents(hertz(26.1, 27.4), KeyHertz(441, 120, 120 + 20)), 0, 5);
+  // A pair named R first: still DUO L on the left.
+  EXPECT_NEAR(Cents(left.Hertz(28.1, 29.4), 441), 0, 5);
+  EXPECT_NEAR(Cents(right.Hertz(28.1, 29.4), 630), 0, 5);
+  // Sides in different velocities: at 100 DUO R plays, in the middle; DUO L
+  // alone plays on its own, panned right.
+  EXPECT_NEAR(Cents(left.Hertz(30.1, 31.4), 630), 0, 5);
+  EXPECT_NEAR(Cents(right.Hertz(30.1, 31.4), 630), 0, 5);
+  EXPECT_NEAR(Cents(right.Hertz(32.1, 33.4), 882), 0, 5);
+  EXPECT_LT(left.Rms(32.1, 33.4), 0.01 * right.Rms(32.1, 33.4));
 }
 
-// Every region of the .sfz against the program; every sample= there, with
-// the loop its WAV file has.
+// Every region of each .sfz against its program; every sample= there, its
+// WAV file's root key the region's pitch, its loop the region's.
 TEST_F(PlayerFilesTest, SfzRegionsAreTheProgramsZones) {
   for (const bool merge : {true, false}) {
     SCOPED_TRACE(merge ? "merged" : "--no-merge");
     fs::remove_all(out_);
-    const auto run = Run("sfz", "A/PLAYER/PLAYER --to " + ShellQuote(out_) + (merge ? "" : " --no-merge"));
+    const auto run = Run("sfz", "'A/PLAYER/*' --to " + ShellQuote(out_) + (merge ? "" : " --no-merge"));
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    std::ifstream in(out_ + "/PLAYER/PLAYER.sfz");
-    std::string line;
-    ASSERT_TRUE(std::getline(in, line));
-    EXPECT_EQ(line, "// A/PLAYER/PLAYER");
-    // Keys, velocities, sample, loop mode, pan and volume; the pitch of the
-    // sample's own note.
-    std::vector<std::string> want = {"48-59 0-63 SOFT.wav loop_continuous 0 0", "48-59 64-127 HARD.wav loop_continuous 0 0",
-                                     "60-71 0-127 TUNED.wav loop_continuous 0 0", "72-83 0-127 ONCE.wav one_shot 0 0"};
-    std::vector<double> pitches = {57, 57, 57.75, 69, 60, 60};
-    if (merge) want.push_back("84-96 0-127 DUO LR.wav loop_continuous 0 0");
-    else want.insert(want.end(), {"84-96 0-127 DUO L.wav loop_continuous -100 0", "84-96 0-127 DUO R.wav loop_continuous 100 0"});
-    std::vector<std::string> got;
-    while (std::getline(in, line)) {
-      if (line.rfind("<region>", 0) != 0) continue;
-      std::map<std::string, std::string> r;
-      const size_t sample = line.find(" sample=");
-      std::istringstream words(line.substr(8, sample - 8));
-      for (std::string word; words >> word;) r[word.substr(0, word.find('='))] = word.substr(word.find('=') + 1);
-      r["sample"] = line.substr(sample + 8);
-      got.push_back(r["lokey"] + "-" + r["hikey"] + " " + r["lovel"] + "-" + r["hivel"] + " " + r["sample"] + " " +
-                    r["loop_mode"] + " " + r["pan"] + " " + r["volume"]);
-      EXPECT_NEAR(std::stod(r["pitch_keycenter"]) - std::stod(r["tune"]) / 100, pitches.at(got.size() - 1), 0.01) << line;
-      const testing::SoundFileInfo wav = testing::ReadWithSndfile(out_ + "/PLAYER/" + r["sample"]);
-      ASSERT_TRUE(wav.opened) << line;
-      if (r["loop_mode"] != "loop_continuous") continue;
-      EXPECT_EQ(r["loop_start"], std::to_string(wav.loopStart)) << line;
-      EXPECT_EQ(std::stoul(r["loop_end"]) + 1, wav.loopEnd) << line;  // libsndfile's end is one past
+    // Keys, velocities, sample, loop mode and what else the region sets.
+    std::map<std::string, std::vector<std::string>> want = {
+        {"PLAYER", {"48-59 0-63 SOFT.wav loop_continuous", "48-59 64-127 HARD.wav loop_continuous",
+                    "60-71 0-127 TUNED.wav loop_continuous", "72-83 0-127 ONCE.wav one_shot"}},
+        {"LOOPS", {"36-47 0-63 DUAL.wav loop_continuous", "36-47 64-127 DUAL.wav no_loop",
+                   "48-59 0-63 CUT.wav no_loop end=11099", "48-59 64-127 CUT.wav loop_continuous",
+                   "60-71 0-127 MID  C#.wav loop_continuous cutoff=943.2655", "72-83 0-127 MID  C#.wav loop_continuous",
+                   "0-11 0-127 LOW.wav loop_continuous transpose=10", "115-127 0-127 HIGH.wav loop_continuous transpose=-13"}},
+        {"SPLIT", {"60-71 0-63 DUO L.wav loop_continuous", "60-71 64-127 DUO R.wav loop_continuous",
+                   "72-83 0-127 DUO L.wav loop_continuous pan=100"}}};
+    std::map<std::string, double> pitches = {{"SOFT", 57}, {"HARD", 57}, {"TUNED", 57.75}, {"ONCE", 69}, {"DUO", 60},
+                                             {"DUAL", 36}, {"CUT", 48}, {"MID", 60}, {"LOW", -10}, {"HIGH", 140}};
+    if (merge) {
+      want["PLAYER"].push_back("84-96 0-127 DUO LR.wav loop_continuous width=100");
+      want["MIRROR"] = {"60-71 0-127 DUO LR.wav loop_continuous width=100"};
+    } else {
+      want["PLAYER"].insert(want["PLAYER"].end(), {"84-96 0-127 DUO L.wav loop_continuous pan=-100",
+                                                   "84-96 0-127 DUO R.wav loop_continuous pan=100"});
+      want["MIRROR"] = {"60-71 0-127 DUO R.wav loop_continuous pan=100", "60-71 0-127 DUO L.wav loop_continuous pan=-100"};
+    }
+    want["EMPTY"] = {};
+    std::map<std::string, std::vector<std::string>> got;
+    for (const auto& [program, regions] : want) {
+      std::ifstream in(out_ + "/" + program + "/" + program + ".sfz");
+      std::string line;
+      ASSERT_TRUE(std::getline(in, line)) << program;
+      EXPECT_EQ(line, "// A/PLAYER/" + program);
+      got[program];
+      while (std::getline(in, line)) {
+        if (line.rfind("<region>", 0) != 0) continue;
+        std::map<std::string, std::string> r;
+        const size_t sample = line.find(" sample=");
+        std::istringstream words(line.substr(8, sample - 8));
+        for (std::string word; words >> word;) r[word.substr(0, word.find('='))] = word.substr(word.find('=') + 1);
+        r["sample"] = line.substr(sample + 8);
+        std::string summary = r["lokey"] + "-" + r["hikey"] + " " + r["lovel"] + "-" + r["hivel"] + " " + r["sample"] +
+                              " " + r["loop_mode"];
+        for (const char* also : {"end", "cutoff", "transpose", "pan", "width"}) {
+          if (r.count(also) != 0 && r[also] != "0" && r[also] != "100") summary += std::string(" ") + also + "=" + r[also];
+        }
+        if (r.count("pan") != 0 && r["pan"] == "100") summary += " pan=100";
+        if (r.count("width") != 0) summary += " width=" + r["width"];
+        got[program].push_back(summary);
+        const double pitch = std::stod(r["pitch_keycenter"]) - std::stod(r["transpose"].empty() ? "0" : r["transpose"]) -
+                             std::stod(r["tune"]) / 100;
+        EXPECT_NEAR(pitch, pitches.at(r["sample"].substr(0, r["sample"].find_first_of(" ."))), 0.01) << line;
+        const testing::SoundFileInfo wav = testing::ReadWithSndfile(out_ + "/" + program + "/" + r["sample"]);
+        ASSERT_TRUE(wav.opened) << line;
+        EXPECT_NEAR(wav.baseNote, std::clamp(pitch, 0.0, 127.0), 0.99) << line;
+        if (r["loop_mode"] != "loop_continuous" || wav.loopCount == 0) continue;
+        EXPECT_EQ(r["loop_start"], std::to_string(wav.loopStart)) << line;
+        EXPECT_EQ(std::stoul(r["loop_end"]) + 1, wav.loopEnd) << line;  // libsndfile's end is one past
+      }
     }
     EXPECT_EQ(got, want);
+  }
+  // The root key of "Import Waves" is lowered for a sample at 22050 Hz,
+  // unless the other samplers' is asked for.
+  for (const auto& [option, root] : {std::pair<std::string, int>{"", 45}, {" --standard-root-key", 57}}) {
+    fs::remove_all(out_);
+    ASSERT_EQ(Run("import", "A/PLAYER/PLAYER --to " + ShellQuote(out_) + option).exitCode, 0);
+    EXPECT_EQ(testing::ReadWithSndfile(out_ + "/PLAYER/TUNED.wav").baseNote, root) << option;
   }
 }
 
