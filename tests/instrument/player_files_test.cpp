@@ -57,6 +57,7 @@ discbuilder::DiscSpec PlayerDisc() {
                Tone("DUAL", 441, 11000, 36),            Tone("CUT", 441, 22000, 48, false),
                Tone(" MID  C#", 261.6256, 22400, 60),    Tone("LOW", 110.25, 24000, 20),
                Tone("HIGH", 441, 22400, 120)};
+  v.samples[0].playbackType = 1;  // SOFT loops while the key is held
   v.samples[7].playbackType = 0;  // CUT: a loop of 55 periods ending at word 11099, not played
   v.samples[7].loopPoint = 11099;
   v.samples[7].loopLength = 5500;
@@ -281,7 +282,7 @@ TEST_F(PlayerFilesTest, SfzRegionsAreTheProgramsZones) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     // Keys, velocities, sample, loop mode and what else the region sets.
     std::map<std::string, std::vector<std::string>> want = {
-        {"PLAYER", {"48-59 0-63 SOFT.wav loop_continuous", "48-59 64-127 HARD.wav loop_continuous",
+        {"PLAYER", {"48-59 0-63 SOFT.wav loop_sustain", "48-59 64-127 HARD.wav loop_continuous",
                     "60-71 0-127 TUNED.wav loop_continuous", "72-83 0-127 ONCE.wav one_shot"}},
         {"LOOPS", {"36-47 0-63 DUAL.wav loop_continuous", "36-47 64-127 DUAL.wav no_loop",
                    "48-59 0-63 CUT.wav no_loop end=11099", "48-59 64-127 CUT.wav loop_continuous",
@@ -326,7 +327,8 @@ TEST_F(PlayerFilesTest, SfzRegionsAreTheProgramsZones) {
         const testing::SoundFileInfo wav = testing::ReadWithSndfile(out_ + "/" + program + "/" + r["sample"]);
         ASSERT_TRUE(wav.opened) << line;
         EXPECT_NEAR(wav.baseNote, std::clamp(pitch, 0.0, 127.0), 0.99) << line;
-        if (r["loop_mode"] != "loop_continuous" || wav.loopCount == 0) continue;
+        EXPECT_EQ(wav.loopCount, r["sample"] == "ONCE.wav" || r["sample"] == "CUT.wav" ? 0 : 1) << line;  // as the first zone plays it
+        if (r["loop_mode"].rfind("loop_", 0) != 0 || wav.loopCount == 0) continue;
         EXPECT_EQ(r["loop_start"], std::to_string(wav.loopStart)) << line;
         EXPECT_EQ(std::stoul(r["loop_end"]) + 1, wav.loopEnd) << line;  // libsndfile's end is one past
       }
