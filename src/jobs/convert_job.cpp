@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cctype>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "common/messages.h"
 #include "common/pending_error.h"
@@ -58,31 +61,38 @@ void AddGroupName(const ProgramName& name) {
   GroupNameTable.count += 1;
 }
 
+// Where a job's instrument files go, and the names it has given them.
+struct Output {
+  std::string folder;  // the target folder (WaveFolder holds the work folder meanwhile)
+  std::set<std::string> written;  // file names, upper case
+  std::map<std::string, int> next;  // per name and extension: the copy number to try next
+};
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
 // The path of the file for a program name: the stored name with the
 // extension (".tes"), unless this job has written that file already, else
-// the first free " (k)" variant.
-std::string FilePathFor(const std::string& name, const char* extension, const std::vector<std::string>& written,
-                        std::string* fileName) {
+// the first free " (k)" variant; the name is then the job's.
+std::string FilePathFor(const std::string& name, const char* extension, Output& out, std::string* fileName) {
   const std::string base = StoredName(name);
-  const auto taken = [&](const std::string& path) {
-    return std::any_of(written.begin(), written.end(), [&](const std::string& w) { return SameStoredName(w, path); });
-  };
   *fileName = base + extension;
-  std::string path = JoinPath(WaveFolder, *fileName);
-  for (int k = 2; taken(path); ++k) {
-    *fileName = base + " (" + std::to_string(k) + ")" + extension;
-    path = JoinPath(WaveFolder, *fileName);
-  }
-  return path;
+  int& k = out.next[Upper(*fileName)];
+  if (k == 0) k = 2;
+  while (out.written.count(Upper(*fileName)) != 0) *fileName = base + " (" + std::to_string(k++) + ")" + extension;
+  out.written.insert(Upper(*fileName));
+  return JoinPath(out.folder, *fileName);
 }
 
 // Steps 5 to 14 of one file, with the waves exported and the group names
 // set. head is the item whose name the file takes.
 int WriteOneFile(const JobDisc& disc, const ConversionItem& head, int single, uint32_t programs,
-                 std::unique_ptr<ProgressDialog>& dialog, std::vector<std::string>& written, uint32_t place) {
+                 std::unique_ptr<ProgressDialog>& dialog, Output& out, uint32_t place) {
   const ProgramName name = NameOf(head);
   std::string fileName;
-  const std::string path = FilePathFor(name.text, ".tes", written, &fileName);
+  const std::string path = FilePathFor(name.text, ".tes", out, &fileName);
   if (fileName != StoredName(name.text) + ".tes") {
     AddJobNote(Label(disc, head, name) + ": written as \"" + fileName +
                "\", as this job has already written a file of its name");
@@ -91,7 +101,10 @@ int WriteOneFile(const JobDisc& disc, const ConversionItem& head, int single, ui
   std::snprintf(text, sizeof text, "Creating  %s", fileName.c_str());
   dialog->SetItemText(kItemCreateLine, text);
 
-  std::unique_ptr<RiffFile> file = RiffFile::Open(path, OpenMode::kCreate);
+  // Written and patched under a temporary name; an earlier file of the
+  // name stands until this one is whole.
+  std::string tempPath;
+  std::unique_ptr<RiffFile> file = CreateTempRiff(out.folder, &tempPath);
   if (!file) {
     SetPendingError((kCantOpenFile + path).c_str(), kStyleError);
     dialog.reset();
@@ -102,7 +115,7 @@ int WriteOneFile(const JobDisc& disc, const ConversionItem& head, int single, ui
     if (message != nullptr) SetPendingError(message, kStyleError);
     // Whichever chunk met the full disk, the user hears what happened.
     if (file->wroteShort()) SetPendingError(kDiskFull, kStyleError);
-    AbandonInstrumentFile(file.get(), path, dialog);
+    AbandonInstrumentFile(file.get(), tempPath, dialog);
     return 0;
   };
   ChunkInfo form;
@@ -113,10 +126,10 @@ int WriteOneFile(const JobDisc& disc, const ConversionItem& head, int single, ui
   if (!file->Ascend(form)) return abandon("Error closing main RIFF chunk");
   if (!file->Close()) return abandon("Error closing file");
   const uint32_t waves = std::min(WaveTable.count, kWaveTableRows);
-  if (!PatchInstrumentFile(path, dialog)) return 0;
+  if (!PatchInstrumentFile(tempPath, dialog)) return 0;
+  if (!CurrentFileSystem().Move(tempPath, path)) return abandon("Error closing file");
   dialog.reset();
 
-  written.push_back(path);
   ConversionReport.files.push_back({path, RegionCount, waves, programs, place});
   NotifyHost(path.c_str());
   return 1;
@@ -172,9 +185,9 @@ SoundFontProgram SoundFontProgramOf(const ConversionItem& item, const WaveSet& s
 // A SoundFont file of programs, named after name (label: how notes name
 // that program); place as in ConvertedFile.
 int WriteSoundFontFile(const std::string& name, const std::string& label, const std::vector<SoundFontProgram>& programs,
-                       std::vector<std::string>& written, uint32_t place) {
+                       Output& out, uint32_t place) {
   std::string fileName;
-  const std::string path = FilePathFor(name, ".sf2", written, &fileName);
+  const std::string path = FilePathFor(name, ".sf2", out, &fileName);
   if (fileName != StoredName(name) + ".sf2") {
     AddJobNote(label + ": written as \"" + fileName + "\", as this job has already written a file of its name");
   }
@@ -192,7 +205,6 @@ int WriteSoundFontFile(const std::string& name, const std::string& label, const 
   dialog.reset();
   for (const std::string& note : notes) AddJobNote(note);
   if (!ok) return 0;
-  written.push_back(path);
   ConversionReport.files.push_back({path, counts.zones, counts.samples, static_cast<uint32_t>(programs.size()), place});
   return 1;
 }
@@ -211,8 +223,10 @@ int WriteSfzProgram(const JobDisc& disc, const ConversionItem& item, const WaveS
   return 1;
 }
 
-int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, int mode) {
-  std::vector<std::string> written;
+// out.folder: the target; work: the job's work folder, where a
+// conversion's WAV files go (WaveFolder names it meanwhile).
+int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, int mode, Output& out,
+                const std::string& work) {
   std::vector<std::string> folders;    // SFZ: the programs' folders
   std::vector<SoundFontProgram> bank;  // bank mode: the programs so far, their WAV files kept for the file
   std::string bankName, bankLabel;
@@ -233,11 +247,11 @@ int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, 
       if (items[i]->program == nullptr) continue;
       WaveSet& set = sets.emplace_back();
       set.programs = {items[i]};
-      set.folder = WaveFolder;
-      if (mode == kSfzMode) ok = MakeProgramFolder(NameOf(*items[i]).text, WaveFolder, folders, &set.folder);
+      set.folder = work;
+      if (mode == kSfzMode) ok = MakeProgramFolder(NameOf(*items[i]).text, out.folder, folders, &set.folder);
       places.push_back(i);
     }
-    WaveImport import(disc);
+    WaveImport import(disc, work);
     // Each program's file is written as soon as its waves stand.
     const auto writeFile = [&](size_t s) {
       ConversionItem& item = *items[places[s]];
@@ -258,7 +272,7 @@ int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, 
           return true;
         case kSoundFontMode: {
           const int wrote = WriteSoundFontFile(NameOf(item).text, Label(disc, item, NameOf(item)),
-                                               {SoundFontProgramOf(item, sets[s])}, written, place);
+                                               {SoundFontProgramOf(item, sets[s])}, out, place);
           DeleteExportedWaves();
           return wrote != 0;
         }
@@ -267,11 +281,11 @@ int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, 
           if (!dialog) return false;
           GroupNameTable.count = 0;
           AddGroupName(NameOf(item));
-          return WriteOneFile(disc, item, 1, 1, dialog, written, place) != 0;
+          return WriteOneFile(disc, item, 1, 1, dialog, out, place) != 0;
         }
       }
     };
-    ok = ok && import.Plan(sets, mode != kSfzMode);
+    ok = ok && import.Plan(sets);
     if (ok) reading.Start(import, to - from);
     ok = ok && import.Run(writeFile);
     reading.Done();
@@ -284,19 +298,19 @@ int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, 
     }
   }
   if (bank.empty()) return 1;
-  const int ok = WriteSoundFontFile(bankName, bankLabel, bank, written, bankPlace);
+  const int ok = WriteSoundFontFile(bankName, bankLabel, bank, out, bankPlace);
   dropBankWaves();
   return ok;
 }
 
-int CombineAll(const JobDisc& disc, const std::vector<ConversionItem*>& items) {
+int CombineAll(const JobDisc& disc, const std::vector<ConversionItem*>& items, Output& out, const std::string& work) {
   if (items.size() > kGroupNames) {
     SetPendingError("Too many programs to combine (64 at most)", kStyleError);
     return 0;
   }
   const std::vector<ConversionItem*> read = ReadBatch(disc, items, 0, items.size());
   std::vector<WaveSet> sets(1);
-  sets[0].folder = WaveFolder;
+  sets[0].folder = work;
   sets[0].groupByPosition = true;
   GroupNameTable.count = 0;
   ConversionItem* head = nullptr;
@@ -308,18 +322,17 @@ int CombineAll(const JobDisc& disc, const std::vector<ConversionItem*>& items) {
   }
   int ok = 1;
   if (head != nullptr) {
-    WaveImport import(disc);
+    WaveImport import(disc, work);
     const auto writeFile = [&](size_t) {
       WaveTable.count = static_cast<uint32_t>(sets[0].rows.size());
       std::copy(sets[0].rows.begin(), sets[0].rows.end(), WaveTable.rows);
       for (size_t i = 0; i < sets[0].programs.size(); ++i) import.NoteProgram(0, i);
       std::unique_ptr<ProgressDialog> dialog = OpenCreateDialog();
       if (!dialog) return false;
-      std::vector<std::string> written;
       const auto place = static_cast<uint32_t>(std::find(items.begin(), items.end(), head) - items.begin());
-      return WriteOneFile(disc, *head, 0, static_cast<uint32_t>(sets[0].programs.size()), dialog, written, place) != 0;
+      return WriteOneFile(disc, *head, 0, static_cast<uint32_t>(sets[0].programs.size()), dialog, out, place) != 0;
     };
-    ok = import.Plan(sets, true) && import.Run(writeFile);
+    ok = import.Plan(sets) && import.Run(writeFile);
     if (!ok) import.DeleteAll();
   }
   ReleaseConversionItems(read);
@@ -358,7 +371,21 @@ int ConvertPrograms(ConversionItem* list, int mode, JobDisc* disc) {
   std::vector<VolumeRef> volumes;
   for (const ConversionItem* item : items) volumes.push_back({item->partition, item->volume});
   disc->ReadDirectories(volumes);
-  const int result = mode == kCombineMode ? CombineAll(*disc, items) : ConvertEach(*disc, items, mode);
+  // The job's WAV files go to its work folder (an SFZ job's only the halves
+  // of pairs), its instrument files to the target.
+  Output out;
+  out.folder = WaveFolder;
+  int result = 0;
+  {
+    WorkFolder work;
+    if (work.Make(out.folder) && (mode == kSfzMode || SetWaveFolder(work.path()))) {
+      result = mode == kCombineMode ? CombineAll(*disc, items, out, work.path())
+                                    : ConvertEach(*disc, items, mode, out, work.path());
+    } else if (!work.path().empty()) {
+      SetPendingError(kCantCreateDirectory, kStyleError);
+    }
+  }
+  SetWaveFolder(out.folder);
   ShowJobNotes();
   return result;
 }

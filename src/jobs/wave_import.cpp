@@ -37,6 +37,7 @@ struct WaveImport::Export {
   uint32_t planned = 0;         // chain blocks asked for in the first round
   int32_t merge = -1;
   bool headerSeen = false, finished = false, tracked = false;
+  bool intermediate = false;  // the job's own file (a half, a conversion's), read again and deleted
   std::vector<uint32_t> early;  // chain blocks that came before the header
   WaveEntry scratch{};          // the fields a right channel's file fills
   std::unique_ptr<WaveFileWriter> writer = std::make_unique<WaveFileWriter>();
@@ -84,43 +85,55 @@ void CopyName(char* destination, const char* name) {
   std::memcpy(destination, name, std::min<size_t>(std::strlen(name), kWaveNameBytes - 1));
 }
 
-// The file names an import gives, folder by folder: each once, and never
-// one the user's own file has where that is asked for.
+// The file names an import gives, folder by folder: each once. In the
+// job's work folder a name a file of the job has already (from an earlier
+// batch) is passed over too. Each base name remembers the copy number it
+// got to, so n files of one name cost n steps, not n².
 class FileNames {
  public:
-  explicit FileNames(bool avoidExisting) : avoidExisting_(avoidExisting) {}
+  explicit FileNames(std::string workFolder) : workFolder_(std::move(workFolder)) {}
   // A free name for base in folder: base.wav, or base (k).wav; *copy is 0
   // or k.
   std::string Claim(const std::string& folder, const char* name, uint16_t* copy) {
-    std::set<std::string>& taken = taken_[folder];
-    for (uint16_t k = 1;; ++k) {
+    Folder& f = folders_[folder];
+    const std::string base = Upper(WaveFileName(name, 0));
+    uint16_t& next = f.next[base];
+    for (uint16_t k = std::max<uint16_t>(next, 1);; ++k) {
       const std::string file = WaveFileName(name, k);
-      std::string key = file;
-      for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       const std::string path = JoinPath(folder, file);
-      if (taken.count(key) != 0 || (avoidExisting_ && CurrentFileSystem().FileExists(path))) continue;
-      taken.insert(key);
+      if (f.taken.count(Upper(file)) != 0 || (folder == workFolder_ && CurrentFileSystem().FileExists(path)))
+        continue;
+      f.taken.insert(Upper(file));
+      next = static_cast<uint16_t>(k + 1);
       *copy = k > 1 ? k : 0;
       return path;
     }
   }
 
  private:
-  bool avoidExisting_;
-  std::map<std::string, std::set<std::string>> taken_;
+  static std::string Upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+  }
+  struct Folder {
+    std::set<std::string> taken;
+    std::map<std::string, uint16_t> next;
+  };
+  std::string workFolder_;
+  std::map<std::string, Folder> folders_;
 };
 
 }  // namespace
 
-WaveImport::WaveImport(const JobDisc& disc) : disc_(disc) {}
+WaveImport::WaveImport(const JobDisc& disc, const std::string& workFolder) : disc_(disc), workFolder_(workFolder) {}
 WaveImport::~WaveImport() = default;
 
-int WaveImport::Plan(std::vector<WaveSet>& sets, bool avoidExisting) {
+int WaveImport::Plan(std::vector<WaveSet>& sets) {
   sets_ = &sets;
   exports_.clear();
   merges_.clear();
   notes_.assign(sets.size(), {});
-  FileNames names(avoidExisting);
+  FileNames names(workFolder_);
 
   for (size_t s = 0; s < sets.size(); ++s) {
     WaveSet& set = sets[s];
@@ -236,6 +249,7 @@ int WaveImport::Plan(std::vector<WaveSet>& sets, bool avoidExisting) {
     std::vector<int32_t> owner(set.rows.size(), -1);  // the export whose file is the row's
     for (size_t i = first; i < exports_.size(); ++i) {
       if (exports_[i].row >= 0 && exports_[i].merge < 0) owner[static_cast<size_t>(exports_[i].row)] = static_cast<int32_t>(i);
+      exports_[i].intermediate = ImportWavesMode == 0;
     }
     for (size_t r = 0; r < set.rows.size(); ++r) {
       WaveEntry& row = set.rows[r];
@@ -245,11 +259,13 @@ int WaveImport::Plan(std::vector<WaveSet>& sets, bool avoidExisting) {
         if (merges_[m].row == static_cast<int32_t>(r)) merges_[m].finalPath = path;
       }
     }
+    // The halves are the job's own, in its work folder.
     for (size_t m = firstMerge; m < merges_.size(); ++m) {
       uint16_t copy = 0;
       for (int32_t half : {merges_[m].left, merges_[m].right}) {
         Export& e = exports_[static_cast<size_t>(half)];
-        e.path = names.Claim(set.folder, e.name, &copy);
+        e.path = names.Claim(workFolder_, e.name, &copy);
+        e.intermediate = true;
       }
     }
   }
@@ -321,10 +337,12 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
     return true;
   }
 
-  // After a failure: files that don't stand whole go.
+  // After a failure: files that don't stand whole go, and so do the halves
+  // of pairs not merged.
   void Abandon() {
     for (Export& e : import_.exports_) {
       if (!e.finished) e.writer->Abandon();
+      else if (e.merge >= 0 && !import_.merges_[static_cast<size_t>(e.merge)].done) DeleteFileByName(e.path);
     }
   }
 
@@ -338,7 +356,8 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
         ComputeWaveLayout(sample, e.keygroup, e.zone, e.recordLength, static_cast<uint32_t>(e.chain.size()));
     WaveEntry& row = e.row >= 0 ? set.rows[static_cast<size_t>(e.row)] : e.scratch;
     if (e.row >= 0) set.sources[static_cast<size_t>(e.row)].header = sample;
-    if (!e.writer->Begin(e.path, e.name, layout, e.keygroup, e.zone, ImportWavesMode == 0, e.groupIndex, row))
+    if (!e.writer->Begin(e.path, e.name, layout, e.keygroup, e.zone, ImportWavesMode == 0, e.groupIndex, row,
+                         e.intermediate ? WavePlace::kIntermediate : WavePlace::kFinal))
       return false;
     e.writer->damage.headerUnreadable = !readable;
 
@@ -483,8 +502,25 @@ void WaveImport::NoteProgram(size_t set, size_t program) const {
 }
 
 void WaveImport::DeleteAll() {
-  for (const Export& e : exports_) DeleteFileByName(e.path);
-  for (const Merge& m : merges_) DeleteFileByName(m.finalPath);
+  for (const Export& e : exports_) {
+    if (e.intermediate) DeleteFileByName(e.path);
+  }
+  for (const Merge& m : merges_) {
+    if (ImportWavesMode == 0) DeleteFileByName(m.finalPath);
+  }
+}
+
+int WorkFolder::Make(const std::string& below) {
+  path_ = MakeTempFolder(below);
+  if (path_.empty()) {
+    SetPendingError(kCantCreateDirectory, kStyleError);
+    return 0;
+  }
+  return 1;
+}
+
+WorkFolder::~WorkFolder() {
+  if (!path_.empty()) CurrentFileSystem().DeleteFolder(path_);
 }
 
 int MakeProgramFolder(const char* programName, const std::string& below, std::vector<std::string>& used,
@@ -537,8 +573,10 @@ int ImportProgramWaves(const ConversionItem& item, uint32_t groupIndex) {
   sets[0].groupIndex = groupIndex;
   sets[0].rows.assign(WaveTable.rows, WaveTable.rows + std::min(WaveTable.count, kWaveTableRows));
   const std::string folder = WaveFolder;
-  WaveImport import(disc);
-  const int ok = import.Plan(sets, false) && import.Run();
+  WorkFolder work;
+  if (!work.Make(folder)) return 0;
+  WaveImport import(disc, work.path());
+  const int ok = import.Plan(sets) && import.Run();
   SetWaveFolder(folder);
   if (ok) import.NoteProgram(0, 0);
   WaveTable.count = static_cast<uint32_t>(std::min<size_t>(sets[0].rows.size(), kWaveTableRows));

@@ -20,6 +20,7 @@ enum class OpenMode {
   kRead,       // an existing file, read only
   kCreate,     // create, or truncate an existing file; read and write
   kReadWrite,  // an existing file, read and write
+  kCreateNew,  // a new file, read and write; fails when the name is taken
 };
 
 // One open file. Positions are absolute byte offsets.
@@ -35,6 +36,9 @@ class PlatformFile {
   virtual bool Seek(uint64_t position) = 0;
   // Current length of the file, or -1.
   virtual int64_t Size() = 0;
+  // Waits until everything written is on the disk (fsync,
+  // FlushFileBuffers); false when it can't be stored.
+  virtual bool Sync() = 0;
   // Flushes and closes; false when data could not be stored. Called once.
   virtual bool Close() = 0;
 };
@@ -54,11 +58,13 @@ class FileSystem {
   virtual bool FolderExists(const std::string& path) = 0;
   // Creates one folder (its parent must exist).
   virtual bool MakeFolder(const std::string& path) = 0;
-  // Moves a file, replacing a file of the target's name.
+  // Deletes a folder and the files directly in it (the job's own work
+  // folder only); true also when there was nothing to delete.
+  virtual bool DeleteFolder(const std::string& path) = 0;
+  // Renames a file within its folder, replacing a file of the target's
+  // name in one step: a reader sees the old file or the new one, never
+  // neither and never a part.
   virtual bool Move(const std::string& from, const std::string& to) = 0;
-  // Creates a new, empty file with a unique name made from prefix in folder
-  // and returns its path; empty when that fails.
-  virtual std::string CreateTempFile(const std::string& folder, const std::string& prefix) = 0;
   virtual NameRules Rules() const = 0;
 };
 
@@ -69,6 +75,33 @@ FileSystem& PlatformFileSystem();
 // another. Not owned.
 void SetFileSystem(FileSystem* fileSystem);
 FileSystem& CurrentFileSystem();
+
+// Files are put in place the same way everywhere: written under a
+// temporary name in the folder of their final name, created exclusively,
+// then flushed and renamed over the final name only when whole. What a run
+// stopped hard leaves behind is at most such temporaries (files and the
+// work folders of jobs), named ".corvix-" + 16 hex digits + ".tmp" so that
+// a user can tell them and remove them; no run reads or deletes another
+// run's.
+inline constexpr std::string_view kTempPrefix = ".corvix-";
+inline constexpr std::string_view kTempSuffix = ".tmp";
+bool IsTempName(std::string_view name);
+
+// A new file under a fresh temporary name in folder, created exclusively
+// and open for reading and writing, its path in *path; null (and *path
+// empty) when none can be made.
+std::unique_ptr<PlatformFile> CreateTempFile(const std::string& folder, std::string* path);
+// A new folder under a fresh temporary name below folder, created
+// exclusively: a job's private place for its intermediate files. Its path,
+// or empty when none can be made.
+std::string MakeTempFolder(const std::string& folder);
+// Flushes file to the disk, closes it and renames tempPath over finalPath.
+// On failure tempPath is deleted and finalPath, if there was one, stands as
+// it was. file is closed either way.
+bool PutInPlace(PlatformFile& file, const std::string& tempPath, const std::string& finalPath);
+
+// The folder part of a path: "." for a bare name, the root for a file in it.
+std::string FolderOf(const std::string& path);
 
 // The one rule by which a name from the disc becomes a file or folder name,
 // the same on every platform (Windows's, so that one disc gives the same
