@@ -115,18 +115,10 @@ class PosixFileSystem : public FileSystem {
 
   bool MakeFolder(const std::string& path) override { return ::mkdir(path.c_str(), 0777) == 0; }
 
-  // rename replaces the target in one step; the folder is then flushed so
-  // that the new name, not only the new data, survives a power cut.
+  // rename replaces the target in one step. (A power cut just after it may
+  // still show the old file; either is whole.)
   bool Move(const std::string& from, const std::string& to) override {
-    if (std::rename(from.c_str(), to.c_str()) != 0) return false;
-    const std::string::size_type slash = to.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : to.substr(0, slash);
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-      ::fsync(fd);
-      ::close(fd);
-    }
-    return true;
+    return std::rename(from.c_str(), to.c_str()) == 0;
   }
 
   bool DeleteFolder(const std::string& path) override {

@@ -93,25 +93,27 @@ class FaultCatalogueTest : public testing::ExportTest {
     return ConvertPrograms(list_.get(), static_cast<int>(job));
   }
 
+  // Every file, and a folder only when it is a temporary one (a job's work
+  // folder left behind).
   Files Snapshot() const {
     Files out;
     if (!fs::is_directory(target_)) return out;
     for (const auto& entry : fs::recursive_directory_iterator(target_)) {
-      if (entry.is_regular_file())
-        out[fs::relative(entry.path(), target_).generic_string()] = testing::ReadBytes(entry.path().string());
+      const std::string path = fs::relative(entry.path(), target_).generic_string();
+      if (entry.is_regular_file()) out[path] = testing::ReadBytes(entry.path().string());
+      else if (IsTempName(entry.path().filename().string())) out[path + "/"] = {};
     }
     return out;
   }
 
   // Runs every job clean, then once per write (perWrite) or pump of that
-  // run with `arm` setting the fault for it; each such run fails and is
-  // shown. With a message, it is that one, and only files that stand whole
-  // are left. An import keeps every WAV file it completed (as in a clean
-  // run, or for a pair whose merge did not come, the mono file as a run
-  // without merging writes it); so does an SFZ job, with the .sfz files it
-  // reported; the other conversions keep only the instrument files they
-  // reported, and no WAV file. Without a message, the folder has gone and
-  // stays gone.
+  // run with `arm` setting the fault for it, in a fresh folder and in one
+  // holding the clean run's files; each such run fails and is shown. With
+  // a message, it is that one, and only whole files are left: a job keeps
+  // the files it completed, as in the clean run (an import and an SFZ job
+  // its WAV files too, a conversion no WAV file), and the files of the
+  // earlier run all stand, each whole. No temporary is left. Without a
+  // message, the folder has gone and stays gone.
   void Sweep(bool perWrite, const std::function<void(int64_t)>& arm, const char* message, uint32_t style) {
     UseTwoPrograms();
     for (Job job : kJobs) {
@@ -128,44 +130,43 @@ class FaultCatalogueTest : public testing::ExportTest {
       }
       for (int k = 1; !perWrite && k <= progress_.record.pumps; ++k) all.push_back(k);
       ASSERT_GT(all.size(), 4u);
-      Files mono;
-      if (KeepsWaves(job)) {
-        Reset();
-        MergeStereoPairs = 0;
-        ASSERT_EQ(Run(job), 1) << PendingError.text;
-        MergeStereoPairs = 1;
-        mono = Snapshot();
-      }
       for (int64_t step : all) {
-        SCOPED_TRACE(::testing::Message() << "step " << step);
-        Reset();
-        arm(step);
-        EXPECT_EQ(Run(job), 0);
-        EXPECT_EQ(PendingError.style, style);
-        EXPECT_EQ(progress_.record.destroyed, static_cast<int>(progress_.record.dialogs.size()));
-        ExpectShown(job);
-        if (message == nullptr) {
-          EXPECT_TRUE(SaysTheFolderIsGone(PendingError.text)) << PendingError.text;
-          EXPECT_FALSE(fs::exists(target_));
-          continue;
-        }
-        EXPECT_STREQ(PendingError.text, message);
-        std::set<std::string> reported = {"MINE.txt"};
-        for (const ConvertedFile& file : ConversionReport.files)
-          reported.insert(fs::relative(file.path, target_).generic_string());
-        for (const auto& [path, bytes] : Snapshot()) {
-          SCOPED_TRACE(path);
-          const bool wave = path.find(".wav") != std::string::npos;
-          EXPECT_TRUE(job == Job::kImport || (KeepsWaves(job) && wave) || reported.count(path)) << "not reported";
-          testing::Chunk root;
-          if (path == "MINE.txt") {
-            EXPECT_EQ(bytes, mine_);
-          } else if (KeepsWaves(job)) {
-            EXPECT_TRUE((full.count(path) && bytes == full.at(path)) || (mono.count(path) && bytes == mono.at(path)))
-                << "a file that does not stand whole";
-          } else {
-            EXPECT_EQ(testing::WalkRiff(bytes, &root), "");
-            EXPECT_EQ(bytes.size(), full.count(path) ? full.at(path).size() : bytes.size());
+        for (bool earlier : {false, true}) {
+          SCOPED_TRACE(::testing::Message() << "step " << step << (earlier ? " over an earlier run" : ""));
+          Reset();
+          for (const auto& [path, bytes] : earlier ? full : Files{}) {
+            fs::create_directories(fs::path(target_ + "/" + path).parent_path());
+            testing::WriteBytes(target_ + "/" + path, bytes);
+          }
+          arm(step);
+          EXPECT_EQ(Run(job), 0);
+          EXPECT_EQ(PendingError.style, style);
+          EXPECT_EQ(progress_.record.destroyed, static_cast<int>(progress_.record.dialogs.size()));
+          ExpectShown(job);
+          if (message == nullptr) {
+            EXPECT_TRUE(SaysTheFolderIsGone(PendingError.text)) << PendingError.text;
+            EXPECT_FALSE(fs::exists(target_));
+            continue;
+          }
+          EXPECT_STREQ(PendingError.text, message);
+          std::set<std::string> reported = {"MINE.txt"};
+          for (const ConvertedFile& file : ConversionReport.files)
+            reported.insert(fs::relative(file.path, target_).generic_string());
+          const Files now = Snapshot();
+          for (const auto& [path, bytes] : full) EXPECT_TRUE(!earlier || now.count(path)) << path << " is gone";
+          for (const auto& [path, bytes] : now) {
+            SCOPED_TRACE(path);
+            const bool wave = path.find(".wav") != std::string::npos;
+            EXPECT_TRUE(earlier || job == Job::kImport || (KeepsWaves(job) && wave) || reported.count(path))
+                << "not reported";
+            ASSERT_TRUE(full.count(path)) << "not a file of the clean run";
+            testing::Chunk root;
+            if (KeepsWaves(job) || path == "MINE.txt") {
+              EXPECT_TRUE(bytes == full.at(path)) << "a file that does not stand whole";
+            } else {
+              EXPECT_EQ(testing::WalkRiff(bytes, &root), "");
+              EXPECT_EQ(bytes.size(), full.at(path).size());
+            }
           }
         }
       }
@@ -221,6 +222,29 @@ TEST_F(FaultCatalogueTest, ATargetFolderThatIsReadOnly) {
     EXPECT_STREQ(PendingError.text, "Can't create directory");
     ExpectShown(job);
     EXPECT_EQ(Snapshot(), (Files{{"MINE.txt", mine_}}));
+  }
+}
+
+// Files that the user, or another run, puts in the folder while a job runs,
+// under the names the job's own files would have had (the halves of a
+// pair, a conversion's WAV files), are neither truncated nor deleted.
+TEST_F(FaultCatalogueTest, FilesThatAppearMidJobAreLeftAlone) {
+  UseTwoPrograms();
+  const std::vector<std::string> theirs = {"A L.wav", "A R.wav", "A LR.wav", "B.wav",
+                                           "C.wav",   "ONE/A L.wav", "ONE/A R.wav", "TWO/A L.wav"};
+  for (Job job : kJobs) {
+    SCOPED_TRACE(JobName(job));
+    Reset();
+    progress_.onPump = [&] {
+      if (progress_.record.pumps != 1) return;
+      for (const std::string& name : theirs) {
+        fs::create_directories(fs::path(target_ + "/" + name).parent_path());
+        testing::WriteBytes(target_ + "/" + name, mine_);
+      }
+    };
+    ASSERT_EQ(Run(job), 1) << PendingError.text;
+    const Files now = Snapshot();
+    for (const std::string& name : theirs) EXPECT_TRUE(now.count(name) && now.at(name) == mine_) << name;
   }
 }
 
