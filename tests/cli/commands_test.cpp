@@ -7,9 +7,12 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include <nlohmann/json.hpp>
 
+#include "riff/file_system.h"
+#include "support/riff_walk.h"
 #include "support/run_command.h"
 #include "support/test_disc.h"
 
@@ -159,38 +162,78 @@ TEST_F(CommandTest, ConvertAndCombineWriteInstrumentFilesAndLeaveOutOneThatCantB
   EXPECT_EQ(ListFolder(dir_ / "both"), std::vector<std::string>{"CELLOS.tes"});
 }
 
-// Ctrl-C ends the job as Cancel does: "Conversion cancelled by user", no
-// partial file; the programs imported before stay.
-TEST_F(CommandTest, InterruptCancelsTheImport) {
-  std::vector<discbuilder::SampleSpec> samples = {Sample("SMALL")};
-  for (int i = 0; i < 12; ++i) samples.push_back(Sample("L" + std::to_string(i), 1000000));
-  DiscSpec discSpec;
-  discSpec.partitions = {{{testing::Volume(
-      "BIG",
-      {Program("FIRST", {Keygroup(0, 10, {"SMALL"})}),
-       Program("SECOND", {Keygroup(0, 10, {"L0", "L1", "L2", "L3"}), Keygroup(11, 20, {"L4", "L5"})}),
-       Program("THIRD", {Keygroup(0, 10, {"L6", "L7", "L8", "L9"}), Keygroup(11, 20, {"L10", "L11"})})},
-      samples)}}};
-  Build(discSpec);
+// Relative path → bytes of every file below root; a temporary folder is
+// listed as "path/".
+using Files = std::map<std::string, std::vector<uint8_t>>;
+Files Tree(const std::string& root) {
+  Files out;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    const std::string path = fs::relative(entry.path(), root).generic_string();
+    if (entry.is_regular_file()) out[path] = testing::ReadBytes(entry.path().string());
+    else if (IsTempName(entry.path().filename().string())) out[path + "/"] = {};
+  }
+  return out;
+}
 
-  // A shell writes its process id and becomes corvix; the first line out
-  // (FIRST imported) brings Ctrl-C.
-  const std::string pid = dir_ / "pid", status = dir_ / "status", err = dir_ / "stderr";
-  const auto r = testing::RunCommand(
-      "{ sh -c 'echo $$ >\"$1\"; shift; exec \"$@\"' sh " + ShellQuote(pid) + " " + CORVIX_CLI_PATH + " import " +
-      ShellQuote(image_) + " A/BIG/FIRST A/BIG/SECOND A/BIG/THIRD --to " + ShellQuote(out_) + " 2>" + ShellQuote(err) +
-      "; echo $? >" + ShellQuote(status) + "; } | { IFS= read -r first; kill -INT \"$(cat " + ShellQuote(pid) +
-      ")\"; printf '%s\\n' \"$first\"; cat; }");
-  EXPECT_EQ(r.out.rfind("A/BIG/FIRST: ", 0), 0u) << r.out;
-  EXPECT_EQ(r.out.find("THIRD"), std::string::npos) << r.out;
-  EXPECT_EQ(testing::ReadBytes(status), std::vector<uint8_t>({'1', '\n'}));
-  const auto said = testing::ReadBytes(err);
-  EXPECT_EQ(std::string(said.begin(), said.end()), "corvix: Conversion cancelled by user\n");
-  // Whatever stands is complete.
-  EXPECT_EQ(ListFolder(out_ + "/FIRST"), std::vector<std::string>{"SMALL.wav"});
-  for (const char* program : {"SECOND", "THIRD"}) {
-    for (const auto& file : ListFolder(out_ + "/" + program))
-      EXPECT_EQ(testing::ReadWithSndfile(out_ + "/" + program + "/" + file).frames, 1000000) << file;
+bool IsTemporary(const std::string& path) {
+  for (const auto& part : fs::path(path)) if (IsTempName(part.string())) return true;
+  return false;
+}
+
+// A stop request (Ctrl-C, SIGTERM) at every moment a job looks at Cancel
+// ends it as Cancel does; a second one ends the run at once. Either way the
+// files of an earlier run into the folder all stand, each whole, and
+// anything else left is a temporary, which a later run leaves alone.
+TEST_F(CommandTest, AStopRequestAtAnyMomentLeavesWholeFiles) {
+  Build(TestDisc());
+  const std::string programs = "'A/STRINGS 1/VIOLINS' 'A/STRINGS 1/CELLOS' --to " + ShellQuote(out_);
+  for (const char* command : {"sf2", "import"}) {
+    fs::remove_all(out_);
+    ASSERT_EQ(Run(command, programs).exitCode, 0);
+    const Files earlier = Tree(out_);
+    bool ended = false;
+    int k = 1;
+    for (; !ended && k < 200; ++k) {
+      for (const std::string& plan : {"15@" + std::to_string(k), "2@" + std::to_string(k) + ",15@" + std::to_string(k)}) {
+        SCOPED_TRACE(std::string(command) + " " + plan);
+        const bool twice = plan.find(',') != std::string::npos;
+        fs::remove_all(out_);
+        for (const auto& [path, bytes] : earlier) {
+          fs::create_directories(fs::path(out_ + "/" + path).parent_path());
+          testing::WriteBytes(out_ + "/" + path, bytes);
+        }
+        const auto r = testing::RunCommand("CORVIX_TEST_SIGNAL=" + plan + " " + CORVIX_CLI_PATH + " " + command + " " +
+                                           ShellQuote(image_) + " " + programs);
+        if (r.exitCode == 0 && !twice) ended = true;  // the job was done before pump k
+        if (ended) break;
+        EXPECT_EQ(r.exitCode, twice ? 143 : 1);
+        if (!twice) EXPECT_EQ(r.err, "corvix: Conversion cancelled by user\n");
+        const Files now = Tree(out_);
+        for (const auto& [path, bytes] : earlier) EXPECT_TRUE(now.count(path)) << path << " is gone";
+        for (const auto& [path, bytes] : now) {
+          if (twice && IsTemporary(path)) continue;
+          ASSERT_TRUE(earlier.count(path)) << path;
+          testing::Chunk root;
+          EXPECT_EQ(testing::WalkRiff(bytes, &root), "") << path;
+          EXPECT_EQ(bytes.size(), earlier.at(path).size()) << path;
+        }
+        if (!twice) continue;
+        ASSERT_EQ(Run(command, programs).exitCode, 0);
+        for (const auto& [path, bytes] : now) EXPECT_TRUE(!IsTemporary(path) || fs::exists(out_ + "/" + path)) << path;
+      }
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_GT(k, 5) << "stopped too few times";
+  }
+}
+
+// Output that can't be written is a failure.
+TEST_F(CommandTest, OutputThatCantBeWrittenFailsTheCommand) {
+  Build(TestDisc());
+  for (const std::string& args : {"list --json " + ShellQuote(image_), std::string("--help")}) {
+    const auto r = testing::RunCommand("{ " + std::string(CORVIX_CLI_PATH) + " " + args + " >/dev/full; }");
+    EXPECT_EQ(r.exitCode, 1) << args;
+    EXPECT_EQ(r.err, "corvix: can't write to standard output: No space left on device\n") << args;
   }
 }
 
