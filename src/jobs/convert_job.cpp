@@ -93,6 +93,11 @@ int WriteOneFile(const JobDisc& disc, const ConversionItem& head, int single, ui
   const ProgramName name = NameOf(head);
   std::string fileName;
   const std::string path = FilePathFor(name.text, ".tes", out, &fileName);
+  if (!RefuseSource(path)) {
+    dialog.reset();
+    DeleteExportedWaves();
+    return 0;
+  }
   if (fileName != StoredName(name.text) + ".tes") {
     AddJobNote(Label(disc, head, name) + ": written as \"" + fileName +
                "\", as this job has already written a file of its name");
@@ -188,6 +193,7 @@ int WriteSoundFontFile(const std::string& name, const std::string& label, const 
                        Output& out, uint32_t place) {
   std::string fileName;
   const std::string path = FilePathFor(name, ".sf2", out, &fileName);
+  if (!RefuseSource(path)) return 0;
   if (fileName != StoredName(name) + ".sf2") {
     AddJobNote(label + ": written as \"" + fileName + "\", as this job has already written a file of its name");
   }
@@ -217,6 +223,7 @@ int WriteSfzProgram(const JobDisc& disc, const ConversionItem& item, const WaveS
       MapProgramZones(item, set.rows, set.sources, TrimmedName(name.text), false, &notes);
   for (const std::string& note : notes) AddJobNote(note);
   const std::string path = JoinPath(set.folder, FileName(name.text, ".sfz"));
+  if (!RefuseSource(path)) return 0;
   if (!WriteSfzFile(path, SfzText(Label(disc, item, name), zones, set.rows))) return 0;
   ConversionReport.files.push_back(
       {path, static_cast<uint32_t>(zones.size()), static_cast<uint32_t>(set.rows.size()), 1, place});

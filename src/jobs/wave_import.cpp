@@ -9,11 +9,13 @@
 
 #include "common/messages.h"
 #include "common/pending_error.h"
+#include "common/user_messages.h"
 #include "export/stereo_merge.h"
 #include "export/wave_writer.h"
 #include "media/akai_names.h"
 #include "media/akai_records.h"
 #include "media/read_engine.h"
+#include "media/sector_source.h"
 #include "records/job_notes.h"
 #include "records/progress.h"
 #include "riff/file_system.h"
@@ -254,6 +256,7 @@ int WaveImport::Plan(std::vector<WaveSet>& sets) {
     for (size_t r = 0; r < set.rows.size(); ++r) {
       WaveEntry& row = set.rows[r];
       std::string path = names.Claim(set.folder, row.name, &row.fileCopy);
+      if (ImportWavesMode == 1 && !RefuseSource(path)) return 0;
       if (owner[r] >= 0) exports_[static_cast<size_t>(owner[r])].path = path;
       for (size_t m = firstMerge; m < merges_.size(); ++m) {
         if (merges_[m].row == static_cast<int32_t>(r)) merges_[m].finalPath = path;
@@ -521,6 +524,19 @@ int WorkFolder::Make(const std::string& below) {
 
 WorkFolder::~WorkFolder() {
   if (!path_.empty()) CurrentFileSystem().DeleteFolder(path_);
+}
+
+int RefuseSource(const std::string& path) {
+  const SectorSource* source = CurrentSectorSource();
+  if (source == nullptr) return 1;
+  for (const std::string& file : source->Files()) {
+    if (!CurrentFileSystem().SameFile(path, file)) continue;
+    const std::string text = "\"" + path + "\" is \"" + file + "\", which the disc is read from; it is not written over";
+    ShowMessageBox(text.c_str(), kCaption, kMbOk | kMbIconStop);
+    SetPendingError(kSourceIsTarget, kStyleError);
+    return 0;
+  }
+  return 1;
 }
 
 int MakeProgramFolder(const char* programName, const std::string& below, std::vector<std::string>& used,

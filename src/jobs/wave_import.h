@@ -126,6 +126,11 @@ class JobReading {
   uint64_t bytesRead_ = 0, batchBytes_ = 0;
 };
 
+// Refuses a file the job would write over when it is a file the disc is
+// read from (an image; a cue sheet or the file it names), before anything
+// is written there: the user is shown both names, PendingError set, 0.
+int RefuseSource(const std::string& path);
+
 // A program's own folder below `below`, named after it (StoredName: "DRUM
 // KIT"), or " (2)", " (3)", … where this job has used the name already (in
 // used, to which the name is added); a folder from an earlier run is used,

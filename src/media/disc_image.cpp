@@ -142,6 +142,7 @@ bool HasSync(const uint8_t* raw) { return std::equal(kSync.begin(), kSync.end(),
 struct DiscImage::Impl {
   FilePtr file;
   std::string description;
+  std::vector<std::string> files;  // what the image is read from
   ImageLayout layout = ImageLayout::kUser2048;
   uint64_t dataStart = 0;  // byte offset of sector 0 (its sync, when raw)
   uint32_t stride = kSectorBytes;
@@ -231,6 +232,7 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& path, std::string*
     }
     impl->SetExtent(place.end ? std::min(*place.end, *imageSize) : *imageSize);
     impl->description = path + " (" + named.name + ")";
+    impl->files = {path, imagePath};
     return std::unique_ptr<DiscImage>(new DiscImage(std::move(impl)));
   }
 
@@ -252,6 +254,7 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& path, std::string*
   impl->dataStart = 0;
   impl->SetExtent(*size);
   impl->description = path;
+  impl->files = {path};
   return std::unique_ptr<DiscImage>(new DiscImage(std::move(impl)));
 }
 
@@ -287,6 +290,7 @@ bool DiscImage::ReadSectors(uint32_t lba, uint16_t count, uint8_t* buffer, uint3
 }
 
 std::string DiscImage::Describe() const { return impl_->description; }
+std::vector<std::string> DiscImage::Files() const { return impl_->files; }
 
 ImageLayout DiscImage::layout() const { return impl_->layout; }
 

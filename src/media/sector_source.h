@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace corvix {
 
@@ -31,6 +32,10 @@ class SectorSource {
 
   // A one-line description for messages: the image's path, the drive.
   virtual std::string Describe() const = 0;
+
+  // The files the source reads (an image; a cue sheet and the file it
+  // names), which a job must never write over. None for a drive.
+  virtual std::vector<std::string> Files() const { return {}; }
 
   // How the user knows the drive holding the medium, for the not-ready
   // question: "E:\\" for a drive with a letter; the description otherwise.

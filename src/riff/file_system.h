@@ -56,6 +56,9 @@ class FileSystem {
   virtual bool Delete(const std::string& path) = 0;
   virtual bool FileExists(const std::string& path) = 0;
   virtual bool FolderExists(const std::string& path) = 0;
+  // Whether two paths name one file (device and inode; volume and file
+  // index): false when either is missing.
+  virtual bool SameFile(const std::string& a, const std::string& b) = 0;
   // Creates one folder (its parent must exist).
   virtual bool MakeFolder(const std::string& path) = 0;
   // Deletes a folder and the files directly in it (the job's own work

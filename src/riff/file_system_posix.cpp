@@ -113,6 +113,12 @@ class PosixFileSystem : public FileSystem {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   }
 
+  bool SameFile(const std::string& a, const std::string& b) override {
+    struct stat first {}, second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+  }
+
   bool MakeFolder(const std::string& path) override { return ::mkdir(path.c_str(), 0777) == 0; }
 
   // rename replaces the target in one step. (A power cut just after it may

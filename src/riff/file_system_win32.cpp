@@ -86,6 +86,16 @@ class Win32File : public PlatformFile {
   HANDLE handle_;
 };
 
+// The volume and file index of path, through a handle that asks for no access.
+bool Identify(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+  const HANDLE handle = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool ok = GetFileInformationByHandle(handle, info) != 0;
+  CloseHandle(handle);
+  return ok;
+}
+
 class Win32FileSystem : public FileSystem {
  public:
   std::unique_ptr<PlatformFile> Open(const std::string& path, OpenMode mode) override {
@@ -114,6 +124,13 @@ class Win32FileSystem : public FileSystem {
   bool FolderExists(const std::string& path) override {
     const DWORD a = GetFileAttributesW(Wide(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+
+  bool SameFile(const std::string& a, const std::string& b) override {
+    BY_HANDLE_FILE_INFORMATION first{}, second{};
+    return Identify(a, &first) && Identify(b, &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
   }
 
   bool MakeFolder(const std::string& path) override {

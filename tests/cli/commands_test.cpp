@@ -227,6 +227,33 @@ TEST_F(CommandTest, AStopRequestAtAnyMomentLeavesWholeFiles) {
   }
 }
 
+// A job never writes over the disc it reads, be it the image or the file a
+// cue sheet names: it says so, naming both, and the file stays as it was.
+TEST_F(CommandTest, AJobNeverWritesOverItsSource) {
+  Build(TestDisc());
+  const std::vector<uint8_t> image = testing::ReadBytes(image_);
+  const struct {
+    const char* command;
+    std::string victim;  // in out_, a copy of the image
+    bool cue;            // read through a cue sheet naming it
+  } cases[] = {{"convert", "VIOLINS.tes", false}, {"sf2", "VIOLINS.sf2", true}, {"import", "VIOLINS/VIOLA.wav", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    fs::remove_all(out_);
+    const std::string victim = out_ + "/" + c.victim;
+    fs::create_directories(fs::path(victim).parent_path());
+    testing::WriteBytes(victim, image);
+    const std::string cue = dir_ / "disc.cue";
+    std::ofstream(cue) << "FILE \"out/" << c.victim << "\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n";
+    const auto r = Corvix(std::string(c.command) + " " + ShellQuote(c.cue ? cue : victim) +
+                          " 'A/STRINGS 1/VIOLINS' --to " + ShellQuote(out_));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("\"" + victim + "\" is \"" + (c.cue ? out_ + "/" : "")), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("corvix: Won't write over the disc being read\n"), std::string::npos) << r.err;
+    EXPECT_EQ(testing::ReadBytes(victim), image);
+  }
+}
+
 // Output that can't be written is a failure.
 TEST_F(CommandTest, OutputThatCantBeWrittenFailsTheCommand) {
   Build(TestDisc());

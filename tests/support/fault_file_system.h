@@ -37,6 +37,7 @@ class FaultyFileSystem : public FileSystem {
   bool Delete(const std::string& path) override { return base().Delete(path); }
   bool FileExists(const std::string& path) override { return base().FileExists(path); }
   bool FolderExists(const std::string& path) override { return base().FolderExists(path); }
+  bool SameFile(const std::string& a, const std::string& b) override { return base().SameFile(a, b); }
   bool MakeFolder(const std::string& path) override {
     return !failMakeFolder && !(failTempFile && IsTemp(path)) && base().MakeFolder(path);
   }
