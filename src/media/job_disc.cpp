@@ -113,7 +113,19 @@ const VolumeEntry* JobDisc::Volume(uint16_t partition, uint16_t volume) const {
 std::vector<uint16_t> JobDisc::Chain(uint16_t partition, uint16_t startBlock, uint32_t maxBlocks) const {
   const Partition* p = Find(partition);
   if (p == nullptr) return {};
-  return WalkChain(p->header.data() + kFatOffset, AkaiDisk.partitionSize, startBlock, maxBlocks);
+  std::vector<uint16_t> chain = WalkChain(p->header.data() + kFatOffset, AkaiDisk.partitionSize, startBlock, maxBlocks);
+  // An image ends where its file does: a chain that runs past it ends there
+  // (however many blocks the FAT claims), and nothing is made of the rest.
+  const SectorSource* source = CurrentSectorSource();
+  const std::optional<uint64_t> sectors = source != nullptr ? source->SectorCount() : std::nullopt;
+  if (sectors) {
+    const uint64_t first = uint64_t{AkaiDisk.partitionSize} * partition;
+    const auto past = std::find_if(chain.begin(), chain.end(), [&](uint16_t block) {
+      return (first + block + 1) * kSectorsPerBlock > *sectors;
+    });
+    chain.erase(past, chain.end());
+  }
+  return chain;
 }
 
 }  // namespace corvix

@@ -52,8 +52,9 @@ class JobDisc {
 
   // The chain of the file starting at startBlock in partition: at most
   // maxBlocks blocks, ending at the end mark, at a block that is not a file
-  // block, or where the chain comes back to a block it has been through.
-  // Empty when startBlock is not a file block.
+  // block, where the chain comes back to a block it has been through, or,
+  // on an image, at the first block past the image's end. Empty when
+  // startBlock is not a file block.
   std::vector<uint16_t> Chain(uint16_t partition, uint16_t startBlock, uint32_t maxBlocks) const;
 
  private:

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,11 @@ class SectorSource {
   // The files the source reads (an image; a cue sheet and the file it
   // names), which a job must never write over. None for a drive.
   virtual std::vector<std::string> Files() const { return {}; }
+
+  // How many sectors an image holds: past them there is nothing, and a
+  // read there is the end of the data, not damage. None for a drive, whose
+  // unreadable sectors are damage wherever they lie.
+  virtual std::optional<uint64_t> SectorCount() const { return std::nullopt; }
 
   // How the user knows the drive holding the medium, for the not-ready
   // question: "E:\\" for a drive with a letter; the description otherwise.

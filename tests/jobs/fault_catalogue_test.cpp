@@ -266,8 +266,15 @@ TEST_F(FaultCatalogueTest, DamagedSamplesAreConvertedWithWhatIsThereAndNamed) {
   const auto fat = [](Image& image, uint16_t block, uint16_t next) { PutU16LE(image.data() + kFatOffset + 2u * block, next); };
   const std::vector<Case> cases = {
       {"the image ends inside the sound", none,
-       [](Image& image, auto& disc, const Blocks& blocks) { image.resize(disc.BlockOffset(0, blocks[1])); }, 9000,
-       {"\"S\": part of the sample could not be read from the disc and is silent in the file"}},
+       [](Image& image, auto& disc, const Blocks& blocks) { image.resize(disc.BlockOffset(0, blocks[1])); }, 4021,
+       {cutShort}},
+      {"a length far beyond a chain that runs on past the end of the image",
+       [](SampleSpec& s, KeygroupSpec&) { s.length = 0xFFFFFFFF; },
+       [&](Image& image, auto& disc, const Blocks& blocks) {
+         for (uint16_t b = blocks.back(); b < blocks.back() + 40; ++b) fat(image, b, static_cast<uint16_t>(b + 1));
+         image.resize(disc.BlockOffset(0, blocks.back() + 1));
+       },
+       (3 * 8192 - 150) / 2, {cutShort}},
       {"the image ends inside the header", none,
        [](Image& image, auto& disc, const Blocks& blocks) { image.resize(disc.BlockOffset(0, blocks[0]) + 100); }, 0,
        {"\"S\": the sample could not be read from the disc; its file is empty"}},
