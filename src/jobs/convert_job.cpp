@@ -64,25 +64,15 @@ void AddGroupName(const ProgramName& name) {
 // Where a job's instrument files go, and the names it has given them.
 struct Output {
   std::string folder;  // the target folder (WaveFolder holds the work folder meanwhile)
-  std::set<std::string> written;  // file names, upper case
-  std::map<std::string, int> next;  // per name and extension: the copy number to try next
+  NameList names;
 };
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // The path of the file for a program name: the stored name with the
 // extension (".tes"), unless this job has written that file already, else
 // the first free " (k)" variant; the name is then the job's.
 std::string FilePathFor(const std::string& name, const char* extension, Output& out, std::string* fileName) {
   const std::string base = StoredName(name);
-  *fileName = base + extension;
-  int& k = out.next[Upper(*fileName)];
-  if (k == 0) k = 2;
-  while (out.written.count(Upper(*fileName)) != 0) *fileName = base + " (" + std::to_string(k++) + ")" + extension;
-  out.written.insert(Upper(*fileName));
+  *fileName = NameList::Name(base, extension, out.names.Take(base, extension));
   return JoinPath(out.folder, *fileName);
 }
 
@@ -234,7 +224,7 @@ int WriteSfzProgram(const JobDisc& disc, const ConversionItem& item, const WaveS
 // conversion's WAV files go (WaveFolder names it meanwhile).
 int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, int mode, Output& out,
                 const std::string& work) {
-  std::vector<std::string> folders;    // SFZ: the programs' folders
+  NameList folders;                    // SFZ: the programs' folders
   std::vector<SoundFontProgram> bank;  // bank mode: the programs so far, their WAV files kept for the file
   std::string bankName, bankLabel;
   uint32_t bankPlace = 0;

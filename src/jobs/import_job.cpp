@@ -28,7 +28,7 @@ int ImportEach(JobDisc& disc, const std::vector<ProgramRef>& programs, ImportRep
 
   std::vector<ConversionItem*> all;
   for (auto& item : items) all.push_back(item.get());
-  std::vector<std::string> folders;
+  NameList folders;
   WorkFolder work;  // the halves of pairs, until merged
   if (!work.Make(ChosenFolder)) return 0;
   JobReading reading(items.size());

@@ -89,40 +89,25 @@ void CopyName(char* destination, const char* name) {
 
 // The file names an import gives, folder by folder: each once. In the
 // job's work folder a name a file of the job has already (from an earlier
-// batch) is passed over too. Each base name remembers the copy number it
-// got to, so n files of one name cost n steps, not n².
+// batch) is passed over too.
 class FileNames {
  public:
   explicit FileNames(std::string workFolder) : workFolder_(std::move(workFolder)) {}
   // A free name for base in folder: base.wav, or base (k).wav; *copy is 0
   // or k.
   std::string Claim(const std::string& folder, const char* name, uint16_t* copy) {
-    Folder& f = folders_[folder];
-    const std::string base = Upper(WaveFileName(name, 0));
-    uint16_t& next = f.next[base];
-    for (uint16_t k = std::max<uint16_t>(next, 1);; ++k) {
-      const std::string file = WaveFileName(name, k);
-      const std::string path = JoinPath(folder, file);
-      if (f.taken.count(Upper(file)) != 0 || (folder == workFolder_ && CurrentFileSystem().FileExists(path)))
-        continue;
-      f.taken.insert(Upper(file));
-      next = static_cast<uint16_t>(k + 1);
-      *copy = k > 1 ? k : 0;
-      return path;
-    }
+    const auto exists = [&](const std::string& file) {
+      return folder == workFolder_ && CurrentFileSystem().FileExists(JoinPath(folder, file));
+    };
+    std::string base = WaveFileName(name);
+    base.resize(base.size() - 4);  // ".wav"
+    *copy = static_cast<uint16_t>(folders_[folder].Take(base, ".wav", exists));
+    return JoinPath(folder, WaveFileName(name, *copy));
   }
 
  private:
-  static std::string Upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-  }
-  struct Folder {
-    std::set<std::string> taken;
-    std::map<std::string, uint16_t> next;
-  };
   std::string workFolder_;
-  std::map<std::string, Folder> folders_;
+  std::map<std::string, NameList> folders_;
 };
 
 }  // namespace
@@ -539,21 +524,14 @@ int RefuseSource(const std::string& path) {
   return 1;
 }
 
-int MakeProgramFolder(const char* programName, const std::string& below, std::vector<std::string>& used,
-                      std::string* folder) {
+int MakeProgramFolder(const char* programName, const std::string& below, NameList& used, std::string* folder) {
   const std::string base = StoredName(programName);
-  std::string name = base;
-  for (int k = 2; std::any_of(used.begin(), used.end(), [&](const std::string& u) { return SameStoredName(u, name); });
-       ++k) {
-    name = base + " (" + std::to_string(k) + ")";
-  }
-  *folder = JoinPath(below, name);
+  *folder = JoinPath(below, NameList::Name(base, "", used.Take(base, "")));
   FileSystem& fs = CurrentFileSystem();
   if (folder->size() > kMaxFolderChars || (!fs.FolderExists(*folder) && !fs.MakeFolder(*folder))) {
     SetPendingError(kCantCreateDirectory, kStyleError);
     return 0;
   }
-  used.push_back(name);
   return 1;
 }
 

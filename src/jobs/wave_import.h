@@ -20,6 +20,7 @@
 
 #include "media/job_disc.h"
 #include "records/job_state.h"
+#include "riff/file_system.h"
 
 namespace corvix {
 
@@ -135,7 +136,7 @@ int RefuseSource(const std::string& path);
 // KIT"), or " (2)", " (3)", … where this job has used the name already (in
 // used, to which the name is added); a folder from an earlier run is used,
 // a missing one made. 0 with PendingError set when it can't be.
-int MakeProgramFolder(const char* programName, const std::string& below, std::vector<std::string>& used,
+int MakeProgramFolder(const char* programName, const std::string& below, NameList& used,
                       std::string* folder);
 
 // The wave import of one program on its own into WaveFolder, continuing

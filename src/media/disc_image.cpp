@@ -65,8 +65,15 @@ std::string CannotOpen(const std::string& path, int err) {
 FilePtr OpenFile(const std::string& path, std::string* error) {
   const fs::path p = PathFromUtf8(path);
   std::error_code ec;
-  if (fs::is_directory(p, ec)) {
+  const fs::file_status status = fs::status(p, ec);
+  if (fs::is_directory(status)) {
     *error = CannotOpen(path, EISDIR);
+    return nullptr;
+  }
+  // A FIFO, socket or device that is no drive would be read forever or
+  // never: an image is a file.
+  if (fs::exists(status) && !fs::is_regular_file(status)) {
+    *error = "cannot open " + path + ": not a disc image (no regular file) nor a CD-ROM drive";
     return nullptr;
   }
   errno = 0;

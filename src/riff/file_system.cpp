@@ -4,6 +4,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <random>
 
 namespace corvix {
@@ -126,6 +127,31 @@ bool SameStoredName(std::string_view a, std::string_view b) {
       return false;
   }
   return true;
+}
+
+namespace {
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+std::string NameList::Name(const std::string& base, const std::string& extension, int copy) {
+  return copy > 1 ? base + " (" + std::to_string(copy) + ")" + extension : base + extension;
+}
+
+int NameList::Take(const std::string& base, const std::string& extension,
+                   const std::function<bool(const std::string&)>& busy) {
+  int& next = next_[Upper(base + extension)];
+  for (int k = std::max(next, 1);; ++k) {
+    const std::string name = Name(base, extension, k);
+    if (taken_.count(Upper(name)) != 0 || (busy && busy(name))) continue;
+    taken_.insert(Upper(name));
+    next = k == 1 ? 2 : k + 1;
+    return k > 1 ? k : 0;
+  }
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {

@@ -10,6 +10,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -119,6 +122,21 @@ std::string FileName(std::string_view name, std::string_view extension);
 
 // Whether two stored names name the same file where case is not told apart.
 bool SameStoredName(std::string_view a, std::string_view b);
+
+// The names a job has given in one folder, case not told apart. Take gives
+// base + extension, or base + " (k)" + extension with the first k from 2
+// that is neither given already nor busy, and returns 0 or that k. Each
+// base remembers the k it got to, so n names of one base cost n steps.
+class NameList {
+ public:
+  int Take(const std::string& base, const std::string& extension,
+           const std::function<bool(const std::string& name)>& busy = {});
+  static std::string Name(const std::string& base, const std::string& extension, int copy);
+
+ private:
+  std::set<std::string> taken_;
+  std::map<std::string, int> next_;
+};
 
 // folder + separator + StoredName(name); no separator is doubled when folder
 // already ends with one. An empty folder stands for the root.
