@@ -17,6 +17,7 @@ struct JobDisc::Partition : public RunReader {
   std::array<uint8_t, kHeaderBytes> header{};
   VolumeEntry volumes[kVolumesPerPartition]{};
   bool directoryRead[kVolumesPerPartition]{};
+  bool directoryReadable[kVolumesPerPartition]{};  // delivered readable
   std::vector<DirEntry> lists[kVolumesPerPartition];  // programs, then samples
 
   bool Take(uint32_t tag, const uint8_t* bytes, uint32_t size, bool readable) override {
@@ -35,6 +36,7 @@ struct JobDisc::Partition : public RunReader {
     volume.samples = list.data() + kMaxPrograms;
     DecodeDirectory(bytes, &volume);
     directoryRead[tag] = true;
+    directoryReadable[tag] = readable;
     return true;
   }
 
@@ -87,6 +89,11 @@ void JobDisc::ReadPartitions(const std::vector<uint16_t>& partitions) {
 bool JobDisc::HasPartition(uint16_t partition) const {
   const Partition* p = Find(partition);
   return p != nullptr && p->headerRead;
+}
+
+bool JobDisc::HasDirectory(uint16_t partition, uint16_t volume) const {
+  const Partition* p = Find(partition);
+  return p != nullptr && volume < kVolumesPerPartition && p->directoryReadable[volume];
 }
 
 void JobDisc::ReadDirectories(const std::vector<VolumeRef>& volumes) {

@@ -44,6 +44,8 @@ class JobDisc {
   // Reads, in disc order, the directories of the volumes named that have
   // not been read yet (their partitions' headers first).
   void ReadDirectories(const std::vector<VolumeRef>& volumes);
+  // True when the volume's directory could be read.
+  bool HasDirectory(uint16_t partition, uint16_t volume) const;
 
   // The partition's volume table entry (name, type, directory block), with
   // its program and sample lists once its directory is read (empty lists

@@ -91,12 +91,16 @@ TEST_F(CommandTest, MistakesGetClearAnswers) {
   std::ofstream(dir_ / "zeros.iso", std::ios::binary) << std::string(40960, '\0');
   std::ofstream(dir_ / "a file").close();
   ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+  fs::copy_file(image_, dir_ / "cut.iso");
+  fs::resize_file(dir_ / "cut.iso", 40 * 8192);  // partitions A and B, not those after them
   std::ofstream(dir_ / "fifo.cue") << "FILE \"fifo\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n";
   const std::string image = ShellQuote(image_) + " ", to = " --to " + ShellQuote(out_);
   const std::tuple<std::string, int, std::string> cases[] = {
       {"list " + ShellQuote(dir_ / "missing.iso"), 1, "cannot open " + dir_ / "missing.iso" + ": No such file"},
       {"list " + ShellQuote(dir_.path()), 1, "cannot open " + dir_.path() + ": Is a directory"},
       {"list " + ShellQuote(dir_ / "zeros.iso"), 1, "not an Akai S1000 disc"},
+      {"list " + image, 0, ""},  // 25 partitions that are really empty
+      {"list " + ShellQuote(dir_ / "cut.iso"), 1, dir_ / "cut.iso: could not read partition C, partition D, partition E and 22 more\n"},
       {"list " + ShellQuote(dir_ / "fifo"), 1, "cannot open " + dir_ / "fifo" + ": not a disc image"},
       {"list " + ShellQuote(dir_ / "fifo.cue"), 1, "cannot open " + dir_ / "fifo" + ": not a disc image"},
       {"list /dev/null", 1, "/dev/null: no CD-ROM drive there"},
