@@ -528,7 +528,11 @@ int MakeProgramFolder(const char* programName, const std::string& below, NameLis
   const std::string base = StoredName(programName);
   *folder = JoinPath(below, NameList::Name(base, "", used.Take(base, "")));
   FileSystem& fs = CurrentFileSystem();
-  if (folder->size() > kMaxFolderChars || (!fs.FolderExists(*folder) && !fs.MakeFolder(*folder))) {
+  if (!PathFits(*folder)) {
+    const std::string text = "\"" + *folder + "\": path too long";
+    ShowMessageBox(text.c_str(), kCaption, kMbOk | kMbIconStop);
+  }
+  if (!PathFits(*folder) || (!fs.FolderExists(*folder) && !fs.MakeFolder(*folder))) {
     SetPendingError(kCantCreateDirectory, kStyleError);
     return 0;
   }

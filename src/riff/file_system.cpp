@@ -154,6 +154,11 @@ int NameList::Take(const std::string& base, const std::string& extension,
   }
 }
 
+bool PathFits(std::string_view path) {
+  const size_t limit = CurrentFileSystem().Rules().maxPathChars;
+  return limit == 0 || path.size() <= limit;
+}
+
 std::string JoinPath(std::string_view folder, std::string_view name) {
   const NameRules rules = CurrentFileSystem().Rules();
   std::string path(folder);

@@ -49,6 +49,7 @@ class PlatformFile {
 // How the platform's file system writes paths.
 struct NameRules {
   char separator = '/';
+  size_t maxPathChars = 0;  // the longest path the platform takes; 0: no limit
 };
 
 class FileSystem {
@@ -73,6 +74,9 @@ class FileSystem {
   virtual bool Move(const std::string& from, const std::string& to) = 0;
   virtual NameRules Rules() const = 0;
 };
+
+// Whether path is short enough for the current file system.
+bool PathFits(std::string_view path);
 
 // The platform's own file system (one per platform implementation file).
 FileSystem& PlatformFileSystem();

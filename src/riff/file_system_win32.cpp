@@ -160,7 +160,8 @@ class Win32FileSystem : public FileSystem {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
 
-  NameRules Rules() const override { return NameRules{'\\'}; }
+  // MAX_PATH with its terminator.
+  NameRules Rules() const override { return NameRules{'\\', MAX_PATH - 1}; }
 };
 
 }  // namespace

@@ -263,6 +263,14 @@ TEST_F(CommandTest, AJobNeverWritesOverItsSource) {
   }
 }
 
+// Windows's path limit is Windows's: here a longer folder works.
+TEST_F(CommandTest, AFolderPathLongerThanWindowsTakesWorksHere) {
+  Build(TestDisc());
+  const std::string deep = out_ + "/" + std::string(150, 'd') + "/" + std::string(150, 'e');
+  EXPECT_EQ(Run("import", "'A/STRINGS 1/CELLOS' --to " + ShellQuote(deep)).exitCode, 0);
+  EXPECT_EQ(ListFolder(deep + "/CELLOS"), std::vector<std::string>{"CELLO.wav"});
+}
+
 // Output that can't be written is a failure.
 TEST_F(CommandTest, OutputThatCantBeWrittenFailsTheCommand) {
   Build(TestDisc());
