@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <set>
 
 #include "common/byte_order.h"
@@ -38,8 +37,7 @@ const char* JobName(Job job) {
 // Jobs whose WAV files are the user's: they stay, as far as they stand whole.
 bool KeepsWaves(Job job) { return job == Job::kImport || job == Job::kSfz; }
 
-// Relative path (with '/') → bytes of every file below a folder.
-using Files = std::map<std::string, std::vector<uint8_t>>;
+using testing::Files;
 
 // The messages a job may end with when its folder has gone.
 bool SaysTheFolderIsGone(const std::string& message) {
@@ -93,18 +91,7 @@ class FaultCatalogueTest : public testing::ExportTest {
     return ConvertPrograms(list_.get(), static_cast<int>(job));
   }
 
-  // Every file, and a folder only when it is a temporary one (a job's work
-  // folder left behind).
-  Files Snapshot() const {
-    Files out;
-    if (!fs::is_directory(target_)) return out;
-    for (const auto& entry : fs::recursive_directory_iterator(target_)) {
-      const std::string path = fs::relative(entry.path(), target_).generic_string();
-      if (entry.is_regular_file()) out[path] = testing::ReadBytes(entry.path().string());
-      else if (IsTempName(entry.path().filename().string())) out[path + "/"] = {};
-    }
-    return out;
-  }
+  Files Snapshot() const { return fs::is_directory(target_) ? testing::FilesBelow(target_) : Files{}; }
 
   // Runs every job clean, then once per write (perWrite) or pump of that
   // run with `arm` setting the fault for it, in a fresh folder and in one
@@ -134,10 +121,7 @@ class FaultCatalogueTest : public testing::ExportTest {
         for (bool earlier : {false, true}) {
           SCOPED_TRACE(::testing::Message() << "step " << step << (earlier ? " over an earlier run" : ""));
           Reset();
-          for (const auto& [path, bytes] : earlier ? full : Files{}) {
-            fs::create_directories(fs::path(target_ + "/" + path).parent_path());
-            testing::WriteBytes(target_ + "/" + path, bytes);
-          }
+          testing::WriteFilesBelow(target_, earlier ? full : Files{});
           arm(step);
           EXPECT_EQ(Run(job), 0);
           EXPECT_EQ(PendingError.style, style);

@@ -52,9 +52,8 @@ TEST(PlatformFileSystemTest, PutInPlaceReplacesOnlyWithAWholeFile) {
   testing::TempDir dir;
   testing::FaultyFileSystem files;
   SetFileSystem(&files);
-  for (const auto fault : {&testing::FaultyFileSystem::failSync, &testing::FaultyFileSystem::failMove, (bool testing::FaultyFileSystem::*)nullptr}) {
-    files.failSync = files.failMove = false;
-    if (fault != nullptr) files.*fault = true;
+  for (int fault : {1, 2, 0}) {  // the flush fails, the rename fails, none
+    files.failSync = fault == 1, files.failMove = fault == 2;
     testing::WriteBytes(dir / "X.tes", {1});
     std::string temp;
     std::unique_ptr<PlatformFile> file = CreateTempFile(dir.path(), &temp);
@@ -62,8 +61,8 @@ TEST(PlatformFileSystemTest, PutInPlaceReplacesOnlyWithAWholeFile) {
     EXPECT_TRUE(IsTempName(temp.substr(temp.rfind('/') + 1))) << temp;
     EXPECT_FALSE(files.Open(temp, OpenMode::kCreateNew)) << "a temporary is made exclusively";
     file->Write("\2\2", 2);
-    EXPECT_EQ(PutInPlace(*file, temp, dir / "X.tes"), fault == nullptr);
-    EXPECT_EQ(testing::ReadBytes(dir / "X.tes"), fault == nullptr ? Bytes({2, 2}) : Bytes({1}));
+    EXPECT_EQ(PutInPlace(*file, temp, dir / "X.tes"), fault == 0);
+    EXPECT_EQ(testing::ReadBytes(dir / "X.tes"), fault == 0 ? Bytes({2, 2}) : Bytes({1}));
     EXPECT_EQ(testing::ListFolder(dir.path()), std::vector<std::string>{"X.tes"});
   }
   SetFileSystem(nullptr);
