@@ -150,16 +150,6 @@ std::unique_ptr<RiffFile> CreateTempRiff(const std::string& folder, std::string*
 }
 
 bool PutRiffInPlace(RiffFile& file, const std::string& tempPath, const std::string& finalPath) {
-  if (file.closed()) {
-    // Closed once already (a patch pass reopens by name): open it again to
-    // flush it.
-    std::unique_ptr<RiffFile> again = RiffFile::Open(tempPath, OpenMode::kReadWrite);
-    if (!again) {
-      DeleteFileByName(tempPath);
-      return false;
-    }
-    return PutRiffInPlace(*again, tempPath, finalPath);
-  }
   const bool synced = file.Sync();
   if (file.Close() && synced && CurrentFileSystem().Move(tempPath, finalPath)) return true;
   DeleteFileByName(tempPath);

@@ -118,8 +118,9 @@ class RiffFile {
 // A new RIFF file under a fresh temporary name in folder (file_system.h),
 // its path in *tempPath; null when none can be made.
 std::unique_ptr<RiffFile> CreateTempRiff(const std::string& folder, std::string* tempPath);
-// Puts a finished temporary file in place over finalPath (PutInPlace); on
-// failure the temporary file is gone and finalPath stands as it was.
+// Puts a finished temporary file, still open, in place over finalPath
+// (PutInPlace); on failure the temporary file is gone and finalPath stands
+// as it was.
 bool PutRiffInPlace(RiffFile& file, const std::string& tempPath, const std::string& finalPath);
 
 // Deletes a file through the current file system; true when it is gone.
