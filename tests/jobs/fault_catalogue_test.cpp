@@ -214,21 +214,16 @@ TEST_F(FaultCatalogueTest, ATargetFolderThatIsReadOnly) {
 // pair, a conversion's WAV files), are neither truncated nor deleted.
 TEST_F(FaultCatalogueTest, FilesThatAppearMidJobAreLeftAlone) {
   UseTwoPrograms();
-  const std::vector<std::string> theirs = {"A L.wav", "A R.wav", "A LR.wav", "B.wav",
-                                           "C.wav",   "ONE/A L.wav", "ONE/A R.wav", "TWO/A L.wav"};
+  Files theirs;
+  for (const char* name : {"A L.wav", "A R.wav", "A LR.wav", "B.wav", "C.wav", "ONE/A L.wav", "ONE/A R.wav", "TWO/A L.wav"})
+    theirs[name] = mine_;
   for (Job job : kJobs) {
     SCOPED_TRACE(JobName(job));
     Reset();
-    progress_.onPump = [&] {
-      if (progress_.record.pumps != 1) return;
-      for (const std::string& name : theirs) {
-        fs::create_directories(fs::path(target_ + "/" + name).parent_path());
-        testing::WriteBytes(target_ + "/" + name, mine_);
-      }
-    };
+    progress_.onPump = [&] { if (progress_.record.pumps == 1) testing::WriteFilesBelow(target_, theirs); };
     ASSERT_EQ(Run(job), 1) << PendingError.text;
     const Files now = Snapshot();
-    for (const std::string& name : theirs) EXPECT_TRUE(now.count(name) && now.at(name) == mine_) << name;
+    for (const auto& [name, bytes] : theirs) EXPECT_TRUE(now.count(name) && now.at(name) == bytes) << name;
   }
 }
 
