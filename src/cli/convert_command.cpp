@@ -15,6 +15,7 @@
 #include "jobs/convert_job.h"
 #include "records/job_state.h"
 #include "records/progress.h"
+#include "riff/file_system.h"
 
 namespace corvix::cli {
 namespace {
@@ -65,15 +66,16 @@ int RunConvert(const ConvertOptions& options, int mode) {
   std::vector<Selection> selections;
   if (const int status = session.Open(options.source, options.programs, &selections); status != 0)
     return status;
-  if (const int status = MakeTargetFolder(options.to); status != 0) return status;
   // The folder without a trailing separator: the job adds its own.
   std::string folder = options.to;
   if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   if (!SetWaveFolder(folder)) {
     std::fprintf(stderr, "corvix: %s: path too long (%zu characters at most)\n", options.to.c_str(),
-                 kMaxFolderChars);
+                 CurrentFileSystem().Rules().maxPathChars > 0 ? CurrentFileSystem().Rules().maxPathChars : kMaxFolderChars);
     return 1;
   }
+  // Checked before anything is made: a refused path leaves no folder.
+  if (const int status = MakeTargetFolder(options.to); status != 0) return status;
   ImportWavesMode = 0;
   MergeStereoPairs = options.noMerge ? 0 : 1;
 

@@ -12,6 +12,7 @@
 #include "jobs/import_job.h"
 #include "records/job_state.h"
 #include "records/progress.h"
+#include "riff/file_system.h"
 
 namespace corvix::cli {
 
@@ -38,12 +39,13 @@ int RunImport(const ImportOptions& options) {
   std::vector<Selection> selections;
   if (const int status = session.Open(options.source, options.programs, &selections); status != 0)
     return status;
-  if (const int status = MakeTargetFolder(options.to); status != 0) return status;
   if (!SetChosenFolder(options.to)) {
     std::fprintf(stderr, "corvix: %s: path too long (%zu characters at most)\n", options.to.c_str(),
-                 kMaxFolderChars);
+                 CurrentFileSystem().Rules().maxPathChars > 0 ? CurrentFileSystem().Rules().maxPathChars : kMaxFolderChars);
     return 1;
   }
+  // Checked before anything is made: a refused path leaves no folder.
+  if (const int status = MakeTargetFolder(options.to); status != 0) return status;
 
   TerminalProgress progress(StderrIsTerminal());
   SetProgressUi(&progress);

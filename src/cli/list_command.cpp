@@ -106,6 +106,14 @@ int RunList(const ListOptions& options) {
   } else {
     PrintTree(listing);
   }
+  // What shows as empty but could not be read is no listing of the disc.
+  if (!listing.unread.empty()) {
+    std::string what = listing.unread[0];
+    for (size_t i = 1; i < listing.unread.size() && i < 3; ++i) what += ", " + listing.unread[i];
+    if (listing.unread.size() > 3) what += " and " + std::to_string(listing.unread.size() - 3) + " more";
+    std::fprintf(stderr, "corvix: %s: could not read %s\n", options.source.c_str(), what.c_str());
+    return 1;
+  }
   return 0;
 }
 

@@ -4,7 +4,9 @@
 // Exit status: 0 on success, 1 when the work failed (the source can't be
 // opened, is not an Akai disc, the drive was not ready, a job failed), 2 on a
 // usage error.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include <CLI/CLI.hpp>
 
@@ -16,8 +18,9 @@
 #include "cli/terminal_messages.h"
 #include "jobs/convert_job.h"
 
-int main(int argc, char** argv) {
-  corvix::cli::KeepFreedBuffersForReuse();
+namespace {
+
+int Run(int argc, char** argv) {
   CLI::App app{"Corvix: reads Akai S1000 sample CD-ROMs and disc images.", "corvix"};
   app.require_subcommand(1);
   app.set_version_flag("--version", "corvix " CORVIX_VERSION);
@@ -65,5 +68,26 @@ int main(int argc, char** argv) {
   if (sfz->parsed()) status = corvix::cli::RunConvert(sfzOptions, corvix::kSfzMode);
   if (devices->parsed()) status = corvix::cli::RunDevices(devicesOptions);
   corvix::SetUserMessages(nullptr);
+  return status;
+}
+
+}  // namespace
+
+// Whatever a command printed must have reached its reader: output cut short
+// (a full disk, /dev/full, a closed pipe) is a failure, not a success.
+int main(int argc, char** argv) {
+  corvix::cli::KeepFreedBuffersForReuse();
+  int status = Run(argc, argv);
+  // A write that failed earlier left its reason in errno, unless a later
+  // failure took its place.
+  const int earlier = errno;
+  errno = 0;
+  const bool cut = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+  if (cut) {
+    if (errno == 0) errno = earlier;
+    const int error = errno != 0 ? errno : EIO;
+    std::fprintf(stderr, "corvix: can't write to standard output: %s\n", std::strerror(error));
+    status = 1;
+  }
   return status;
 }

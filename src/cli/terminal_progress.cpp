@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "cli/terminal.h"
 #include "records/job_state.h"
 
 namespace corvix::cli {
@@ -16,17 +17,19 @@ volatile std::sig_atomic_t g_interrupted = 0;
 // The whole job's part of the line, shared by every dialog of the command.
 std::string g_jobText;
 using Handler = void (*)(int);
-Handler g_previous = SIG_DFL;
+Handler g_previous = SIG_DFL, g_previousTerm = SIG_DFL;
 
-extern "C" void OnInterrupt(int) {
+extern "C" void OnInterrupt(int signal) {
   if (g_interrupted) {
-    // A second Ctrl-C: stop now, with the status a shell gives SIGINT.
-    std::_Exit(130);
+    // A second request: stop now, with the status a shell gives the signal.
+    std::_Exit(128 + signal);
   }
   g_interrupted = 1;
   CancelRequested = 1;
-  std::signal(SIGINT, OnInterrupt);  // some systems reset the handler
+  std::signal(signal, OnInterrupt);  // some systems reset the handler
 }
+
+long g_pumps = 0;
 
 class LineDialog;
 
@@ -141,13 +144,34 @@ void TerminalProgress::ShowJobProgress(uint64_t done, uint64_t total) {
   if (g_current != nullptr) g_current->Show();
 }
 
+void TerminalProgress::PumpMessages() {
+  static const char* plan = std::getenv("CORVIX_TEST_SIGNAL");
+  ++g_pumps;
+  for (const char* at = plan; at != nullptr && *at != '\0';) {
+    char* end = nullptr;
+    const long signal = std::strtol(at, &end, 10);
+    if (*end != '@') return;
+    const long pump = std::strtol(end + 1, &end, 10);
+    if (pump == g_pumps) std::raise(static_cast<int>(signal));
+    at = *end == ',' ? end + 1 : end;
+    if (*end != ',' && *end != '\0') return;
+  }
+}
+
 CancelOnInterrupt::CancelOnInterrupt() {
   g_interrupted = 0;
   g_previous = std::signal(SIGINT, OnInterrupt);
   if (g_previous == SIG_ERR) g_previous = SIG_DFL;
+  g_previousTerm = std::signal(SIGTERM, OnInterrupt);
+  if (g_previousTerm == SIG_ERR) g_previousTerm = SIG_DFL;
+  CatchConsoleStops(OnInterrupt);
 }
 
-CancelOnInterrupt::~CancelOnInterrupt() { std::signal(SIGINT, g_previous); }
+CancelOnInterrupt::~CancelOnInterrupt() {
+  CatchConsoleStops(nullptr);
+  std::signal(SIGTERM, g_previousTerm);
+  std::signal(SIGINT, g_previous);
+}
 
 bool CancelOnInterrupt::Interrupted() { return g_interrupted != 0; }
 

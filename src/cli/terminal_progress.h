@@ -2,10 +2,12 @@
 //
 // A dialog is one line on stderr, rewritten in place, with the texts its
 // items would show and the position of its progress bar; nothing is shown
-// when stderr is not a terminal. While a CancelOnInterrupt lives, Ctrl-C
-// does what the dialog's Cancel does: it sets CancelRequested, so the job
-// ends as a cancelled one ("Conversion cancelled by user", its partial file
-// deleted). A second Ctrl-C stops the program at once.
+// when stderr is not a terminal. While a CancelOnInterrupt lives, Ctrl-C,
+// SIGTERM and the console's other stop requests (terminal.h) do what the
+// dialog's Cancel does: they set CancelRequested, so the job ends as a
+// cancelled one ("Conversion cancelled by user", its temporary files
+// deleted). A second one stops the program at once; what it leaves then
+// is whole files under final names and temporaries (file_system.h).
 #pragma once
 
 #include <csignal>
@@ -20,7 +22,10 @@ class TerminalProgress : public ProgressUi {
  public:
   explicit TerminalProgress(bool visible) : visible_(visible) {}
   std::unique_ptr<ProgressDialog> CreateDialog(const char* templateName) override;
-  void PumpMessages() override {}
+  // The job looks at Cancel after each pump. For tests, the environment
+  // variable CORVIX_TEST_SIGNAL="SIG@K[,SIG@K…]" raises signal SIG at the
+  // K-th pump of the run: a stop request at a known moment.
+  void PumpMessages() override;
   // The whole job on the line too: "37%  230.1/622.0 MB  5.8 MB/s  0:42 left".
   void ShowJobProgress(uint64_t done, uint64_t total) override;
 

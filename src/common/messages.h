@@ -21,5 +21,6 @@ constexpr const char* kNoSampleForZone = "Can't find sample for this velocity zo
 constexpr const char* kWriteError = "Write error";
 constexpr const char* kCouldntSelectItem = "Couldn't select item";
 constexpr const char* kJobRunning = "Another job is still running";
+constexpr const char* kSourceIsTarget = "Won't write over the disc being read";
 
 }  // namespace corvix

@@ -134,10 +134,7 @@ int MergeStereoPair(const std::string& leftPath, const std::string& rightPath, c
 
   // 3. The temporary file, beside the result.
   Merge m;
-  FileSystem& fs = CurrentFileSystem();
-  m.tempPath = fs.CreateTempFile(WaveFolder, "NEW");
-  if (m.tempPath.empty()) return m.Fail("Can't create temp file (disk full?)");
-  m.output = RiffFile::Open(m.tempPath, OpenMode::kCreate);
+  m.output = CreateTempRiff(FolderOf(finalPath), &m.tempPath);
   if (!m.output) return m.Fail("Can't create temp file (disk full?)");
 
   // 4, 5. The mono files.
@@ -233,15 +230,17 @@ int MergeStereoPair(const std::string& leftPath, const std::string& rightPath, c
     if (!WriteChunk(*m.output, FourCC("3gix"), group, kGroupIndexBytes)) return m.Fail(kWriteError);
   }
 
-  // 14. Complete the output; it must have reached the disk whole.
-  if (!m.output->Ascend(outForm) || !m.output->Close()) return m.Fail(kWriteError);
+  // 14. Complete the output.
+  if (!m.output->Ascend(outForm)) return m.Fail(kWriteError);
   m.left->Close();
   m.right->Close();
 
-  // 15, 16. The merged file takes its name, then the mono files go. A mono
-  // file that had the merged name already has been replaced by the move.
-  if (!fs.Move(m.tempPath, finalPath)) return m.Fail("Can't move temp file");
-  m.tempPath.clear();
+  // 15, 16. The merged file, flushed to the disk, takes its name, then the
+  // mono files go. A mono file that had the merged name already has been
+  // replaced by the move.
+  const bool placed = PutRiffInPlace(*m.output, m.tempPath, finalPath);
+  m.tempPath.clear();  // gone or in place
+  if (!placed) return m.Fail("Can't move temp file");
   if (leftPath != finalPath) DeleteFileByName(leftPath);
   if (rightPath != finalPath) DeleteFileByName(rightPath);
   return 1;

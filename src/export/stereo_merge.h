@@ -34,9 +34,10 @@ int IsAlreadyExported(const char* name);
 // has the R (IsRightOfPair) is the second channel whichever zone names it,
 // so that a pair named R first is not played mirrored.
 // The output follows the left file's length; a shorter right file is padded
-// with silence. The merged sound is written to a temporary file in
-// WaveFolder first; only when it is complete does it take the merged name,
-// and only then are the mono files deleted. On failure: PendingError set,
+// with silence. The merged sound is written to a temporary file beside the
+// result first; only when it is complete and on the disk does it take the
+// merged name (replacing an earlier file of it), and only then are the mono
+// files (the job's own) deleted. On failure: PendingError set,
 // the mono files kept, no temporary file left, 0.
 int MergeStereoFiles(const char* left, const char* right);
 

@@ -197,16 +197,23 @@ void WaveFileWriter::Discard() {
   staged_ = 0;
   if (file_) file_->Close();
   file_.reset();
-  if (!path_.empty()) DeleteFileByName(path_);
+  if (!writing_.empty()) DeleteFileByName(writing_);
+  writing_.clear();
   begun_ = false;
 }
 
 int WaveFileWriter::Begin(const std::string& path, const char* name, const WaveLayout& layout,
                           ByteView keygroup, ByteView zone, bool groupChunk, uint32_t groupIndex,
-                          WaveEntry& row) {
+                          WaveEntry& row, WavePlace place) {
   path_ = path;
+  place_ = place;
   layout_ = layout;
-  file_ = RiffFile::Open(path, OpenMode::kCreate);
+  if (place == WavePlace::kFinal) {
+    file_ = CreateTempRiff(FolderOf(path), &writing_);
+  } else {
+    file_ = RiffFile::Open(path, OpenMode::kCreateNew);
+    if (file_) writing_ = path;
+  }
   if (!file_) {
     SetPendingError(kCantCreateFile, kStyleError);
     return 0;
@@ -267,7 +274,7 @@ int WaveFileWriter::Begin(const std::string& path, const char* name, const WaveL
 
 bool WaveFileWriter::WriteAt(uint64_t position, const uint8_t* bytes, uint32_t size) {
   if (!file_) {
-    file_ = RiffFile::Open(path_, OpenMode::kReadWrite);
+    file_ = RiffFile::Open(writing_, OpenMode::kReadWrite);
     if (!file_) return false;
   }
   return file_->Seek(position) && file_->Write(bytes, size) == static_cast<int64_t>(size);
@@ -313,10 +320,19 @@ int WaveFileWriter::Park() {
 }
 
 int WaveFileWriter::Finish() {
-  if (!Park()) return 0;
+  if (!Flush()) return Fail(kDiskFull);
+  stage_.reset();
   // Where a folder can be removed with files open in it (POSIX), the writes
   // went to a file that no longer has a name.
-  if (!CurrentFileSystem().FileExists(path_)) return Fail(kFolderGone);
+  if (!CurrentFileSystem().FileExists(writing_)) return Fail(kFolderGone);
+  if (place_ == WavePlace::kFinal) {
+    if (!file_) file_ = RiffFile::Open(writing_, OpenMode::kReadWrite);
+    if (!file_ || !PutRiffInPlace(*file_, writing_, path_)) return Fail(kDiskFull);
+  } else if (file_ && !file_->Close()) {
+    return Fail(kDiskFull);
+  }
+  file_.reset();
+  writing_.clear();
   begun_ = false;
   return 1;
 }

@@ -115,6 +115,12 @@ std::vector<std::string> DamageNotes(const char* name, const WaveDamage& damage)
 // costs one write per 64 KiB rather than one per block.
 constexpr uint32_t kStageBytes = 8 * 8192;
 
+// Where a WAV file is written.
+enum class WavePlace {
+  kFinal,         // under a temporary name beside path; over path once whole
+  kIntermediate,  // at path itself, which must be new (the job's work folder)
+};
+
 // One WAV file written from its sample's blocks.
 class WaveFileWriter {
  public:
@@ -123,13 +129,14 @@ class WaveFileWriter {
   WaveFileWriter(const WaveFileWriter&) = delete;
   WaveFileWriter& operator=(const WaveFileWriter&) = delete;
 
-  // Creates path and writes all but the sound (a gap of layout.dataBytes
-  // that Put fills): the head with its final sizes, `smpl` and, with
-  // groupChunk, `3gix`. Fills the tuning and loop fields of row. 1, or 0
-  // with PendingError set ("Can't create file", "Can't write to file (disk
-  // full?)") and no file left.
+  // Creates the file (as place says) and writes all but the sound (a gap
+  // of layout.dataBytes that Put fills): the head with its final sizes,
+  // `smpl` and, with groupChunk, `3gix`. Fills the tuning and loop fields
+  // of row. 1, or 0 with PendingError set ("Can't create file", "Can't
+  // write to file (disk full?)") and no file of the writer left.
   int Begin(const std::string& path, const char* name, const WaveLayout& layout, ByteView keygroup,
-            ByteView zone, bool groupChunk, uint32_t groupIndex, WaveEntry& row);
+            ByteView zone, bool groupChunk, uint32_t groupIndex, WaveEntry& row,
+            WavePlace place = WavePlace::kFinal);
   // The sound of chain block `chainIndex` (kBlockBytes), at its place; a
   // block outside the sound is passed over. readable false notes the damage
   // (the block's zeros are written). Sound put at following places is
@@ -138,16 +145,19 @@ class WaveFileWriter {
   int Put(uint32_t chainIndex, const uint8_t* block, bool readable);
   // True once every block the sound needs has been put.
   bool complete() const { return begun_ && put_ >= layout_.blocks; }
-  // Writes what the stage holds of it and closes the file; 1 when the file
-  // stands whole (0 with PendingError set and the file gone otherwise, also
-  // when it vanished with its folder).
+  // Writes what the stage holds of it and closes the file; a final file is
+  // flushed to the disk and takes its name, replacing an earlier file of
+  // that name. 1 when the file stands whole under path (0 with PendingError
+  // set, the writer's file gone and an earlier file of the name untouched
+  // otherwise, also when the folder vanished).
   int Finish();
   // Writes what is gathered and closes the file for now (a job keeps few
   // open at once, and so little gathered); Put opens it again. 1, or 0 with
   // PendingError set and the file gone.
   int Park();
   bool open() const { return file_ != nullptr; }
-  // Closes and deletes the file (nothing when it was never made).
+  // Closes and deletes the file being written (nothing when it was never
+  // made or is finished).
   void Abandon();
 
   const WaveLayout& layout() const { return layout_; }
@@ -158,7 +168,9 @@ class WaveFileWriter {
   void Discard();
   bool Flush();
   bool WriteAt(uint64_t position, const uint8_t* bytes, uint32_t size);
-  std::string path_;
+  std::string path_;     // the file's name once finished
+  std::string writing_;  // the file the writes go to until then
+  WavePlace place_ = WavePlace::kFinal;
   std::unique_ptr<RiffFile> file_;
   WaveLayout layout_{};
   uint64_t dataAt_ = 0;  // file position of the first sound byte

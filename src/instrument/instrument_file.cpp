@@ -149,8 +149,8 @@ int PatchInstrumentFile(const std::string& path, std::unique_ptr<ProgressDialog>
   if (file->Write(fresh.data(), kIdentifierBytes) != kIdentifierBytes)
     return fail(kDiskFull);
 
-  // 7.
-  if (!file->Close()) return fail("Error closing file");
+  // 7. On the disk before the file takes its name.
+  if (!file->Sync() || !file->Close()) return fail("Error closing file");
   return 1;
 }
 

@@ -57,15 +57,19 @@ std::string SfzText(const std::string& title, const std::vector<PlayZone>& zones
 }
 
 int WriteSfzFile(const std::string& path, const std::string& text) {
-  FileSystem& fs = CurrentFileSystem();
-  std::unique_ptr<PlatformFile> file = fs.Open(path, OpenMode::kCreate);
+  // Under a temporary name until it is whole: an earlier file stands until then.
+  std::string tempPath;
+  std::unique_ptr<PlatformFile> file = CreateTempFile(FolderOf(path), &tempPath);
   if (!file) {
     SetPendingError((kCantOpenFile + path).c_str(), kStyleError);
     return 0;
   }
   const bool wrote = file->Write(text.data(), text.size()) == static_cast<int64_t>(text.size());
-  if (!file->Close() || !wrote) {
-    fs.Delete(path);
+  if (!wrote) {
+    file->Close();
+    CurrentFileSystem().Delete(tempPath);
+  }
+  if (!wrote || !PutInPlace(*file, tempPath, path)) {
     SetPendingError(kDiskFull, kStyleError);
     return 0;
   }

@@ -352,8 +352,9 @@ int WriteSoundFont(const std::string& path, const std::string& bankName, const s
     return 0;
   }
 
-  // The file.
-  std::unique_ptr<RiffFile> file = RiffFile::Open(path, OpenMode::kCreate);
+  // The file, under a temporary name until it is whole.
+  std::string tempPath;
+  std::unique_ptr<RiffFile> file = CreateTempRiff(FolderOf(path), &tempPath);
   if (!file) {
     SetPendingError((kCantOpenFile + path).c_str(), kStyleError);
     return 0;
@@ -361,7 +362,7 @@ int WriteSoundFont(const std::string& path, const std::string& bankName, const s
   const auto fail = [&](const char* message, uint32_t style = kStyleError) {
     SetPendingError(message, style);
     file->Close();
-    DeleteFileByName(path);
+    DeleteFileByName(tempPath);
     return 0;
   };
   ChunkInfo form, infoList, sdta, smpl, pdta;
@@ -410,8 +411,9 @@ int WriteSoundFont(const std::string& path, const std::string& bankName, const s
                           static_cast<uint32_t>(static_cast<uint8_t>(id[2])) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(id[3])) << 24;
     if (!WriteChunk(*file, code, bytes->data(), static_cast<uint32_t>(bytes->size()))) return fail(kDiskFull);
   }
-  if (!EndChunk(*file, pdta) || !file->Ascend(form) || !file->Close()) return fail(kDiskFull);
-  if (!CurrentFileSystem().FileExists(path)) return fail(kFolderGone);
+  if (!EndChunk(*file, pdta) || !file->Ascend(form)) return fail(kDiskFull);
+  if (!CurrentFileSystem().FileExists(tempPath)) return fail(kFolderGone);
+  if (!PutRiffInPlace(*file, tempPath, path)) return fail(kDiskFull);
   return 1;
 }
 

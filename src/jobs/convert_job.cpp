@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cctype>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "common/messages.h"
 #include "common/pending_error.h"
@@ -58,31 +61,33 @@ void AddGroupName(const ProgramName& name) {
   GroupNameTable.count += 1;
 }
 
+// Where a job's instrument files go, and the names it has given them.
+struct Output {
+  std::string folder;  // the target folder (WaveFolder holds the work folder meanwhile)
+  NameList names;
+};
+
 // The path of the file for a program name: the stored name with the
 // extension (".tes"), unless this job has written that file already, else
-// the first free " (k)" variant.
-std::string FilePathFor(const std::string& name, const char* extension, const std::vector<std::string>& written,
-                        std::string* fileName) {
+// the first free " (k)" variant; the name is then the job's.
+std::string FilePathFor(const std::string& name, const char* extension, Output& out, std::string* fileName) {
   const std::string base = StoredName(name);
-  const auto taken = [&](const std::string& path) {
-    return std::any_of(written.begin(), written.end(), [&](const std::string& w) { return SameStoredName(w, path); });
-  };
-  *fileName = base + extension;
-  std::string path = JoinPath(WaveFolder, *fileName);
-  for (int k = 2; taken(path); ++k) {
-    *fileName = base + " (" + std::to_string(k) + ")" + extension;
-    path = JoinPath(WaveFolder, *fileName);
-  }
-  return path;
+  *fileName = NameList::Name(base, extension, out.names.Take(base, extension));
+  return JoinPath(out.folder, *fileName);
 }
 
 // Steps 5 to 14 of one file, with the waves exported and the group names
 // set. head is the item whose name the file takes.
 int WriteOneFile(const JobDisc& disc, const ConversionItem& head, int single, uint32_t programs,
-                 std::unique_ptr<ProgressDialog>& dialog, std::vector<std::string>& written, uint32_t place) {
+                 std::unique_ptr<ProgressDialog>& dialog, Output& out, uint32_t place) {
   const ProgramName name = NameOf(head);
   std::string fileName;
-  const std::string path = FilePathFor(name.text, ".tes", written, &fileName);
+  const std::string path = FilePathFor(name.text, ".tes", out, &fileName);
+  if (!RefuseSource(path)) {
+    dialog.reset();
+    DeleteExportedWaves();
+    return 0;
+  }
   if (fileName != StoredName(name.text) + ".tes") {
     AddJobNote(Label(disc, head, name) + ": written as \"" + fileName +
                "\", as this job has already written a file of its name");
@@ -91,7 +96,10 @@ int WriteOneFile(const JobDisc& disc, const ConversionItem& head, int single, ui
   std::snprintf(text, sizeof text, "Creating  %s", fileName.c_str());
   dialog->SetItemText(kItemCreateLine, text);
 
-  std::unique_ptr<RiffFile> file = RiffFile::Open(path, OpenMode::kCreate);
+  // Written and patched under a temporary name; an earlier file of the
+  // name stands until this one is whole.
+  std::string tempPath;
+  std::unique_ptr<RiffFile> file = CreateTempRiff(out.folder, &tempPath);
   if (!file) {
     SetPendingError((kCantOpenFile + path).c_str(), kStyleError);
     dialog.reset();
@@ -102,7 +110,7 @@ int WriteOneFile(const JobDisc& disc, const ConversionItem& head, int single, ui
     if (message != nullptr) SetPendingError(message, kStyleError);
     // Whichever chunk met the full disk, the user hears what happened.
     if (file->wroteShort()) SetPendingError(kDiskFull, kStyleError);
-    AbandonInstrumentFile(file.get(), path, dialog);
+    AbandonInstrumentFile(file.get(), tempPath, dialog);
     return 0;
   };
   ChunkInfo form;
@@ -113,10 +121,10 @@ int WriteOneFile(const JobDisc& disc, const ConversionItem& head, int single, ui
   if (!file->Ascend(form)) return abandon("Error closing main RIFF chunk");
   if (!file->Close()) return abandon("Error closing file");
   const uint32_t waves = std::min(WaveTable.count, kWaveTableRows);
-  if (!PatchInstrumentFile(path, dialog)) return 0;
+  if (!PatchInstrumentFile(tempPath, dialog)) return 0;
+  if (!CurrentFileSystem().Move(tempPath, path)) return abandon("Error closing file");
   dialog.reset();
 
-  written.push_back(path);
   ConversionReport.files.push_back({path, RegionCount, waves, programs, place});
   NotifyHost(path.c_str());
   return 1;
@@ -181,9 +189,10 @@ SoundFontProgram SoundFontProgramOf(const JobDisc& disc, const ConversionItem& i
 // A SoundFont file of programs, named after name (label: how notes name
 // that program); place as in ConvertedFile.
 int WriteSoundFontFile(const std::string& name, const std::string& label, const std::vector<SoundFontProgram>& programs,
-                       std::vector<std::string>& written, uint32_t place) {
+                       Output& out, uint32_t place) {
   std::string fileName;
-  const std::string path = FilePathFor(name, ".sf2", written, &fileName);
+  const std::string path = FilePathFor(name, ".sf2", out, &fileName);
+  if (!RefuseSource(path)) return 0;
   if (fileName != StoredName(name) + ".sf2") {
     AddJobNote(label + ": written as \"" + fileName + "\", as this job has already written a file of its name");
   }
@@ -202,7 +211,6 @@ int WriteSoundFontFile(const std::string& name, const std::string& label, const 
   for (const std::string& note : notes) AddJobNote(note);
   for (const std::string& line : info) AddJobInfo(line);
   if (!ok) return 0;
-  written.push_back(path);
   ConversionReport.files.push_back({path, counts.zones, counts.samples, static_cast<uint32_t>(programs.size()), place});
   return 1;
 }
@@ -215,15 +223,18 @@ int WriteSfzProgram(const JobDisc& disc, const ConversionItem& item, const WaveS
       MapProgramZones(item, set.rows, set.sources, TrimmedName(name.text), false, &notes);
   for (const std::string& note : notes) AddJobNote(note);
   const std::string path = JoinPath(set.folder, FileName(name.text, ".sfz"));
+  if (!RefuseSource(path)) return 0;
   if (!WriteSfzFile(path, SfzText(Label(disc, item, name), zones, set.rows, set.sources))) return 0;
   ConversionReport.files.push_back(
       {path, static_cast<uint32_t>(zones.size()), static_cast<uint32_t>(set.rows.size()), 1, place});
   return 1;
 }
 
-int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, int mode) {
-  std::vector<std::string> written;
-  std::vector<std::string> folders;    // SFZ: the programs' folders
+// out.folder: the target; work: the job's work folder, where a
+// conversion's WAV files go (WaveFolder names it meanwhile).
+int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, int mode, Output& out,
+                const std::string& work) {
+  NameList folders;                    // SFZ: the programs' folders
   std::vector<SoundFontProgram> bank;  // bank mode: the programs so far, their WAV files kept for the file
   std::string bankName, bankLabel;
   uint32_t bankPlace = 0;
@@ -243,17 +254,17 @@ int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, 
       if (items[i]->program == nullptr) continue;
       WaveSet& set = sets.emplace_back();
       set.programs = {items[i]};
-      set.folder = WaveFolder;
+      set.folder = work;
       if (mode != kConvertMode) {
         // Today's samplers: each zone plays its own part of a sample's whole
         // sound, at the sample's own rate.
         set.players = true;
         set.style = {.rateCorrected = false, .wholeSound = true};
       }
-      if (mode == kSfzMode) ok = MakeProgramFolder(NameOf(*items[i]).text, WaveFolder, folders, &set.folder);
+      if (mode == kSfzMode) ok = MakeProgramFolder(NameOf(*items[i]).text, out.folder, folders, &set.folder);
       places.push_back(i);
     }
-    WaveImport import(disc);
+    WaveImport import(disc, work);
     // Each program's file is written as soon as its waves stand.
     const auto writeFile = [&](size_t s) {
       ConversionItem& item = *items[places[s]];
@@ -281,7 +292,7 @@ int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, 
         case kSoundFontMode: {
           SoundFontProgram program = SoundFontProgramOf(disc, item, sets[s], false);
           const int wrote =
-              program.zones.empty() || WriteSoundFontFile(NameOf(item).text, program.label, {program}, written, place);
+              program.zones.empty() || WriteSoundFontFile(NameOf(item).text, program.label, {program}, out, place);
           DeleteExportedWaves();
           return wrote != 0;
         }
@@ -290,11 +301,11 @@ int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, 
           if (!dialog) return false;
           GroupNameTable.count = 0;
           AddGroupName(NameOf(item));
-          return WriteOneFile(disc, item, 1, 1, dialog, written, place) != 0;
+          return WriteOneFile(disc, item, 1, 1, dialog, out, place) != 0;
         }
       }
     };
-    ok = ok && import.Plan(sets, mode != kSfzMode);
+    ok = ok && import.Plan(sets);
     if (ok) reading.Start(import, to - from);
     ok = ok && import.Run(writeFile);
     reading.Done();
@@ -307,19 +318,19 @@ int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, 
     }
   }
   if (bank.empty()) return 1;
-  const int ok = WriteSoundFontFile(bankName, bankLabel, bank, written, bankPlace);
+  const int ok = WriteSoundFontFile(bankName, bankLabel, bank, out, bankPlace);
   dropBankWaves();
   return ok;
 }
 
-int CombineAll(const JobDisc& disc, const std::vector<ConversionItem*>& items) {
+int CombineAll(const JobDisc& disc, const std::vector<ConversionItem*>& items, Output& out, const std::string& work) {
   if (items.size() > kGroupNames) {
     SetPendingError("Too many programs to combine (64 at most)", kStyleError);
     return 0;
   }
   const std::vector<ConversionItem*> read = ReadBatch(disc, items, 0, items.size());
   std::vector<WaveSet> sets(1);
-  sets[0].folder = WaveFolder;
+  sets[0].folder = work;
   sets[0].groupByPosition = true;
   GroupNameTable.count = 0;
   ConversionItem* head = nullptr;
@@ -331,18 +342,17 @@ int CombineAll(const JobDisc& disc, const std::vector<ConversionItem*>& items) {
   }
   int ok = 1;
   if (head != nullptr) {
-    WaveImport import(disc);
+    WaveImport import(disc, work);
     const auto writeFile = [&](size_t) {
       WaveTable.count = static_cast<uint32_t>(sets[0].rows.size());
       std::copy(sets[0].rows.begin(), sets[0].rows.end(), WaveTable.rows);
       for (size_t i = 0; i < sets[0].programs.size(); ++i) import.NoteProgram(0, i);
       std::unique_ptr<ProgressDialog> dialog = OpenCreateDialog();
       if (!dialog) return false;
-      std::vector<std::string> written;
       const auto place = static_cast<uint32_t>(std::find(items.begin(), items.end(), head) - items.begin());
-      return WriteOneFile(disc, *head, 0, static_cast<uint32_t>(sets[0].programs.size()), dialog, written, place) != 0;
+      return WriteOneFile(disc, *head, 0, static_cast<uint32_t>(sets[0].programs.size()), dialog, out, place) != 0;
     };
-    ok = import.Plan(sets, true) && import.Run(writeFile);
+    ok = import.Plan(sets) && import.Run(writeFile);
     if (!ok) import.DeleteAll();
   }
   ReleaseConversionItems(read);
@@ -381,7 +391,21 @@ int ConvertPrograms(ConversionItem* list, int mode, JobDisc* disc) {
   std::vector<VolumeRef> volumes;
   for (const ConversionItem* item : items) volumes.push_back({item->partition, item->volume});
   disc->ReadDirectories(volumes);
-  const int result = mode == kCombineMode ? CombineAll(*disc, items) : ConvertEach(*disc, items, mode);
+  // The job's WAV files go to its work folder (an SFZ job's only the halves
+  // of pairs), its instrument files to the target.
+  Output out;
+  out.folder = WaveFolder;
+  int result = 0;
+  {
+    WorkFolder work;
+    if (work.Make(out.folder) && (mode == kSfzMode || SetWaveFolder(work.path()))) {
+      result = mode == kCombineMode ? CombineAll(*disc, items, out, work.path())
+                                    : ConvertEach(*disc, items, mode, out, work.path());
+    } else if (!work.path().empty()) {
+      SetPendingError(kCantCreateDirectory, kStyleError);
+    }
+  }
+  SetWaveFolder(out.folder);
   ShowJobNotes();
   return result;
 }

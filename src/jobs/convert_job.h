@@ -55,10 +55,12 @@ void ResetConversionReport();
 // import writes the samples of the batch (transfer dialog "XFERDIALOG"),
 // reading the disc in disc order, and each program's file is written as
 // soon as its waves stand: the progress dialog "CREATETESDLG" shows
-// "Creating  NAME.tes", the instrument and the wave pool are written, the
-// WAV files deleted, the file patched and announced to the host
-// (host_link.h). The job's WAV files never take the name of a file already
-// in the folder.
+// "Creating  NAME.tes", the instrument and the wave pool are written under
+// a temporary name, the WAV files deleted, the file patched, flushed and
+// renamed over NAME.tes, then announced to the host (host_link.h); an
+// earlier NAME.tes stands until then. The job's WAV files live in its work
+// folder (WorkFolder), never beside the user's files. A file the disc is
+// read from is never written over (RefuseSource).
 //
 // The other instruments come the same way, batch by batch, from the same
 // wave import (instrument/program_zones.h gives their zones):

@@ -28,7 +28,9 @@ int ImportEach(JobDisc& disc, const std::vector<ProgramRef>& programs, ImportRep
 
   std::vector<ConversionItem*> all;
   for (auto& item : items) all.push_back(item.get());
-  std::vector<std::string> folders;
+  NameList folders;
+  WorkFolder work;  // the halves of pairs, until merged
+  if (!work.Make(ChosenFolder)) return 0;
   JobReading reading(items.size());
   for (size_t from = 0, to = 0; from < items.size(); from = to) {
     to = BatchEnd(all, from);
@@ -47,7 +49,7 @@ int ImportEach(JobDisc& disc, const std::vector<ProgramRef>& programs, ImportRep
       ok = MakeProgramFolder(DecodeProgramRecord(ProgramBytes(*items[i]->program)).name, ChosenFolder, folders, &set.folder);
       places.push_back(i);
     }
-    WaveImport import(disc);
+    WaveImport import(disc, work.path());
     const auto imported = [&](size_t s) {
       WaveTable.count = static_cast<uint32_t>(sets[s].rows.size());
       std::copy(sets[s].rows.begin(), sets[s].rows.end(), WaveTable.rows);
@@ -63,7 +65,7 @@ int ImportEach(JobDisc& disc, const std::vector<ProgramRef>& programs, ImportRep
       if (done) done(program);
       return true;
     };
-    ok = ok && import.Plan(sets, false);
+    ok = ok && import.Plan(sets);
     if (ok) reading.Start(import, to - from);
     ok = ok && import.Run(imported);
     reading.Done();

@@ -9,11 +9,13 @@
 
 #include "common/messages.h"
 #include "common/pending_error.h"
+#include "common/user_messages.h"
 #include "export/stereo_merge.h"
 #include "export/wave_writer.h"
 #include "media/akai_names.h"
 #include "media/akai_records.h"
 #include "media/read_engine.h"
+#include "media/sector_source.h"
 #include "records/job_notes.h"
 #include "records/progress.h"
 #include "riff/file_system.h"
@@ -37,6 +39,7 @@ struct WaveImport::Export {
   uint32_t planned = 0;         // chain blocks asked for in the first round
   int32_t merge = -1;
   bool headerSeen = false, finished = false, tracked = false;
+  bool intermediate = false;  // the job's own file (a half, a conversion's), read again and deleted
   std::vector<uint32_t> early;  // chain blocks that came before the header
   WaveEntry scratch{};          // the fields a right channel's file fills
   std::unique_ptr<WaveFileWriter> writer = std::make_unique<WaveFileWriter>();
@@ -84,30 +87,27 @@ void CopyName(char* destination, const char* name) {
   std::memcpy(destination, name, std::min<size_t>(std::strlen(name), kWaveNameBytes - 1));
 }
 
-// The file names an import gives, folder by folder: each once, and never
-// one the user's own file has where that is asked for.
+// The file names an import gives, folder by folder: each once. In the
+// job's work folder a name a file of the job has already (from an earlier
+// batch) is passed over too.
 class FileNames {
  public:
-  explicit FileNames(bool avoidExisting) : avoidExisting_(avoidExisting) {}
+  explicit FileNames(std::string workFolder) : workFolder_(std::move(workFolder)) {}
   // A free name for base in folder: base.wav, or base (k).wav; *copy is 0
   // or k.
   std::string Claim(const std::string& folder, const char* name, uint16_t* copy) {
-    std::set<std::string>& taken = taken_[folder];
-    for (uint16_t k = 1;; ++k) {
-      const std::string file = WaveFileName(name, k);
-      std::string key = file;
-      for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      const std::string path = JoinPath(folder, file);
-      if (taken.count(key) != 0 || (avoidExisting_ && CurrentFileSystem().FileExists(path))) continue;
-      taken.insert(key);
-      *copy = k > 1 ? k : 0;
-      return path;
-    }
+    const auto exists = [&](const std::string& file) {
+      return folder == workFolder_ && CurrentFileSystem().FileExists(JoinPath(folder, file));
+    };
+    std::string base = WaveFileName(name);
+    base.resize(base.size() - 4);  // ".wav"
+    *copy = static_cast<uint16_t>(folders_[folder].Take(base, ".wav", exists));
+    return JoinPath(folder, WaveFileName(name, *copy));
   }
 
  private:
-  bool avoidExisting_;
-  std::map<std::string, std::set<std::string>> taken_;
+  std::string workFolder_;
+  std::map<std::string, NameList> folders_;
 };
 
 // The samples that some zone of the programs plays on its own, not as one
@@ -144,15 +144,15 @@ bool PairZonesAgree(ByteView keygroup, uint32_t z) {
   return a.I8(kZonePan) + b.I8(kZonePan) == 0;
 }
 
-WaveImport::WaveImport(const JobDisc& disc) : disc_(disc) {}
+WaveImport::WaveImport(const JobDisc& disc, const std::string& workFolder) : disc_(disc), workFolder_(workFolder) {}
 WaveImport::~WaveImport() = default;
 
-int WaveImport::Plan(std::vector<WaveSet>& sets, bool avoidExisting) {
+int WaveImport::Plan(std::vector<WaveSet>& sets) {
   sets_ = &sets;
   exports_.clear();
   merges_.clear();
   notes_.assign(sets.size(), {});
-  FileNames names(avoidExisting);
+  FileNames names(workFolder_);
 
   for (size_t s = 0; s < sets.size(); ++s) {
     WaveSet& set = sets[s];
@@ -274,20 +274,24 @@ int WaveImport::Plan(std::vector<WaveSet>& sets, bool avoidExisting) {
     std::vector<int32_t> owner(set.rows.size(), -1);  // the export whose file is the row's
     for (size_t i = first; i < exports_.size(); ++i) {
       if (exports_[i].row >= 0 && exports_[i].merge < 0) owner[static_cast<size_t>(exports_[i].row)] = static_cast<int32_t>(i);
+      exports_[i].intermediate = ImportWavesMode == 0;
     }
     for (size_t r = 0; r < set.rows.size(); ++r) {
       WaveEntry& row = set.rows[r];
       std::string path = names.Claim(set.folder, row.name, &row.fileCopy);
+      if (ImportWavesMode == 1 && !RefuseSource(path)) return 0;
       if (owner[r] >= 0) exports_[static_cast<size_t>(owner[r])].path = path;
       for (size_t m = firstMerge; m < merges_.size(); ++m) {
         if (merges_[m].row == static_cast<int32_t>(r)) merges_[m].finalPath = path;
       }
     }
+    // The halves are the job's own, in its work folder.
     for (size_t m = firstMerge; m < merges_.size(); ++m) {
       uint16_t copy = 0;
       for (int32_t half : {merges_[m].left, merges_[m].right}) {
         Export& e = exports_[static_cast<size_t>(half)];
-        e.path = names.Claim(set.folder, e.name, &copy);
+        e.path = names.Claim(workFolder_, e.name, &copy);
+        e.intermediate = true;
       }
     }
   }
@@ -359,10 +363,12 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
     return true;
   }
 
-  // After a failure: files that don't stand whole go.
+  // After a failure: files that don't stand whole go, and so do the halves
+  // of pairs not merged.
   void Abandon() {
     for (Export& e : import_.exports_) {
       if (!e.finished) e.writer->Abandon();
+      else if (e.merge >= 0 && !import_.merges_[static_cast<size_t>(e.merge)].done) DeleteFileByName(e.path);
     }
   }
 
@@ -379,7 +385,8 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
       set.sources[static_cast<size_t>(e.row)].header = sample;
       set.sources[static_cast<size_t>(e.row)].frames = static_cast<uint32_t>(layout.dataBytes / 2);
     }
-    if (!e.writer->Begin(e.path, e.name, layout, e.keygroup, e.zone, ImportWavesMode == 0, e.groupIndex, row))
+    if (!e.writer->Begin(e.path, e.name, layout, e.keygroup, e.zone, ImportWavesMode == 0, e.groupIndex, row,
+                         e.intermediate ? WavePlace::kIntermediate : WavePlace::kFinal))
       return false;
     e.writer->damage.headerUnreadable = !readable;
 
@@ -524,25 +531,52 @@ void WaveImport::NoteProgram(size_t set, size_t program) const {
 }
 
 void WaveImport::DeleteAll() {
-  for (const Export& e : exports_) DeleteFileByName(e.path);
-  for (const Merge& m : merges_) DeleteFileByName(m.finalPath);
+  for (const Export& e : exports_) {
+    if (e.intermediate) DeleteFileByName(e.path);
+  }
+  for (const Merge& m : merges_) {
+    if (ImportWavesMode == 0) DeleteFileByName(m.finalPath);
+  }
 }
 
-int MakeProgramFolder(const char* programName, const std::string& below, std::vector<std::string>& used,
-                      std::string* folder) {
-  const std::string base = StoredName(programName);
-  std::string name = base;
-  for (int k = 2; std::any_of(used.begin(), used.end(), [&](const std::string& u) { return SameStoredName(u, name); });
-       ++k) {
-    name = base + " (" + std::to_string(k) + ")";
-  }
-  *folder = JoinPath(below, name);
-  FileSystem& fs = CurrentFileSystem();
-  if (folder->size() > kMaxFolderChars || (!fs.FolderExists(*folder) && !fs.MakeFolder(*folder))) {
+int WorkFolder::Make(const std::string& below) {
+  path_ = MakeTempFolder(below);
+  if (path_.empty()) {
     SetPendingError(kCantCreateDirectory, kStyleError);
     return 0;
   }
-  used.push_back(name);
+  return 1;
+}
+
+WorkFolder::~WorkFolder() {
+  if (!path_.empty()) CurrentFileSystem().DeleteFolder(path_);
+}
+
+int RefuseSource(const std::string& path) {
+  const SectorSource* source = CurrentSectorSource();
+  if (source == nullptr) return 1;
+  for (const std::string& file : source->Files()) {
+    if (!CurrentFileSystem().SameFile(path, file)) continue;
+    const std::string text = "\"" + path + "\" is \"" + file + "\", which the disc is read from; it is not written over";
+    ShowMessageBox(text.c_str(), kCaption, kMbOk | kMbIconStop);
+    SetPendingError(kSourceIsTarget, kStyleError);
+    return 0;
+  }
+  return 1;
+}
+
+int MakeProgramFolder(const char* programName, const std::string& below, NameList& used, std::string* folder) {
+  const std::string base = StoredName(programName);
+  *folder = JoinPath(below, NameList::Name(base, "", used.Take(base, "")));
+  FileSystem& fs = CurrentFileSystem();
+  if (!PathFits(*folder)) {
+    const std::string text = "\"" + *folder + "\": path too long";
+    ShowMessageBox(text.c_str(), kCaption, kMbOk | kMbIconStop);
+  }
+  if (!PathFits(*folder) || (!fs.FolderExists(*folder) && !fs.MakeFolder(*folder))) {
+    SetPendingError(kCantCreateDirectory, kStyleError);
+    return 0;
+  }
   return 1;
 }
 
@@ -578,8 +612,10 @@ int ImportProgramWaves(const ConversionItem& item, uint32_t groupIndex) {
   sets[0].groupIndex = groupIndex;
   sets[0].rows.assign(WaveTable.rows, WaveTable.rows + std::min(WaveTable.count, kWaveTableRows));
   const std::string folder = WaveFolder;
-  WaveImport import(disc);
-  const int ok = import.Plan(sets, false) && import.Run();
+  WorkFolder work;
+  if (!work.Make(folder)) return 0;
+  WaveImport import(disc, work.path());
+  const int ok = import.Plan(sets) && import.Run();
   SetWaveFolder(folder);
   if (ok) import.NoteProgram(0, 0);
   WaveTable.count = static_cast<uint32_t>(std::min<size_t>(sets[0].rows.size(), kWaveTableRows));

@@ -21,6 +21,7 @@
 #include "export/wave_writer.h"
 #include "media/job_disc.h"
 #include "records/job_state.h"
+#include "riff/file_system.h"
 
 namespace corvix {
 
@@ -40,21 +41,40 @@ struct WaveSet {
   std::vector<WaveSource> sources;  // one per row of the import's own (rows it went on with: empty)
 };
 
+// A job's private folder for the files it makes only to read them again
+// (the halves of pairs, a conversion's WAV files): made exclusively under a
+// temporary name (file_system.h), so no other run's files are ever in it,
+// and deleted with everything in it when the job is done.
+class WorkFolder {
+ public:
+  // 0 with PendingError set when it can't be made below `below`.
+  int Make(const std::string& below);
+  ~WorkFolder();
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 class WaveImport {
  public:
-  explicit WaveImport(const JobDisc& disc);
+  // workFolder: where the files the import makes for itself go (the halves
+  // of pairs, which go once merged).
+  WaveImport(const JobDisc& disc, const std::string& workFolder);
   ~WaveImport();
   WaveImport(const WaveImport&) = delete;
   WaveImport& operator=(const WaveImport&) = delete;
 
   // Walks the programs of the sets (kept by reference until the import is
   // done) and names every file. In "Import Waves" mode (ImportWavesMode 1)
-  // a zone whose sample is not in the volume is noted. Files get the names
-  // of their samples in their folders, and " (2)", " (3)", … where a file of
-  // this import took the name already, or, with avoidExisting, where a file
-  // of that name is there (a conversion's WAV files are its own, never the
-  // user's). 0 with PendingError set when a table would pass 1024 rows.
-  int Plan(std::vector<WaveSet>& sets, bool avoidExisting);
+  // a zone whose sample is not in the volume is noted, and the rows' files
+  // are results: each is written under a temporary name and replaces a
+  // file of its name only once whole. In a conversion the rows' files are
+  // the job's own, in the work folder (the sets' folder). Files get the
+  // names of their samples in their folders, and " (2)", " (3)", … where a
+  // file of this job took the name already. 0 with PendingError set when a
+  // table would pass 1024 rows.
+  int Plan(std::vector<WaveSet>& sets);
 
   // Reads and writes everything planned, with the transfer dialog
   // "XFERDIALOG" open: its bar runs over the blocks to read, its lines name
@@ -78,7 +98,7 @@ class WaveImport {
   // whose sample is not in the volume, and the damage the disc did.
   void NoteProgram(size_t set, size_t program) const;
 
-  // Deletes every file the import wrote or was writing.
+  // Deletes every file the import wrote or was writing (a conversion's).
   void DeleteAll();
 
   // Blocks the sweep reads, for a job's progress (known after Plan).
@@ -90,6 +110,7 @@ class WaveImport {
   struct ProgramNotes;
   class Sweep;
   const JobDisc& disc_;
+  std::string workFolder_;
   uint64_t jobBefore_ = 0, jobTotal_ = 0;
   std::vector<WaveSet>* sets_ = nullptr;
   std::vector<Export> exports_;
@@ -119,11 +140,16 @@ class JobReading {
   uint64_t bytesRead_ = 0, batchBytes_ = 0;
 };
 
+// Refuses a file the job would write over when it is a file the disc is
+// read from (an image; a cue sheet or the file it names), before anything
+// is written there: the user is shown both names, PendingError set, 0.
+int RefuseSource(const std::string& path);
+
 // A program's own folder below `below`, named after it (StoredName: "DRUM
 // KIT"), or " (2)", " (3)", … where this job has used the name already (in
 // used, to which the name is added); a folder from an earlier run is used,
 // a missing one made. 0 with PendingError set when it can't be.
-int MakeProgramFolder(const char* programName, const std::string& below, std::vector<std::string>& used,
+int MakeProgramFolder(const char* programName, const std::string& below, NameList& used,
                       std::string* folder);
 
 // The wave import of one program on its own into WaveFolder, continuing

@@ -65,8 +65,15 @@ std::string CannotOpen(const std::string& path, int err) {
 FilePtr OpenFile(const std::string& path, std::string* error) {
   const fs::path p = PathFromUtf8(path);
   std::error_code ec;
-  if (fs::is_directory(p, ec)) {
+  const fs::file_status status = fs::status(p, ec);
+  if (fs::is_directory(status)) {
     *error = CannotOpen(path, EISDIR);
+    return nullptr;
+  }
+  // A FIFO, socket or device that is no drive would be read forever or
+  // never: an image is a file.
+  if (fs::exists(status) && !fs::is_regular_file(status)) {
+    *error = "cannot open " + path + ": not a disc image (no regular file) nor a CD-ROM drive";
     return nullptr;
   }
   errno = 0;
@@ -142,6 +149,7 @@ bool HasSync(const uint8_t* raw) { return std::equal(kSync.begin(), kSync.end(),
 struct DiscImage::Impl {
   FilePtr file;
   std::string description;
+  std::vector<std::string> files;  // what the image is read from
   ImageLayout layout = ImageLayout::kUser2048;
   uint64_t dataStart = 0;  // byte offset of sector 0 (its sync, when raw)
   uint32_t stride = kSectorBytes;
@@ -231,6 +239,7 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& path, std::string*
     }
     impl->SetExtent(place.end ? std::min(*place.end, *imageSize) : *imageSize);
     impl->description = path + " (" + named.name + ")";
+    impl->files = {path, imagePath};
     return std::unique_ptr<DiscImage>(new DiscImage(std::move(impl)));
   }
 
@@ -252,6 +261,7 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& path, std::string*
   impl->dataStart = 0;
   impl->SetExtent(*size);
   impl->description = path;
+  impl->files = {path};
   return std::unique_ptr<DiscImage>(new DiscImage(std::move(impl)));
 }
 
@@ -287,6 +297,7 @@ bool DiscImage::ReadSectors(uint32_t lba, uint16_t count, uint8_t* buffer, uint3
 }
 
 std::string DiscImage::Describe() const { return impl_->description; }
+std::vector<std::string> DiscImage::Files() const { return impl_->files; }
 
 ImageLayout DiscImage::layout() const { return impl_->layout; }
 

@@ -34,6 +34,8 @@ class DiscImage : public SectorSource {
 
   bool ReadSectors(uint32_t lba, uint16_t count, uint8_t* buffer, uint32_t size) override;
   std::string Describe() const override;
+  std::vector<std::string> Files() const override;
+  std::optional<uint64_t> SectorCount() const override { return sectorCount(); }
 
   ImageLayout layout() const;
   // Number of whole sectors the image holds from the data track's start.

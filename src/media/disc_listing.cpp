@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "media/akai_disk.h"
+#include "media/akai_names.h"
 #include "media/akai_records.h"
 #include "media/job_disc.h"
 #include "media/program_files.h"
@@ -21,12 +22,14 @@ class HeaderReader : public RunReader {
  public:
   explicit HeaderReader(std::vector<ListedSample*> samples, std::vector<uint32_t> recordLengths)
       : samples_(std::move(samples)), recordLengths_(std::move(recordLengths)) {}
-  bool Take(uint32_t tag, const uint8_t* bytes, uint32_t size, bool) override {
+  bool Take(uint32_t tag, const uint8_t* bytes, uint32_t size, bool readable) override {
     const SampleRecord header = DecodeSampleRecord({bytes, std::min(size, recordLengths_[tag])});
     samples_[tag]->lengthWords = header.length;
     samples_[tag]->sampleRate = header.sampleRate;
+    if (!readable) unread.push_back(tag);
     return true;
   }
+  std::vector<uint32_t> unread;  // tags of headers that could not be read
 
  private:
   std::vector<ListedSample*> samples_;
@@ -87,6 +90,7 @@ DiscListing ListDisc() {
     ListedPartition& lp = listing.partitions.emplace_back();
     lp.label = PartitionLabel(p);
     lp.number = p;
+    if (!disc.HasPartition(p)) listing.unread.push_back("partition " + lp.label);
     // What the partition's directories name, with the sample headers and
     // the programs (for their summaries) read in one round in disc order.
     ReadPlan plan;
@@ -100,6 +104,7 @@ DiscListing ListDisc() {
       lv.name = volume->name;
       lv.slot = v;
       lv.type = volume->type;
+      if (!disc.HasDirectory(p, v)) listing.unread.push_back("volume " + lp.label + "/" + TrimmedName(volume->name));
       for (uint16_t i = 0; i < volume->programCount; ++i) {
         ListedProgram& program = lv.programs.emplace_back();
         program.name = volume->programs[i].name;
@@ -113,11 +118,13 @@ DiscListing ListDisc() {
         sample.lengthBytes = volume->samples[i].length;
       }
     }
+    std::vector<std::string> sampleLabels;
     for (ListedVolume& lv : lp.volumes) {
       for (ListedProgram& program : lv.programs) programs.emplace_back(&program, lv.slot);
       for (ListedSample& sample : lv.samples) {
         samples.push_back(&sample);
         recordLengths.push_back(RecordLength(lv.type));
+        sampleLabels.push_back(ProgramPath(p, lv.name, sample.name));
       }
     }
     HeaderReader headers(samples, recordLengths);
@@ -160,6 +167,8 @@ DiscListing ListDisc() {
       }
       if (to == programs.size()) break;
     }
+    std::sort(headers.unread.begin(), headers.unread.end());
+    for (uint32_t s : headers.unread) listing.unread.push_back("sample " + sampleLabels[s]);
   }
   return listing;
 }

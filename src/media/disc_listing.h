@@ -51,6 +51,10 @@ struct DiscListing {
   bool isAkaiDisc = false;
   uint32_t partitionSize = 0;
   std::vector<ListedPartition> partitions;
+  // What could not be read (a failed read, or one past the end of an
+  // image), each as "partition B", "volume A/STRINGS", "sample A/STRINGS/VIOLA":
+  // the listing shows it empty, which it may not be.
+  std::vector<std::string> unread;
 };
 
 // Reads the whole disc from the current sector source and returns it as

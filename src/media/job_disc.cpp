@@ -17,6 +17,7 @@ struct JobDisc::Partition : public RunReader {
   std::array<uint8_t, kHeaderBytes> header{};
   VolumeEntry volumes[kVolumesPerPartition]{};
   bool directoryRead[kVolumesPerPartition]{};
+  bool directoryReadable[kVolumesPerPartition]{};  // delivered readable
   std::vector<DirEntry> lists[kVolumesPerPartition];  // programs, then samples
 
   bool Take(uint32_t tag, const uint8_t* bytes, uint32_t size, bool readable) override {
@@ -35,6 +36,7 @@ struct JobDisc::Partition : public RunReader {
     volume.samples = list.data() + kMaxPrograms;
     DecodeDirectory(bytes, &volume);
     directoryRead[tag] = true;
+    directoryReadable[tag] = readable;
     return true;
   }
 
@@ -89,6 +91,11 @@ bool JobDisc::HasPartition(uint16_t partition) const {
   return p != nullptr && p->headerRead;
 }
 
+bool JobDisc::HasDirectory(uint16_t partition, uint16_t volume) const {
+  const Partition* p = Find(partition);
+  return p != nullptr && volume < kVolumesPerPartition && p->directoryReadable[volume];
+}
+
 void JobDisc::ReadDirectories(const std::vector<VolumeRef>& volumes) {
   std::vector<uint16_t> partitions;
   for (const VolumeRef& v : volumes) partitions.push_back(v.partition);
@@ -113,7 +120,19 @@ const VolumeEntry* JobDisc::Volume(uint16_t partition, uint16_t volume) const {
 std::vector<uint16_t> JobDisc::Chain(uint16_t partition, uint16_t startBlock, uint32_t maxBlocks) const {
   const Partition* p = Find(partition);
   if (p == nullptr) return {};
-  return WalkChain(p->header.data() + kFatOffset, AkaiDisk.partitionSize, startBlock, maxBlocks);
+  std::vector<uint16_t> chain = WalkChain(p->header.data() + kFatOffset, AkaiDisk.partitionSize, startBlock, maxBlocks);
+  // An image ends where its file does: a chain that runs past it ends there
+  // (however many blocks the FAT claims), and nothing is made of the rest.
+  const SectorSource* source = CurrentSectorSource();
+  const std::optional<uint64_t> sectors = source != nullptr ? source->SectorCount() : std::nullopt;
+  if (sectors) {
+    const uint64_t first = uint64_t{AkaiDisk.partitionSize} * partition;
+    const auto past = std::find_if(chain.begin(), chain.end(), [&](uint16_t block) {
+      return (first + block + 1) * kSectorsPerBlock > *sectors;
+    });
+    chain.erase(past, chain.end());
+  }
+  return chain;
 }
 
 }  // namespace corvix

@@ -44,6 +44,8 @@ class JobDisc {
   // Reads, in disc order, the directories of the volumes named that have
   // not been read yet (their partitions' headers first).
   void ReadDirectories(const std::vector<VolumeRef>& volumes);
+  // True when the volume's directory could be read.
+  bool HasDirectory(uint16_t partition, uint16_t volume) const;
 
   // The partition's volume table entry (name, type, directory block), with
   // its program and sample lists once its directory is read (empty lists
@@ -52,8 +54,9 @@ class JobDisc {
 
   // The chain of the file starting at startBlock in partition: at most
   // maxBlocks blocks, ending at the end mark, at a block that is not a file
-  // block, or where the chain comes back to a block it has been through.
-  // Empty when startBlock is not a file block.
+  // block, where the chain comes back to a block it has been through, or,
+  // on an image, at the first block past the image's end. Empty when
+  // startBlock is not a file block.
   std::vector<uint16_t> Chain(uint16_t partition, uint16_t startBlock, uint32_t maxBlocks) const;
 
  private:

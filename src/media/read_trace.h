@@ -21,6 +21,8 @@ class TracingSource : public SectorSource {
   bool ReadSectors(uint32_t lba, uint16_t count, uint8_t* buffer, uint32_t size) override;
   std::string Describe() const override { return source_->Describe(); }
   std::string DriveName() const override { return source_->DriveName(); }
+  std::vector<std::string> Files() const override { return source_->Files(); }
+  std::optional<uint64_t> SectorCount() const override { return source_->SectorCount(); }
   uint32_t TestUnitReady() override { return source_->TestUnitReady(); }
   bool PreventAllowRemoval(bool prevent) override { return source_->PreventAllowRemoval(prevent); }
 

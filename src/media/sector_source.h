@@ -8,7 +8,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace corvix {
 
@@ -31,6 +33,15 @@ class SectorSource {
 
   // A one-line description for messages: the image's path, the drive.
   virtual std::string Describe() const = 0;
+
+  // The files the source reads (an image; a cue sheet and the file it
+  // names), which a job must never write over. None for a drive.
+  virtual std::vector<std::string> Files() const { return {}; }
+
+  // How many sectors an image holds: past them there is nothing, and a
+  // read there is the end of the data, not damage. None for a drive, whose
+  // unreadable sectors are damage wherever they lie.
+  virtual std::optional<uint64_t> SectorCount() const { return std::nullopt; }
 
   // How the user knows the drive holding the medium, for the not-ready
   // question: "E:\\" for a drive with a letter; the description otherwise.

@@ -25,7 +25,7 @@ std::string_view RowName(const char* name) {
 }
 
 bool CopyFolder(char* destination, const std::string& folder) {
-  if (folder.size() > kMaxFolderChars || folder.find('\0') != std::string::npos) return false;
+  if (folder.size() > kMaxFolderChars || !PathFits(folder) || folder.find('\0') != std::string::npos) return false;
   std::memset(destination, 0, kMaxFolderChars + 1);
   std::memcpy(destination, folder.data(), folder.size());
   return true;

@@ -14,8 +14,9 @@
 namespace corvix {
 
 // Longest folder path held in WaveFolder and ChosenFolder (characters,
-// without the terminator). A folder whose path doesn't fit is refused.
-constexpr size_t kMaxFolderChars = 259;
+// without the terminator). A folder whose path doesn't fit is refused; so is
+// one the platform can't take (PathFits: Windows's 259 characters).
+constexpr size_t kMaxFolderChars = 4095;
 
 constexpr uint32_t kWaveTableRows = 1024;
 constexpr size_t kWaveNameBytes = 14;  // 13 characters (a merged name) + terminator

@@ -1,5 +1,6 @@
 // The file-system seam over POSIX calls (Linux and every other non-Windows
 // system).
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,6 +67,13 @@ class PosixFile : public PlatformFile {
     return ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
   }
 
+  bool Sync() override {
+    while (fd_ >= 0 && ::fsync(fd_) != 0) {
+      if (errno != EINTR) return false;
+    }
+    return fd_ >= 0;
+  }
+
   bool Close() override {
     const int fd = fd_;
     fd_ = -1;
@@ -85,6 +93,7 @@ class PosixFileSystem : public FileSystem {
     int flags = O_RDONLY;
     if (mode == OpenMode::kCreate) flags = O_RDWR | O_CREAT | O_TRUNC;
     if (mode == OpenMode::kReadWrite) flags = O_RDWR;
+    if (mode == OpenMode::kCreateNew) flags = O_RDWR | O_CREAT | O_EXCL;
     const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
     if (fd < 0) return nullptr;
     return std::make_unique<PosixFile>(fd);
@@ -104,37 +113,32 @@ class PosixFileSystem : public FileSystem {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   }
 
+  bool SameFile(const std::string& a, const std::string& b) override {
+    struct stat first {}, second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+  }
+
   bool MakeFolder(const std::string& path) override { return ::mkdir(path.c_str(), 0777) == 0; }
 
+  // rename replaces the target in one step. (A power cut just after it may
+  // still show the old file; either is whole.)
   bool Move(const std::string& from, const std::string& to) override {
     return std::rename(from.c_str(), to.c_str()) == 0;
   }
 
-  // Like the Windows service: PREFIX + four hex digits + ".tmp", created
-  // exclusively with the usual permissions (the file may become a result).
-  std::string CreateTempFile(const std::string& folder, const std::string& prefix) override {
-    std::string base = folder;
-    if (base.empty() || base.back() != '/') base += '/';
-    base += prefix;
-    const unsigned seed = static_cast<unsigned>(::getpid()) * 2654435761u + counter_++ * 40503u;
-    for (unsigned i = 0; i < 0x10000; ++i) {
-      char unique[8];
-      std::snprintf(unique, sizeof unique, "%04X", (seed + i) & 0xFFFFu);
-      const std::string path = base + unique + ".tmp";
-      const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd >= 0) {
-        ::close(fd);
-        return path;
+  bool DeleteFolder(const std::string& path) override {
+    if (DIR* dir = ::opendir(path.c_str())) {
+      while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") ::unlinkat(::dirfd(dir), name.c_str(), 0);
       }
-      if (errno != EEXIST) return {};
+      ::closedir(dir);
     }
-    return {};
+    return ::rmdir(path.c_str()) == 0 || errno == ENOENT;
   }
 
   NameRules Rules() const override { return NameRules{'/'}; }
-
- private:
-  unsigned counter_ = 0;
 };
 
 }  // namespace

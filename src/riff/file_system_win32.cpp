@@ -74,6 +74,8 @@ class Win32File : public PlatformFile {
     return GetFileSizeEx(handle_, &size) ? static_cast<int64_t>(size.QuadPart) : -1;
   }
 
+  bool Sync() override { return handle_ != INVALID_HANDLE_VALUE && FlushFileBuffers(handle_) != 0; }
+
   bool Close() override {
     const HANDLE handle = handle_;
     handle_ = INVALID_HANDLE_VALUE;
@@ -84,6 +86,16 @@ class Win32File : public PlatformFile {
   HANDLE handle_;
 };
 
+// The volume and file index of path, through a handle that asks for no access.
+bool Identify(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+  const HANDLE handle = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool ok = GetFileInformationByHandle(handle, info) != 0;
+  CloseHandle(handle);
+  return ok;
+}
+
 class Win32FileSystem : public FileSystem {
  public:
   std::unique_ptr<PlatformFile> Open(const std::string& path, OpenMode mode) override {
@@ -91,6 +103,7 @@ class Win32FileSystem : public FileSystem {
     DWORD disposition = OPEN_EXISTING;
     if (mode != OpenMode::kRead) access |= GENERIC_WRITE;
     if (mode == OpenMode::kCreate) disposition = CREATE_ALWAYS;
+    if (mode == OpenMode::kCreateNew) disposition = CREATE_NEW;
     const HANDLE handle = CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ, nullptr,
                                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
@@ -113,22 +126,42 @@ class Win32FileSystem : public FileSystem {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
 
+  bool SameFile(const std::string& a, const std::string& b) override {
+    BY_HANDLE_FILE_INFORMATION first{}, second{};
+    return Identify(a, &first) && Identify(b, &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+  }
+
   bool MakeFolder(const std::string& path) override {
     return CreateDirectoryW(Wide(path).c_str(), nullptr) != 0;
   }
 
+  // Within one folder: replaced in one step, and written through before
+  // the call returns.
   bool Move(const std::string& from, const std::string& to) override {
     return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   }
 
-  std::string CreateTempFile(const std::string& folder, const std::string& prefix) override {
-    wchar_t name[MAX_PATH + 1] = {};
-    if (GetTempFileNameW(Wide(folder).c_str(), Wide(prefix).c_str(), 0, name) == 0) return {};
-    return Narrow(name);
+  bool DeleteFolder(const std::string& path) override {
+    const std::wstring folder = Wide(path);
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+          DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+      } while (FindNextFileW(search, &found));
+      FindClose(search);
+    }
+    if (RemoveDirectoryW(folder.c_str())) return true;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
 
-  NameRules Rules() const override { return NameRules{'\\'}; }
+  // MAX_PATH with its terminator.
+  NameRules Rules() const override { return NameRules{'\\', MAX_PATH - 1}; }
 };
 
 }  // namespace

@@ -141,6 +141,21 @@ bool RiffFile::Close() {
   return file->Close();
 }
 
+bool RiffFile::Sync() { return file_ && file_->Sync(); }
+
+std::unique_ptr<RiffFile> CreateTempRiff(const std::string& folder, std::string* tempPath) {
+  std::unique_ptr<PlatformFile> file = CreateTempFile(folder, tempPath);
+  if (!file) return nullptr;
+  return std::make_unique<RiffFile>(std::move(file));
+}
+
+bool PutRiffInPlace(RiffFile& file, const std::string& tempPath, const std::string& finalPath) {
+  const bool synced = file.Sync();
+  if (file.Close() && synced && CurrentFileSystem().Move(tempPath, finalPath)) return true;
+  DeleteFileByName(tempPath);
+  return false;
+}
+
 bool DeleteFileByName(const std::string& path) { return CurrentFileSystem().Delete(path); }
 
 }  // namespace corvix

@@ -96,6 +96,10 @@ class RiffFile {
   // kept as read; readers bound their reads by them and by what is there.
   bool Descend(ChunkInfo& ck, const ChunkInfo* parent, FindFlag flag);
 
+  // Waits until everything written is on the disk; false when closed or
+  // the disk refuses.
+  bool Sync();
+
   // Closes the file; true when it was open and all data reached the disk.
   // Idempotent: a second Close returns false and does nothing.
   bool Close();
@@ -110,6 +114,14 @@ class RiffFile {
   uint64_t position_ = 0;
   bool wroteShort_ = false;
 };
+
+// A new RIFF file under a fresh temporary name in folder (file_system.h),
+// its path in *tempPath; null when none can be made.
+std::unique_ptr<RiffFile> CreateTempRiff(const std::string& folder, std::string* tempPath);
+// Puts a finished temporary file, still open, in place over finalPath
+// (PutInPlace); on failure the temporary file is gone and finalPath stands
+// as it was.
+bool PutRiffInPlace(RiffFile& file, const std::string& tempPath, const std::string& finalPath);
 
 // Deletes a file through the current file system; true when it is gone.
 bool DeleteFileByName(const std::string& path);

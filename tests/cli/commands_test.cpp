@@ -9,7 +9,10 @@
 #include <fstream>
 
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
 
+#include "riff/file_system.h"
+#include "support/riff_walk.h"
 #include "support/run_command.h"
 #include "support/test_disc.h"
 
@@ -86,11 +89,20 @@ TEST_F(CommandTest, MistakesGetClearAnswers) {
   Build(TestDisc());
   std::ofstream(dir_ / "zeros.iso", std::ios::binary) << std::string(40960, '\0');
   std::ofstream(dir_ / "a file").close();
+  ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+  fs::copy_file(image_, dir_ / "cut.iso");
+  fs::resize_file(dir_ / "cut.iso", 40 * 8192);  // partitions A and B, not those after them
+  std::ofstream(dir_ / "fifo.cue") << "FILE \"fifo\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n";
   const std::string image = ShellQuote(image_) + " ", to = " --to " + ShellQuote(out_);
   const std::tuple<std::string, int, std::string> cases[] = {
       {"list " + ShellQuote(dir_ / "missing.iso"), 1, "cannot open " + dir_ / "missing.iso" + ": No such file"},
       {"list " + ShellQuote(dir_.path()), 1, "cannot open " + dir_.path() + ": Is a directory"},
       {"list " + ShellQuote(dir_ / "zeros.iso"), 1, "not an Akai S1000 disc"},
+      {"list " + image, 0, ""},  // 25 partitions that are really empty
+      {"import " + image + "'A/STRINGS 1/CELLOS' --to " + ShellQuote(dir_ / (std::string(150, 'd') + "/" + std::string(150, 'e'))), 0, ""},  // no Windows limit
+      {"list " + ShellQuote(dir_ / "cut.iso"), 1, dir_ / "cut.iso: could not read partition C, partition D, partition E and 22 more\n"},
+      {"list " + ShellQuote(dir_ / "fifo"), 1, "cannot open " + dir_ / "fifo" + ": not a disc image"},
+      {"list " + ShellQuote(dir_ / "fifo.cue"), 1, "cannot open " + dir_ / "fifo" + ": not a disc image"},
       {"list /dev/null", 1, "/dev/null: no CD-ROM drive there"},
       {"list --colour x.iso", 2, "--colour"},
       {"import " + image + "'A/STRINGS 1'" + to, 2, "expected PARTITION/VOLUME/PROGRAM"},
@@ -159,38 +171,115 @@ TEST_F(CommandTest, ConvertAndCombineWriteInstrumentFilesAndLeaveOutOneThatCantB
   EXPECT_EQ(ListFolder(dir_ / "both"), std::vector<std::string>{"CELLOS.tes"});
 }
 
-// Ctrl-C ends the job as Cancel does: "Conversion cancelled by user", no
-// partial file; the programs imported before stay.
-TEST_F(CommandTest, InterruptCancelsTheImport) {
-  std::vector<discbuilder::SampleSpec> samples = {Sample("SMALL")};
-  for (int i = 0; i < 12; ++i) samples.push_back(Sample("L" + std::to_string(i), 1000000));
-  DiscSpec discSpec;
-  discSpec.partitions = {{{testing::Volume(
-      "BIG",
-      {Program("FIRST", {Keygroup(0, 10, {"SMALL"})}),
-       Program("SECOND", {Keygroup(0, 10, {"L0", "L1", "L2", "L3"}), Keygroup(11, 20, {"L4", "L5"})}),
-       Program("THIRD", {Keygroup(0, 10, {"L6", "L7", "L8", "L9"}), Keygroup(11, 20, {"L10", "L11"})})},
-      samples)}}};
-  Build(discSpec);
+using testing::Files;
 
-  // A shell writes its process id and becomes corvix; the first line out
-  // (FIRST imported) brings Ctrl-C.
-  const std::string pid = dir_ / "pid", status = dir_ / "status", err = dir_ / "stderr";
+bool IsTemporary(const std::string& path) {
+  for (const auto& part : fs::path(path)) if (IsTempName(part.string())) return true;
+  return false;
+}
+
+// A stop request (Ctrl-C, SIGTERM) at every moment a job looks at Cancel
+// ends it as Cancel does; a second one ends the run at once. Either way the
+// files of an earlier run into the folder all stand, each whole, and
+// anything else left is a temporary, which a later run leaves alone.
+TEST_F(CommandTest, AStopRequestAtAnyMomentLeavesWholeFiles) {
+  Build(TestDisc());
+  const std::string programs = "'A/STRINGS 1/VIOLINS' 'A/STRINGS 1/CELLOS' --to " + ShellQuote(out_);
+  for (const char* command : {"sf2", "import"}) {
+    fs::remove_all(out_);
+    ASSERT_EQ(Run(command, programs).exitCode, 0);
+    const Files earlier = testing::FilesBelow(out_);
+    int k = 1;
+    for (bool ended = false; !ended; ++k) {
+      ASSERT_LT(k, 200);
+      for (const std::string& plan : {"15@" + std::to_string(k), "2@" + std::to_string(k) + ",15@" + std::to_string(k)}) {
+        SCOPED_TRACE(std::string(command) + " " + plan);
+        const bool twice = plan.find(',') != std::string::npos;
+        fs::remove_all(out_);
+        testing::WriteFilesBelow(out_, earlier);
+        const auto r = testing::RunCommand("CORVIX_TEST_SIGNAL=" + plan + " " + CORVIX_CLI_PATH + " " + command + " " +
+                                           ShellQuote(image_) + " " + programs);
+        if ((ended = r.exitCode == 0 && !twice)) break;  // the job was done before pump k
+        EXPECT_EQ(r.exitCode, twice ? 143 : 1);
+        if (!twice) EXPECT_EQ(r.err, "corvix: Conversion cancelled by user\n");
+        const Files now = testing::FilesBelow(out_);
+        for (const auto& [path, bytes] : earlier) EXPECT_TRUE(now.count(path)) << path << " is gone";
+        for (const auto& [path, bytes] : now) {
+          if (twice && IsTemporary(path)) continue;
+          ASSERT_TRUE(earlier.count(path)) << path;
+          testing::Chunk root;
+          EXPECT_EQ(testing::WalkRiff(bytes, &root), "") << path;
+          EXPECT_EQ(bytes.size(), earlier.at(path).size()) << path;
+        }
+        if (!twice) continue;
+        ASSERT_EQ(Run(command, programs).exitCode, 0);
+        for (const auto& [path, bytes] : now) EXPECT_TRUE(!IsTemporary(path) || fs::exists(out_ + "/" + path)) << path;
+      }
+    }
+    EXPECT_GT(k, 5) << "stopped too few times";
+  }
+}
+
+// A job never writes over the disc it reads, be it the image or the file a
+// cue sheet names: it says so, naming both, and the file stays as it was.
+TEST_F(CommandTest, AJobNeverWritesOverItsSource) {
+  Build(TestDisc());
+  const std::vector<uint8_t> image = testing::ReadBytes(image_);
+  const struct {
+    const char* command;
+    std::string victim;  // in out_, a copy of the image
+    bool cue;            // read through a cue sheet naming it
+  } cases[] = {{"convert", "VIOLINS.tes", false}, {"sf2", "VIOLINS.sf2", true}, {"import", "VIOLINS/VIOLA.wav", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    fs::remove_all(out_);
+    const std::string victim = out_ + "/" + c.victim;
+    fs::create_directories(fs::path(victim).parent_path());
+    testing::WriteBytes(victim, image);
+    const std::string cue = dir_ / "disc.cue";
+    std::ofstream(cue) << "FILE \"out/" << c.victim << "\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n";
+    const auto r = Corvix(std::string(c.command) + " " + ShellQuote(c.cue ? cue : victim) +
+                          " 'A/STRINGS 1/VIOLINS' --to " + ShellQuote(out_));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("\"" + victim + "\" is \"" + (c.cue ? out_ + "/" : "")), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("corvix: Won't write over the disc being read\n"), std::string::npos) << r.err;
+    EXPECT_EQ(testing::ReadBytes(victim), image);
+  }
+}
+
+// Two runs into one folder: the first is held (it stops itself at a pump)
+// while the second, of another disc with a program and a pair of the same
+// names, runs to its end; then the first goes on. Neither touches the
+// other's files, and what stands is the file of the run that ended last.
+TEST_F(CommandTest, TwoRunsIntoOneFolderKeepTheirFilesApart) {
+  std::string images[2];
+  for (size_t words : {30000, 20000}) {
+    DiscSpec discSpec;
+    discSpec.partitions = {{{testing::Volume("V", {Program("P", {Keygroup(36, 60, {"S L", "S R"})})},
+                                             {Sample("S L", words), Sample("S R", words)})}}};
+    Build(discSpec);
+    images[words == 20000] = dir_ / (std::to_string(words) + ".iso");
+    fs::copy_file(image_, images[words == 20000]);
+  }
+  const auto import = [&](int disc, const std::string& to) {
+    return std::string(CORVIX_CLI_PATH) + " import " + ShellQuote(images[disc]) + " A/V/P --to " + ShellQuote(to);
+  };
+  ASSERT_EQ(testing::RunCommand(import(0, dir_ / "alone")).exitCode, 0);
   const auto r = testing::RunCommand(
-      "{ sh -c 'echo $$ >\"$1\"; shift; exec \"$@\"' sh " + ShellQuote(pid) + " " + CORVIX_CLI_PATH + " import " +
-      ShellQuote(image_) + " A/BIG/FIRST A/BIG/SECOND A/BIG/THIRD --to " + ShellQuote(out_) + " 2>" + ShellQuote(err) +
-      "; echo $? >" + ShellQuote(status) + "; } | { IFS= read -r first; kill -INT \"$(cat " + ShellQuote(pid) +
-      ")\"; printf '%s\\n' \"$first\"; cat; }");
-  EXPECT_EQ(r.out.rfind("A/BIG/FIRST: ", 0), 0u) << r.out;
-  EXPECT_EQ(r.out.find("THIRD"), std::string::npos) << r.out;
-  EXPECT_EQ(testing::ReadBytes(status), std::vector<uint8_t>({'1', '\n'}));
-  const auto said = testing::ReadBytes(err);
-  EXPECT_EQ(std::string(said.begin(), said.end()), "corvix: Conversion cancelled by user\n");
-  // Whatever stands is complete.
-  EXPECT_EQ(ListFolder(out_ + "/FIRST"), std::vector<std::string>{"SMALL.wav"});
-  for (const char* program : {"SECOND", "THIRD"}) {
-    for (const auto& file : ListFolder(out_ + "/" + program))
-      EXPECT_EQ(testing::ReadWithSndfile(out_ + "/" + program + "/" + file).frames, 1000000) << file;
+      "{ CORVIX_TEST_SIGNAL=19@2 " + import(0, out_) + " & p=$!; until grep -q '^[0-9]* (.*) [TZ]' /proc/$p/stat; do :; done; " +
+      import(1, out_) + "; echo $? >&2; kill -CONT $p; wait $p; echo $? >&2; }");
+  EXPECT_EQ(r.err, "0\n0\n");  // the exit statuses
+  EXPECT_EQ(testing::ReadBytes(out_ + "/P/S LR.wav"), testing::ReadBytes(dir_ / "alone/P/S LR.wav"));
+  EXPECT_EQ(ListFolder(out_), std::vector<std::string>{"P"});
+}
+
+// Output that can't be written is a failure.
+TEST_F(CommandTest, OutputThatCantBeWrittenFailsTheCommand) {
+  Build(TestDisc());
+  for (const std::string& args : {"list --json " + ShellQuote(image_), std::string("--help")}) {
+    const auto r = testing::RunCommand("{ " + std::string(CORVIX_CLI_PATH) + " " + args + " >/dev/full; }");
+    EXPECT_EQ(r.exitCode, 1) << args;
+    EXPECT_EQ(r.err, "corvix: can't write to standard output: No space left on device\n") << args;
   }
 }
 

@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <set>
 
 #include "common/byte_order.h"
@@ -38,8 +37,7 @@ const char* JobName(Job job) {
 // Jobs whose WAV files are the user's: they stay, as far as they stand whole.
 bool KeepsWaves(Job job) { return job == Job::kImport || job == Job::kSfz; }
 
-// Relative path (with '/') → bytes of every file below a folder.
-using Files = std::map<std::string, std::vector<uint8_t>>;
+using testing::Files;
 
 // The messages a job may end with when its folder has gone.
 bool SaysTheFolderIsGone(const std::string& message) {
@@ -93,25 +91,16 @@ class FaultCatalogueTest : public testing::ExportTest {
     return ConvertPrograms(list_.get(), static_cast<int>(job));
   }
 
-  Files Snapshot() const {
-    Files out;
-    if (!fs::is_directory(target_)) return out;
-    for (const auto& entry : fs::recursive_directory_iterator(target_)) {
-      if (entry.is_regular_file())
-        out[fs::relative(entry.path(), target_).generic_string()] = testing::ReadBytes(entry.path().string());
-    }
-    return out;
-  }
+  Files Snapshot() const { return fs::is_directory(target_) ? testing::FilesBelow(target_) : Files{}; }
 
   // Runs every job clean, then once per write (perWrite) or pump of that
-  // run with `arm` setting the fault for it; each such run fails and is
-  // shown. With a message, it is that one, and only files that stand whole
-  // are left. An import keeps every WAV file it completed (as in a clean
-  // run, or for a pair whose merge did not come, the mono file as a run
-  // without merging writes it); so does an SFZ job, with the .sfz files it
-  // reported; the other conversions keep only the instrument files they
-  // reported, and no WAV file. Without a message, the folder has gone and
-  // stays gone.
+  // run with `arm` setting the fault for it, in a fresh folder and in one
+  // holding the clean run's files; each such run fails and is shown. With
+  // a message, it is that one, and only whole files are left: a job keeps
+  // the files it completed, as in the clean run (an import and an SFZ job
+  // its WAV files too, a conversion no WAV file), and the files of the
+  // earlier run all stand, each whole. No temporary is left. Without a
+  // message, the folder has gone and stays gone.
   void Sweep(bool perWrite, const std::function<void(int64_t)>& arm, const char* message, uint32_t style) {
     UseTwoPrograms();
     for (Job job : kJobs) {
@@ -128,44 +117,40 @@ class FaultCatalogueTest : public testing::ExportTest {
       }
       for (int k = 1; !perWrite && k <= progress_.record.pumps; ++k) all.push_back(k);
       ASSERT_GT(all.size(), 4u);
-      Files mono;
-      if (KeepsWaves(job)) {
-        Reset();
-        MergeStereoPairs = 0;
-        ASSERT_EQ(Run(job), 1) << PendingError.text;
-        MergeStereoPairs = 1;
-        mono = Snapshot();
-      }
       for (int64_t step : all) {
-        SCOPED_TRACE(::testing::Message() << "step " << step);
-        Reset();
-        arm(step);
-        EXPECT_EQ(Run(job), 0);
-        EXPECT_EQ(PendingError.style, style);
-        EXPECT_EQ(progress_.record.destroyed, static_cast<int>(progress_.record.dialogs.size()));
-        ExpectShown(job);
-        if (message == nullptr) {
-          EXPECT_TRUE(SaysTheFolderIsGone(PendingError.text)) << PendingError.text;
-          EXPECT_FALSE(fs::exists(target_));
-          continue;
-        }
-        EXPECT_STREQ(PendingError.text, message);
-        std::set<std::string> reported = {"MINE.txt"};
-        for (const ConvertedFile& file : ConversionReport.files)
-          reported.insert(fs::relative(file.path, target_).generic_string());
-        for (const auto& [path, bytes] : Snapshot()) {
-          SCOPED_TRACE(path);
-          const bool wave = path.find(".wav") != std::string::npos;
-          EXPECT_TRUE(job == Job::kImport || (KeepsWaves(job) && wave) || reported.count(path)) << "not reported";
-          testing::Chunk root;
-          if (path == "MINE.txt") {
-            EXPECT_EQ(bytes, mine_);
-          } else if (KeepsWaves(job)) {
-            EXPECT_TRUE((full.count(path) && bytes == full.at(path)) || (mono.count(path) && bytes == mono.at(path)))
-                << "a file that does not stand whole";
-          } else {
-            EXPECT_EQ(testing::WalkRiff(bytes, &root), "");
-            EXPECT_EQ(bytes.size(), full.count(path) ? full.at(path).size() : bytes.size());
+        for (bool earlier : {false, true}) {
+          SCOPED_TRACE(::testing::Message() << "step " << step << (earlier ? " over an earlier run" : ""));
+          Reset();
+          testing::WriteFilesBelow(target_, earlier ? full : Files{});
+          arm(step);
+          EXPECT_EQ(Run(job), 0);
+          EXPECT_EQ(PendingError.style, style);
+          EXPECT_EQ(progress_.record.destroyed, static_cast<int>(progress_.record.dialogs.size()));
+          ExpectShown(job);
+          if (message == nullptr) {
+            EXPECT_TRUE(SaysTheFolderIsGone(PendingError.text)) << PendingError.text;
+            EXPECT_FALSE(fs::exists(target_));
+            continue;
+          }
+          EXPECT_STREQ(PendingError.text, message);
+          std::set<std::string> reported = {"MINE.txt"};
+          for (const ConvertedFile& file : ConversionReport.files)
+            reported.insert(fs::relative(file.path, target_).generic_string());
+          const Files now = Snapshot();
+          for (const auto& [path, bytes] : full) EXPECT_TRUE(!earlier || now.count(path)) << path << " is gone";
+          for (const auto& [path, bytes] : now) {
+            SCOPED_TRACE(path);
+            const bool wave = path.find(".wav") != std::string::npos;
+            EXPECT_TRUE(earlier || job == Job::kImport || (KeepsWaves(job) && wave) || reported.count(path))
+                << "not reported";
+            ASSERT_TRUE(full.count(path)) << "not a file of the clean run";
+            testing::Chunk root;
+            if (KeepsWaves(job) || path == "MINE.txt") {
+              EXPECT_TRUE(bytes == full.at(path)) << "a file that does not stand whole";
+            } else {
+              EXPECT_EQ(testing::WalkRiff(bytes, &root), "");
+              EXPECT_EQ(bytes.size(), full.at(path).size());
+            }
           }
         }
       }
@@ -213,13 +198,32 @@ TEST_F(FaultCatalogueTest, ATargetFolderThatIsReadOnly) {
   for (Job job : kJobs) {
     SCOPED_TRACE(JobName(job));
     Reset();
-    // What the platform refuses in a folder without write access.
+    // What the platform refuses in a folder without write access; every
+    // job stops at its work folder, before anything is written.
     files_.failOpenContaining = target_;
     files_.failMakeFolder = files_.failTempFile = true;
     EXPECT_EQ(Run(job), 0);
-    EXPECT_STREQ(PendingError.text, KeepsWaves(job) ? "Can't create directory" : "Can't create file");
+    EXPECT_STREQ(PendingError.text, "Can't create directory");
     ExpectShown(job);
     EXPECT_EQ(Snapshot(), (Files{{"MINE.txt", mine_}}));
+  }
+}
+
+// Files that the user, or another run, puts in the folder while a job runs,
+// under the names the job's own files would have had (the halves of a
+// pair, a conversion's WAV files), are neither truncated nor deleted.
+TEST_F(FaultCatalogueTest, FilesThatAppearMidJobAreLeftAlone) {
+  UseTwoPrograms();
+  Files theirs;
+  for (const char* name : {"A L.wav", "A R.wav", "A LR.wav", "B.wav", "C.wav", "ONE/A L.wav", "ONE/A R.wav", "TWO/A L.wav"})
+    theirs[name] = mine_;
+  for (Job job : kJobs) {
+    SCOPED_TRACE(JobName(job));
+    Reset();
+    progress_.onPump = [&] { if (progress_.record.pumps == 1) testing::WriteFilesBelow(target_, theirs); };
+    ASSERT_EQ(Run(job), 1) << PendingError.text;
+    const Files now = Snapshot();
+    for (const auto& [name, bytes] : theirs) EXPECT_TRUE(now.count(name) && now.at(name) == bytes) << name;
   }
 }
 
@@ -241,8 +245,15 @@ TEST_F(FaultCatalogueTest, DamagedSamplesAreConvertedWithWhatIsThereAndNamed) {
   const auto fat = [](Image& image, uint16_t block, uint16_t next) { PutU16LE(image.data() + kFatOffset + 2u * block, next); };
   const std::vector<Case> cases = {
       {"the image ends inside the sound", none,
-       [](Image& image, auto& disc, const Blocks& blocks) { image.resize(disc.BlockOffset(0, blocks[1])); }, 9000,
-       {"\"S\": part of the sample could not be read from the disc and is silent in the file"}},
+       [](Image& image, auto& disc, const Blocks& blocks) { image.resize(disc.BlockOffset(0, blocks[1])); }, 4021,
+       {cutShort}},
+      {"a length far beyond a chain that runs on past the end of the image",
+       [](SampleSpec& s, KeygroupSpec&) { s.length = 0xFFFFFFFF; },
+       [&](Image& image, auto& disc, const Blocks& blocks) {
+         for (uint16_t b = blocks.back(); b < blocks.back() + 40; ++b) fat(image, b, static_cast<uint16_t>(b + 1));
+         image.resize(disc.BlockOffset(0, blocks.back() + 1));
+       },
+       (3 * 8192 - 150) / 2, {cutShort}},
       {"the image ends inside the header", none,
        [](Image& image, auto& disc, const Blocks& blocks) { image.resize(disc.BlockOffset(0, blocks[0]) + 100); }, 0,
        {"\"S\": the sample could not be read from the disc; its file is empty"}},

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "support/fault_file_system.h"
 #include "support/wav_files.h"
 
 namespace corvix {
@@ -24,6 +27,45 @@ TEST(StoredNameTest, PaddingGoesAndNothingLeavesTheFolder) {
   EXPECT_EQ(JoinPath("/tmp/out/", "A"), "/tmp/out/A");
   EXPECT_EQ(JoinPath("", "A"), "/A");  // a root whose separator was taken off
   EXPECT_EQ(JoinPath("/tmp", ".."), "/tmp/_");
+}
+
+// Each name once, case not told apart, a busy one passed over; and n names
+// of one base cost n looks, not n²/2 (2,048 programs of one name).
+TEST(NameListTest, EachNameOnceInLinearSteps) {
+  NameList names;
+  const std::set<std::string> busy = {"KICK (3).wav"};
+  int looks = 0;
+  const auto isBusy = [&](const std::string& name) { return ++looks, busy.count(name) != 0; };
+  const std::pair<const char*, const char*> cases[] = {
+      {"KICK", "KICK.wav"}, {"kick", "kick (2).wav"}, {"KICK", "KICK (4).wav"}, {"KICK (5)", "KICK (5).wav"},
+      {"KICK", "KICK (6).wav"}, {"SNARE", "SNARE.wav"}};
+  for (const auto& [base, name] : cases) EXPECT_EQ(NameList::Name(base, ".wav", names.Take(base, ".wav", isBusy)), name);
+  looks = 0;
+  for (int i = 0; i < 2048; ++i) names.Take("PAD", ".tes", isBusy);
+  EXPECT_EQ(NameList::Name("PAD", ".tes", names.Take("PAD", ".tes")), "PAD (2049).tes");
+  EXPECT_EQ(looks, 2048);
+}
+
+// Putting a file in place: an earlier file of the name stands until the new
+// one is whole and flushed, and the temporary goes whatever fails.
+TEST(PlatformFileSystemTest, PutInPlaceReplacesOnlyWithAWholeFile) {
+  testing::TempDir dir;
+  testing::FaultyFileSystem files;
+  SetFileSystem(&files);
+  for (int fault : {1, 2, 0}) {  // the flush fails, the rename fails, none
+    files.failSync = fault == 1, files.failMove = fault == 2;
+    testing::WriteBytes(dir / "X.tes", {1});
+    std::string temp;
+    std::unique_ptr<PlatformFile> file = CreateTempFile(dir.path(), &temp);
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(IsTempName(temp.substr(temp.rfind('/') + 1))) << temp;
+    EXPECT_FALSE(files.Open(temp, OpenMode::kCreateNew)) << "a temporary is made exclusively";
+    file->Write("\2\2", 2);
+    EXPECT_EQ(PutInPlace(*file, temp, dir / "X.tes"), fault == 0);
+    EXPECT_EQ(testing::ReadBytes(dir / "X.tes"), fault == 0 ? Bytes({2, 2}) : Bytes({1}));
+    EXPECT_EQ(testing::ListFolder(dir.path()), std::vector<std::string>{"X.tes"});
+  }
+  SetFileSystem(nullptr);
 }
 
 // A read that fails is told apart from the end of a file.

@@ -17,32 +17,37 @@ class FaultyFileSystem : public FileSystem {
   // Bytes that may still be written, over all files, before the disk is
   // "full" (writes then come back short); -1 for no limit.
   int64_t writeBudget = -1;
-  bool failTempFile = false, failMove = false, failMakeFolder = false;
+  // failTempFile: no file or folder can be created under a temporary name.
+  bool failTempFile = false, failMove = false, failMakeFolder = false, failSync = false;
   // Opening a path that contains this text (empty: never), in this mode
   // (unset: any), fails.
   std::string failOpenContaining;
   std::optional<OpenMode> failOpenMode;
+  int failOpenSkip = 0;  // matching opens that still succeed first
   std::vector<size_t> writes;  // bytes asked of each write, in order
 
   std::unique_ptr<PlatformFile> Open(const std::string& path, OpenMode mode) override {
     if (!failOpenContaining.empty() && path.find(failOpenContaining) != std::string::npos &&
-        (!failOpenMode || *failOpenMode == mode))
+        (!failOpenMode || *failOpenMode == mode) && failOpenSkip-- <= 0)
       return nullptr;
+    if (failTempFile && mode == OpenMode::kCreateNew && IsTemp(path)) return nullptr;
     auto file = base().Open(path, mode);
     return file ? std::make_unique<BudgetFile>(std::move(file), *this) : nullptr;
   }
   bool Delete(const std::string& path) override { return base().Delete(path); }
   bool FileExists(const std::string& path) override { return base().FileExists(path); }
   bool FolderExists(const std::string& path) override { return base().FolderExists(path); }
-  bool MakeFolder(const std::string& path) override { return !failMakeFolder && base().MakeFolder(path); }
-  bool Move(const std::string& from, const std::string& to) override { return !failMove && base().Move(from, to); }
-  std::string CreateTempFile(const std::string& folder, const std::string& prefix) override {
-    return failTempFile ? std::string() : base().CreateTempFile(folder, prefix);
+  bool SameFile(const std::string& a, const std::string& b) override { return base().SameFile(a, b); }
+  bool MakeFolder(const std::string& path) override {
+    return !failMakeFolder && !(failTempFile && IsTemp(path)) && base().MakeFolder(path);
   }
+  bool DeleteFolder(const std::string& path) override { return base().DeleteFolder(path); }
+  bool Move(const std::string& from, const std::string& to) override { return !failMove && base().Move(from, to); }
   NameRules Rules() const override { return PlatformFileSystem().Rules(); }
 
  private:
   static FileSystem& base() { return PlatformFileSystem(); }
+  static bool IsTemp(const std::string& path) { return path.find(kTempPrefix) != std::string::npos; }
 
   // A platform file that writes at most what is left of the budget.
   struct BudgetFile : PlatformFile {
@@ -59,6 +64,8 @@ class FaultyFileSystem : public FileSystem {
     }
     bool Seek(uint64_t position) override { return file->Seek(position); }
     int64_t Size() override { return file->Size(); }
+    // Nothing here needs to survive a power cut: the tests don't wait for the disk.
+    bool Sync() override { return !files.failSync; }
     bool Close() override { return file->Close(); }
     std::unique_ptr<PlatformFile> file;
     FaultyFileSystem& files;

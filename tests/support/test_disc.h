@@ -39,6 +39,7 @@ class MemorySource : public SectorSource {
     return complete;
   }
   std::string Describe() const override { return "memory"; }
+  std::optional<uint64_t> SectorCount() const override { return image_.size() / kSectorBytes; }
   std::vector<uint8_t>& image() { return image_; }
 
   std::vector<std::pair<uint32_t, uint16_t>> commands;  // lba, count

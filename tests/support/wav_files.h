@@ -13,9 +13,11 @@
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "riff/file_system.h"
 #include "support/riff_walk.h"
 
 namespace corvix::testing {
@@ -55,6 +57,25 @@ inline std::vector<uint8_t> ReadBytes(const std::string& path) {
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Relative path (with '/') → bytes of every file below root, and a
+// temporary folder (a run's work folder left behind) as "path/"; and back.
+using Files = std::map<std::string, std::vector<uint8_t>>;
+inline Files FilesBelow(const std::string& root) {
+  Files out;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    const std::string path = std::filesystem::relative(entry.path(), root).generic_string();
+    if (entry.is_regular_file()) out[path] = ReadBytes(entry.path().string());
+    else if (IsTempName(entry.path().filename().string())) out[path + "/"] = {};
+  }
+  return out;
+}
+inline void WriteFilesBelow(const std::string& root, const Files& files) {
+  for (const auto& [path, bytes] : files) {
+    std::filesystem::create_directories(std::filesystem::path(root + "/" + path).parent_path());
+    WriteBytes(root + "/" + path, bytes);
+  }
 }
 
 // Hand-made RIFF bytes: parts joined, words little-endian, a chunk (id,
