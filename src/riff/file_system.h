@@ -116,9 +116,10 @@ std::string FolderOf(const std::string& path);
 // The one rule by which a name from the disc becomes a file or folder name,
 // the same on every platform (Windows's, so that one disc gives the same
 // names everywhere): trailing spaces and dots are dropped (the padding of
-// Akai names), and so are leading spaces, separators, controls and < > : " | ? * become '_', and a name
-// that is then empty, dots only or a device name (CON, PRN, AUX, NUL,
-// COM1-9, LPT1-9, with any extension) gets a '_' in front. The result is
+// Akai names), and so are leading spaces; separators, controls and
+// < > : " | ? * become '_', and a name that is then empty, dots only or a
+// device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with any extension)
+// gets a '_' in front. The result is
 // one path component that never leaves its folder. An extension is added
 // after this, never before: FileName("KICK        ", ".wav") is "KICK.wav".
 std::string StoredName(std::string_view name);
