@@ -557,7 +557,8 @@ int RefuseSource(const std::string& path) {
   if (source == nullptr) return 1;
   for (const std::string& file : source->Files()) {
     if (!CurrentFileSystem().SameFile(path, file)) continue;
-    const std::string text = "\"" + path + "\" is \"" + file + "\", which the disc is read from; it is not written over";
+    const std::string text = "\"" + path + "\" is the disc being read" + (path == file ? "" : " (\"" + file + "\")") +
+                             "; it is not written over";
     ShowMessageBox(text.c_str(), kCaption, kMbOk | kMbIconStop);
     SetPendingError(kSourceIsTarget, kStyleError);
     return 0;
