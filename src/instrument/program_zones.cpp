@@ -129,8 +129,8 @@ std::vector<PlayZone> MapProgramZones(const ConversionItem& item, const std::vec
         note(k, z, zone.sampleName, "left out, it plays no sound of its sample");
         continue;
       }
-      p.loopStart = std::min(first + range.loopStart, p.end - 1);
-      p.loopEnd = std::min(first + range.loopEnd, p.end - 1);
+      p.loopStart = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{first} + range.loopStart, p.end - 1));
+      p.loopEnd = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{first} + range.loopEnd, p.end - 1));
       p.loops = range.loops;
       uint8_t mode = zone.playbackMode;  // 1 loop, 2 loop until release, 3 no loop, 4 to the end
       if (mode == 0 || mode > 4) mode = static_cast<uint8_t>(std::min<int>(header.playbackType, 3) + 1);

@@ -47,6 +47,15 @@ SampleSpec Tone(const std::string& name, double hertz, uint32_t words, uint8_t p
 // MIRROR (8): the pair named R first. SPLIT (9): the pair's sides in
 // different velocities, then DUO L alone panned right. EMPTY: no keygroup.
 // MORE/OTHER: a second program of the name.
+// Twelve keys from low, a in velocities 0-63, b in 64-127 (played as bMode says).
+discbuilder::KeygroupSpec Layers(uint8_t low, const std::string& a, const std::string& b, uint8_t bMode = 0) {
+  auto k = Keygroup(low, low + 11, {a, b});
+  k.zones[0].highVelocity = 63;
+  k.zones[1].lowVelocity = 64;
+  k.zones[1].playbackMode = bMode;
+  return k;
+}
+
 discbuilder::DiscSpec PlayerDisc() {
   discbuilder::VolumeSpec v;
   v.name = "PLAYER";
@@ -61,9 +70,6 @@ discbuilder::DiscSpec PlayerDisc() {
   v.samples[7].playbackType = 0;  // CUT: a loop of 55 periods ending at word 11099, not played
   v.samples[7].loopPoint = 11099;
   v.samples[7].loopLength = 5500;
-  auto layers = Keygroup(48, 59, {"SOFT", "HARD"});
-  layers.zones[0].highVelocity = 63;
-  layers.zones[1].lowVelocity = 64;
   auto tuned = Keygroup(60, 71, {"TUNED"});
   tuned.tuneSemitones = 2;
   tuned.zones[0].tuneFraction = 64;
@@ -72,13 +78,6 @@ discbuilder::DiscSpec PlayerDisc() {
   auto duo = Keygroup(84, 96, {"DUO L", "DUO R"});
   duo.zones[0].pan = -50;
   duo.zones[1].pan = 50;
-  const auto twoZones = [&](uint8_t low, const std::string& sample, uint8_t secondMode) {
-    auto k = Keygroup(low, low + 11, {sample, sample});
-    k.zones[0].highVelocity = 63;
-    k.zones[1].lowVelocity = 64;
-    k.zones[1].playbackMode = secondMode;
-    return k;
-  };
   auto filtered = Keygroup(60, 71, {" MID  C#"}), open = Keygroup(72, 83, {" MID  C#"});
   filtered.filterFrequency = 30;
   auto low = Keygroup(0, 11, {"LOW"}), high = Keygroup(115, 127, {"HIGH"});
@@ -87,14 +86,12 @@ discbuilder::DiscSpec PlayerDisc() {
   auto mirror = Keygroup(60, 71, {"DUO R", "DUO L"});
   mirror.zones[0].pan = 50;
   mirror.zones[1].pan = -50;
-  auto split = Keygroup(60, 71, {"DUO L", "DUO R"}), alone = Keygroup(72, 83, {"DUO L"});
-  split.zones[0].highVelocity = 63;
-  split.zones[1].lowVelocity = 64;
+  auto alone = Keygroup(72, 83, {"DUO L"});
   alone.zones[0].pan = 50;
-  v.programs = {testing::Program("PLAYER", {layers, tuned, once, duo}, 5),
+  v.programs = {testing::Program("PLAYER", {Layers(48, "SOFT", "HARD"), tuned, once, duo}, 5),
                 testing::Program("OTHER", {Keygroup(36, 96, {"HARD"})}, 5),
-                testing::Program("LOOPS", {twoZones(36, "DUAL", 3), twoZones(48, "CUT", 1), filtered, open, low, high}, 7),
-                testing::Program("MIRROR", {mirror}, 8), testing::Program("SPLIT", {split, alone}, 9),
+                testing::Program("LOOPS", {Layers(36, "DUAL", "DUAL", 3), Layers(48, "CUT", "CUT", 1), filtered, open, low, high}, 7),
+                testing::Program("MIRROR", {mirror}, 8), testing::Program("SPLIT", {Layers(60, "DUO L", "DUO R"), alone}, 9),
                 testing::Program("EMPTY", {}, 10)};
   discbuilder::DiscSpec disc;
   disc.partitions.resize(1);
