@@ -116,8 +116,10 @@ TEST_F(WaveImportTest, PairsFormOnlyWithinOneKeygroupAndOnlyTheVolumesSamplesAre
     EXPECT_EQ(Rows(), c.rows);
     EXPECT_EQ(ListFolder(ProgramFolder()), c.files);
   }
-  // The first channel of S LR is the R sample's sound (the one of 200 words).
-  EXPECT_EQ(ReadWithSndfile(ProgramFolder() + "/S LR.wav").frames, 200);
+  // S LR is as long as zone 1's S R (200 words); its first channel is S L
+  // (100 words, then silence), its second S R.
+  const auto pair = ReadWithSndfile(ProgramFolder() + "/S LR.wav");
+  EXPECT_EQ(std::tuple(pair.frames, pair.samples[300], pair.samples[301]), std::tuple(200, 0, 150 * 37 - 1000));
 }
 
 // Akai names are padded to 12 characters with spaces and may hold dots:
