@@ -186,13 +186,13 @@ TEST_F(PlayerFilesTest, EachProgramGetsAFile) {
 TEST_F(PlayerFilesTest, FluidSynthPlaysEachZoneAtItsPitchLayerLoopAndChannel) {
   const auto run = Run("sf2", "--bank 'A/*/*' --to " + ShellQuote(out_));
   EXPECT_EQ(run.exitCode, 1) << run.err;
-  const size_t info = run.err.find("Good to know:");
-  EXPECT_NE(run.err.find("A/PLAYER/OTHER: preset 5 was taken by another program; it is preset 6", info),
-            std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("A/MORE/OTHER: preset 5 was taken by another program; it is preset 10", info),
-            std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("A/PLAYER/EMPTY: the program has no zone to play; it has no preset in the file"),
-            std::string::npos);
+  EXPECT_EQ(run.err,
+            "corvix: Not everything could be converted:\n"
+            "  A/PLAYER/EMPTY: the program has no zone to play; it has no preset in the file\n"
+            "  A/PLAYER/PLAYER: 1 zone plays to the sample's end on the Akai; here the sound stops when the key is let go\n"
+            "Good to know:\n"
+            "  A/PLAYER/OTHER: preset 5 was taken by another program; it is preset 6\n"
+            "  A/MORE/OTHER: preset 5 was taken by another program; it is preset 10\n");
   EXPECT_EQ(testing::ListFolder(out_), (std::vector<std::string>{"PLAYER.sf2"}));
 
   // FluidSynth checks the chunks and records (a terminal record missing
@@ -201,7 +201,6 @@ TEST_F(PlayerFilesTest, FluidSynthPlaysEachZoneAtItsPitchLayerLoopAndChannel) {
   testing::Chunk root;
   ASSERT_EQ(testing::WalkRiff(testing::ReadBytes(out_ + "/PLAYER.sf2"), &root), "");
   const testing::Chunk* pdta = root.Find("pdta");
-  ASSERT_EQ(pdta->children.size(), 9u);
   const auto names = [](const std::vector<uint8_t>& records, size_t size) {
     std::vector<std::string> out;
     for (size_t at = 0; at + size < records.size(); at += size) {  // all but the terminal record
@@ -210,9 +209,9 @@ TEST_F(PlayerFilesTest, FluidSynthPlaysEachZoneAtItsPitchLayerLoopAndChannel) {
     }
     return out;
   };
-  EXPECT_EQ(names(pdta->children[0].data, 38),
+  EXPECT_EQ(names(pdta->children.at(0).data, 38),
             (std::vector<std::string>{"PLAYER", "OTHER", "LOOPS", "MIRROR", "SPLIT", "OTHER 2"}));
-  const auto& shdr = pdta->children[8].data;
+  const auto& shdr = pdta->children.at(8).data;
   uint64_t points = 0;
   for (size_t at = 0; at + 46 < shdr.size(); at += 46) points += testing::U32At(shdr, at + 24) - testing::U32At(shdr, at + 20) + 46;
   EXPECT_EQ(names(shdr, 46), (std::vector<std::string>{"SOFT", "HARD", "TUNED", "ONCE", "DUO L", "DUO R", "HARD 2",
@@ -272,66 +271,56 @@ TEST_F(PlayerFilesTest, FluidSynthPlaysEachZoneAtItsPitchLayerLoopAndChannel) {
 // Every region of each .sfz against its program; every sample= there, its
 // WAV file's root key the region's pitch, its loop the region's.
 TEST_F(PlayerFilesTest, SfzRegionsAreTheProgramsZones) {
-  for (const bool merge : {true, false}) {
-    SCOPED_TRACE(merge ? "merged" : "--no-merge");
-    fs::remove_all(out_);
-    const auto run = Run("sfz", "'A/PLAYER/*' --to " + ShellQuote(out_) + (merge ? "" : " --no-merge"));
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    // Keys, velocities, sample, loop mode and what else the region sets.
-    std::map<std::string, std::vector<std::string>> want = {
-        {"PLAYER", {"48-59 0-63 SOFT.wav loop_sustain", "48-59 64-127 HARD.wav loop_continuous",
-                    "60-71 0-127 TUNED.wav loop_continuous", "72-83 0-127 ONCE.wav one_shot"}},
-        {"LOOPS", {"36-47 0-63 DUAL.wav loop_continuous", "36-47 64-127 DUAL.wav no_loop",
-                   "48-59 0-63 CUT.wav no_loop end=11099", "48-59 64-127 CUT.wav loop_continuous",
-                   "60-71 0-127 MID  C#.wav loop_continuous cutoff=943.2655", "72-83 0-127 MID  C#.wav loop_continuous",
-                   "0-11 0-127 LOW.wav loop_continuous transpose=10", "115-127 0-127 HIGH.wav loop_continuous transpose=-13"}},
-        {"SPLIT", {"60-71 0-63 DUO L.wav loop_continuous", "60-71 64-127 DUO R.wav loop_continuous",
-                   "72-83 0-127 DUO L.wav loop_continuous pan=100"}}};
-    std::map<std::string, double> pitches = {{"SOFT", 57}, {"HARD", 57}, {"TUNED", 57.75}, {"ONCE", 69}, {"DUO", 60},
-                                             {"DUAL", 36}, {"CUT", 48}, {"MID", 60}, {"LOW", -10}, {"HIGH", 140}};
-    if (merge) {
-      want["PLAYER"].push_back("84-96 0-127 DUO LR.wav loop_continuous width=100");
-      want["MIRROR"] = {"60-71 0-127 DUO LR.wav loop_continuous width=100"};
-    } else {
-      want["PLAYER"].insert(want["PLAYER"].end(), {"84-96 0-127 DUO L.wav loop_continuous pan=-100",
-                                                   "84-96 0-127 DUO R.wav loop_continuous pan=100"});
-      want["MIRROR"] = {"60-71 0-127 DUO R.wav loop_continuous pan=100", "60-71 0-127 DUO L.wav loop_continuous pan=-100"};
-    }
-    want["EMPTY"] = {};
-    std::map<std::string, std::vector<std::string>> got;
-    for (const auto& [program, regions] : want) {
-      std::ifstream in(out_ + "/" + program + "/" + program + ".sfz");
-      std::string line;
-      ASSERT_TRUE(std::getline(in, line)) << program;
-      EXPECT_EQ(line, "// A/PLAYER/" + program);
-      got[program];
-      while (std::getline(in, line)) {
-        if (line.rfind("<region>", 0) != 0) continue;
-        std::map<std::string, std::string> r;
-        const size_t sample = line.find(" sample=");
-        std::istringstream words(line.substr(8, sample - 8));
-        for (std::string word; words >> word;) r[word.substr(0, word.find('='))] = word.substr(word.find('=') + 1);
-        r["sample"] = line.substr(sample + 8);
-        std::string summary = r["lokey"] + "-" + r["hikey"] + " " + r["lovel"] + "-" + r["hivel"] + " " + r["sample"] +
-                              " " + r["loop_mode"];
-        for (const char* also : {"end", "cutoff", "transpose", "pan", "width"}) {
-          if (r.count(also) != 0 && r[also] != "0") summary += std::string(" ") + also + "=" + r[also];
-        }
-        got[program].push_back(summary);
-        const double pitch = std::stod(r["pitch_keycenter"]) - std::stod(r["transpose"].empty() ? "0" : r["transpose"]) -
-                             std::stod(r["tune"]) / 100;
-        EXPECT_NEAR(pitch, pitches.at(r["sample"].substr(0, r["sample"].find_first_of(" ."))), 0.01) << line;
-        const testing::SoundFileInfo wav = testing::ReadWithSndfile(out_ + "/" + program + "/" + r["sample"]);
-        ASSERT_TRUE(wav.opened) << line;
-        EXPECT_NEAR(wav.baseNote, std::clamp(pitch, 0.0, 127.0), 0.99) << line;
-        EXPECT_EQ(wav.loopCount, r["sample"] == "ONCE.wav" || r["sample"] == "CUT.wav" ? 0 : 1) << line;  // as the first zone plays it
-        if (r["loop_mode"].rfind("loop_", 0) != 0 || wav.loopCount == 0) continue;
-        EXPECT_EQ(r["loop_start"], std::to_string(wav.loopStart)) << line;
-        EXPECT_EQ(std::stoul(r["loop_end"]) + 1, wav.loopEnd) << line;  // libsndfile's end is one past
+  const auto run = Run("sfz", "'A/PLAYER/*' --to " + ShellQuote(out_));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  // Keys, velocities, sample, loop mode and what else the region sets.
+  const std::map<std::string, std::vector<std::string>> want = {
+      {"PLAYER", {"48-59 0-63 SOFT.wav loop_sustain", "48-59 64-127 HARD.wav loop_continuous",
+                  "60-71 0-127 TUNED.wav loop_continuous", "72-83 0-127 ONCE.wav one_shot",
+                  "84-96 0-127 DUO LR.wav loop_continuous width=100"}},
+      {"MIRROR", {"60-71 0-127 DUO LR.wav loop_continuous width=100"}},
+      {"LOOPS", {"36-47 0-63 DUAL.wav loop_continuous", "36-47 64-127 DUAL.wav no_loop",
+                 "48-59 0-63 CUT.wav no_loop end=11099", "48-59 64-127 CUT.wav loop_continuous",
+                 "60-71 0-127 MID  C#.wav loop_continuous cutoff=943.2655", "72-83 0-127 MID  C#.wav loop_continuous",
+                 "0-11 0-127 LOW.wav loop_continuous transpose=10", "115-127 0-127 HIGH.wav loop_continuous transpose=-13"}},
+      {"SPLIT", {"60-71 0-63 DUO L.wav loop_continuous", "60-71 64-127 DUO R.wav loop_continuous",
+                 "72-83 0-127 DUO L.wav loop_continuous pan=100"}},
+      {"EMPTY", {}}};
+  std::map<std::string, double> pitches = {{"SOFT", 57}, {"HARD", 57}, {"TUNED", 57.75}, {"ONCE", 69}, {"DUO", 60},
+                                           {"DUAL", 36}, {"CUT", 48}, {"MID", 60}, {"LOW", -10}, {"HIGH", 140}};
+  std::map<std::string, std::vector<std::string>> got;
+  for (const auto& [program, regions] : want) {
+    std::ifstream in(out_ + "/" + program + "/" + program + ".sfz");
+    std::string line;
+    ASSERT_TRUE(std::getline(in, line)) << program;
+    EXPECT_EQ(line, "// A/PLAYER/" + program);
+    got[program];
+    while (std::getline(in, line)) {
+      if (line.rfind("<region>", 0) != 0) continue;
+      std::map<std::string, std::string> r;
+      const size_t sample = line.find(" sample=");
+      std::istringstream words(line.substr(8, sample - 8));
+      for (std::string word; words >> word;) r[word.substr(0, word.find('='))] = word.substr(word.find('=') + 1);
+      r["sample"] = line.substr(sample + 8);
+      std::string summary = r["lokey"] + "-" + r["hikey"] + " " + r["lovel"] + "-" + r["hivel"] + " " + r["sample"] +
+                            " " + r["loop_mode"];
+      for (const char* also : {"end", "cutoff", "transpose", "pan", "width"}) {
+        if (r.count(also) != 0 && r[also] != "0") summary += std::string(" ") + also + "=" + r[also];
       }
+      got[program].push_back(summary);
+      const double pitch = std::stod(r["pitch_keycenter"]) - std::stod(r["transpose"].empty() ? "0" : r["transpose"]) -
+                           std::stod(r["tune"]) / 100;
+      EXPECT_NEAR(pitch, pitches.at(r["sample"].substr(0, r["sample"].find_first_of(" ."))), 0.01) << line;
+      const testing::SoundFileInfo wav = testing::ReadWithSndfile(out_ + "/" + program + "/" + r["sample"]);
+      ASSERT_TRUE(wav.opened) << line;
+      EXPECT_NEAR(wav.baseNote, std::clamp(pitch, 0.0, 127.0), 0.99) << line;
+      EXPECT_EQ(wav.loopCount, r["sample"] == "ONCE.wav" || r["sample"] == "CUT.wav" ? 0 : 1) << line;  // as the first zone plays it
+      if (r["loop_mode"].rfind("loop_", 0) != 0 || wav.loopCount == 0) continue;
+      EXPECT_EQ(r["loop_start"], std::to_string(wav.loopStart)) << line;
+      EXPECT_EQ(std::stoul(r["loop_end"]) + 1, wav.loopEnd) << line;  // libsndfile's end is one past
     }
-    EXPECT_EQ(got, want);
   }
+  EXPECT_EQ(got, want);
   // The root key of "Import Waves" is lowered for a sample at 22050 Hz,
   // unless the other samplers' is asked for.
   for (const auto& [option, root] : {std::pair<std::string, int>{"", 45}, {" --standard-root-key", 57}}) {
