@@ -49,10 +49,14 @@ SampleSpec Tone(const std::string& name, double hertz, uint32_t words, uint8_t p
 // MORE/OTHER: a second program of the name.
 // Twelve keys from low, a in velocities 0-63, b in 64-127 (played as bMode says).
 discbuilder::KeygroupSpec Layers(uint8_t low, const std::string& a, const std::string& b, uint8_t bMode = 0) {
-  auto k = Keygroup(low, low + 11, {a, b});
-  k.zones[0].highVelocity = 63;
-  k.zones[1].lowVelocity = 64;
-  k.zones[1].playbackMode = bMode;
+  return {.lowKey = low, .highKey = static_cast<uint8_t>(low + 11),
+          .zones = {{{.sample = a, .highVelocity = 63}, {.sample = b, .lowVelocity = 64, .playbackMode = bMode}}}};
+}
+
+// The keygroup with its zones 1 and 2 panned so.
+discbuilder::KeygroupSpec Panned(discbuilder::KeygroupSpec k, int8_t first, int8_t second) {
+  k.zones[0].pan = first;
+  k.zones[1].pan = second;
   return k;
 }
 
@@ -70,34 +74,24 @@ discbuilder::DiscSpec PlayerDisc() {
   v.samples[7].playbackType = 0;  // CUT: a loop of 55 periods ending at word 11099, not played
   v.samples[7].loopPoint = 11099;
   v.samples[7].loopLength = 5500;
-  auto tuned = Keygroup(60, 71, {"TUNED"});
-  tuned.tuneSemitones = 2;
-  tuned.zones[0].tuneFraction = 64;
-  auto once = Keygroup(72, 83, {"ONCE"});
-  once.zones[0].playbackMode = 4;
-  auto duo = Keygroup(84, 96, {"DUO L", "DUO R"});
-  duo.zones[0].pan = -50;
-  duo.zones[1].pan = 50;
-  auto filtered = Keygroup(60, 71, {" MID  C#"}), open = Keygroup(72, 83, {" MID  C#"});
-  filtered.filterFrequency = 30;
-  auto low = Keygroup(0, 11, {"LOW"}), high = Keygroup(115, 127, {"HIGH"});
-  low.tuneSemitones = 30;
-  high.tuneSemitones = -20;
-  auto mirror = Keygroup(60, 71, {"DUO R", "DUO L"});
-  mirror.zones[0].pan = 50;
-  mirror.zones[1].pan = -50;
-  auto alone = Keygroup(72, 83, {"DUO L"});
-  alone.zones[0].pan = 50;
-  v.programs = {testing::Program("PLAYER", {Layers(48, "SOFT", "HARD"), tuned, once, duo}, 5),
-                testing::Program("OTHER", {Keygroup(36, 96, {"HARD"})}, 5),
-                testing::Program("LOOPS", {Layers(36, "DUAL", "DUAL", 3), Layers(48, "CUT", "CUT", 1), filtered, open, low, high}, 7),
-                testing::Program("MIRROR", {mirror}, 8), testing::Program("SPLIT", {Layers(60, "DUO L", "DUO R"), alone}, 9),
-                testing::Program("EMPTY", {}, 10)};
-  discbuilder::DiscSpec disc;
-  disc.partitions.resize(1);
-  disc.partitions[0].volumes = {v, testing::Volume("MORE", {testing::Program("OTHER", {Keygroup(36, 96, {"HARD"})}, 5)},
-                                                   {Tone("HARD", 441, 22400, 57)})};
-  return disc;
+  using K = discbuilder::KeygroupSpec;
+  v.programs = {
+      testing::Program("PLAYER", {Layers(48, "SOFT", "HARD"),
+                                  K{.lowKey = 60, .highKey = 71, .tuneSemitones = 2,
+                                    .zones = {{{.sample = "TUNED", .tuneFraction = 64}}}},
+                                  K{.lowKey = 72, .highKey = 83, .zones = {{{.sample = "ONCE", .playbackMode = 4}}}},
+                                  Panned(Keygroup(84, 96, {"DUO L", "DUO R"}), -50, 50)}, 5),
+      testing::Program("OTHER", {Keygroup(36, 96, {"HARD"})}, 5),
+      testing::Program("LOOPS", {Layers(36, "DUAL", "DUAL", 3), Layers(48, "CUT", "CUT", 1),
+                                 K{.lowKey = 60, .highKey = 71, .filterFrequency = 30, .zones = {{{.sample = " MID  C#"}}}},
+                                 Keygroup(72, 83, {" MID  C#"}),
+                                 K{.lowKey = 0, .highKey = 11, .tuneSemitones = 30, .zones = {{{.sample = "LOW"}}}},
+                                 K{.lowKey = 115, .highKey = 127, .tuneSemitones = -20, .zones = {{{.sample = "HIGH"}}}}}, 7),
+      testing::Program("MIRROR", {Panned(Keygroup(60, 71, {"DUO R", "DUO L"}), 50, -50)}, 8),
+      testing::Program("SPLIT", {Layers(60, "DUO L", "DUO R"), Panned(Keygroup(72, 83, {"DUO L"}), 50, 0)}, 9),
+      testing::Program("EMPTY", {}, 10)};
+  return {.partitions = {{{v, testing::Volume("MORE", {testing::Program("OTHER", {Keygroup(36, 96, {"HARD"})}, 5)},
+                                              {Tone("HARD", 441, 22400, 57)})}}}};
 }
 
 struct Note {
@@ -292,8 +286,7 @@ TEST_F(PlayerFilesTest, SfzRegionsAreTheProgramsZones) {
   for (const auto& [program, regions] : want) {
     std::ifstream in(out_ + "/" + program + "/" + program + ".sfz");
     std::string line;
-    ASSERT_TRUE(std::getline(in, line)) << program;
-    EXPECT_EQ(line, "// A/PLAYER/" + program);
+    EXPECT_TRUE(std::getline(in, line) && line == "// A/PLAYER/" + program) << program;
     got[program];
     while (std::getline(in, line)) {
       if (line.rfind("<region>", 0) != 0) continue;
