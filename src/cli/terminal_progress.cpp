@@ -96,11 +96,13 @@ class LineDialog : public ProgressDialog {
     return &bar_;
   }
   void SetItemText(int itemId, const char* text) override {
-    if (itemId == kItemWaveLine) {
-      wave_ = text;
-    } else {
-      heading_ = text;
+    // A window's item texts are padded into columns; a line has no room for it.
+    std::string squeezed;
+    for (const char* c = text; *c != '\0'; ++c) {
+      if (*c != ' ' || (!squeezed.empty() && squeezed.back() != ' ')) squeezed += *c;
     }
+    if (!squeezed.empty() && squeezed.back() == ' ') squeezed.pop_back();
+    (itemId == kItemWaveLine ? wave_ : heading_) = squeezed;
     Show();
   }
 

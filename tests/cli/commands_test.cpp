@@ -7,9 +7,12 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include <nlohmann/json.hpp>
+#include <pty.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include "riff/file_system.h"
 #include "support/riff_walk.h"
@@ -290,6 +293,56 @@ TEST_F(CommandTest, TwoRunsIntoOneFolderKeepTheirFilesApart) {
   EXPECT_EQ(r.err, "0\n0\n");  // the exit statuses
   EXPECT_EQ(testing::ReadBytes(out_ + "/P/S LR.wav"), testing::ReadBytes(dir_ / "alone/P/S LR.wav"));
   EXPECT_EQ(ListFolder(out_), std::vector<std::string>{"P"});
+}
+
+// What command writes to a terminal of the given width (both streams).
+std::string OnTerminal(unsigned short columns, const std::string& command) {
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = columns;
+  int terminal = -1;
+  const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, &size);
+  if (pid == 0) {
+    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  std::string screen;
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;) screen.append(buffer, static_cast<size_t>(got));
+  ::close(terminal);
+  ::waitpid(pid, nullptr, 0);
+  for (size_t at; (at = screen.find("\r\n")) != std::string::npos;) screen.erase(at, 1);  // the terminal's own
+  return screen;
+}
+
+// On a terminal of 80 and of 40 columns the progress line never reaches the
+// last column (so it never wraps onto a new line), and whatever else is
+// written starts at column 0, the line wiped before it.
+TEST_F(CommandTest, TheProgressLineFitsTheTerminal) {
+  Build(TestDisc());
+  for (const unsigned short columns : std::initializer_list<unsigned short>{80, 40}) {
+    SCOPED_TRACE(columns);
+    fs::remove_all(out_);
+    const std::string screen = OnTerminal(columns, std::string(CORVIX_CLI_PATH) + " import " + ShellQuote(image_) +
+                                                       " 'A/STRINGS 1/*' '27/*/*' --to " + ShellQuote(out_));
+    size_t progressLines = 0;
+    std::istringstream lines(screen);
+    for (std::string line; std::getline(lines, line);) {
+      const size_t last = line.rfind('\r');
+      for (size_t from = 0, end; last != std::string::npos && from <= last; from = end + 1) {
+        end = line.find('\r', from);
+        const std::string shown = line.substr(from, end - from);
+        EXPECT_LT(shown.size(), columns) << shown;  // ASCII names: a byte a column
+        progressLines += shown.find_first_not_of(' ') != std::string::npos ? 1 : 0;
+      }
+      const std::string written = last == std::string::npos ? line : line.substr(last + 1);
+      EXPECT_TRUE(written.starts_with("A/STRINGS 1/") || written.starts_with("27/SOLOS/") ||
+                  written.starts_with("  \"") || written.starts_with("corvix: "))
+          << written;
+    }
+    EXPECT_GT(progressLines, 5u);
+  }
+  EXPECT_EQ(ListFolder(out_), (std::vector<std::string>{"CELLOS", "SOLO", "VIOLINS"}));
 }
 
 // Output that can't be written is a failure.
