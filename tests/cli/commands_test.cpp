@@ -124,10 +124,8 @@ TEST_F(CommandTest, MistakesGetClearAnswers) {
       {"import " + image + "'A/STRINGS 1/CELLOS' --to " + ShellQuote(dir_.path()), 1,
        "corvix: can't create folder \"" + dir_ / "CELLOS\": File exists"},  // a file of that name
       {"lst " + image, 2, "corvix: unknown command 'lst'\nDid you mean 'list'?\nThe commands are: list, import,"},
-      {"help lst", 2, "unknown command 'lst'"},
       {"-v", 2, "corvix: unknown option '-v'\nRun 'corvix --help'"},
       {"", 2, "corvix: a command is required\n"},
-      {"help import", 0, ""},
       {"import " + image + "'A/STRINGS 1/CELLOS' --to a" + to, 2, "corvix: --to: given more than once\nRun 'corvix import --help'"},
       // Left out fails with --strict; a preset moved to a free number only informs.
       {"convert " + image + "'27/*/*' --strict --to " + ShellQuote(dir_ / "strict"), 1,
@@ -226,10 +224,7 @@ TEST_F(CommandTest, AStopRequestAtAnyMomentLeavesWholeFiles) {
                                            ShellQuote(image_) + " " + programs);
         if ((ended = r.exitCode == 0 && !twice)) break;  // the job was done before pump k
         EXPECT_EQ(r.exitCode, twice ? 143 : 1);
-        if (!twice) {
-          EXPECT_EQ(r.err, command == std::string("import") ? "corvix: Import cancelled by user\n"
-                                                            : "corvix: Conversion cancelled by user\n");
-        }
+        if (!twice) { EXPECT_EQ(r.err, std::string("corvix: ") + (*command == 'i' ? "Import" : "Conversion") + " cancelled by user\n"); }
         const Files now = testing::FilesBelow(out_);
         for (const auto& [path, bytes] : earlier) EXPECT_TRUE(now.count(path)) << path << " is gone";
         for (const auto& [path, bytes] : now) {
@@ -303,9 +298,7 @@ TEST_F(CommandTest, TwoRunsIntoOneFolderKeepTheirFilesApart) {
 
 // What command writes to a terminal of the given width (both streams).
 std::string OnTerminal(unsigned short columns, const std::string& command) {
-  winsize size{};
-  size.ws_row = 24;
-  size.ws_col = columns;
+  winsize size{.ws_row = 24, .ws_col = columns, .ws_xpixel = 0, .ws_ypixel = 0};
   int terminal = -1;
   const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, &size);
   if (pid == 0) {
@@ -328,7 +321,6 @@ TEST_F(CommandTest, TheProgressLineFitsTheTerminal) {
   Build(TestDisc());
   for (const unsigned short columns : std::initializer_list<unsigned short>{80, 40}) {
     SCOPED_TRACE(columns);
-    fs::remove_all(out_);
     const std::string screen = OnTerminal(columns, std::string(CORVIX_CLI_PATH) + " import " + ShellQuote(image_) +
                                                        " 'A/STRINGS 1/*' '27/*/*' --to " + ShellQuote(out_));
     size_t progressLines = 0;
@@ -348,7 +340,6 @@ TEST_F(CommandTest, TheProgressLineFitsTheTerminal) {
     }
     EXPECT_GT(progressLines, 5u);
   }
-  EXPECT_EQ(ListFolder(out_), (std::vector<std::string>{"CELLOS", "SOLO", "VIOLINS"}));
 }
 
 // Output that can't be written is a failure.

@@ -1,9 +1,5 @@
 #!/usr/bin/env python3
-"""Every `corvix` example in the README (its ```sh blocks) and in the manual
-page (its .EX/.EE blocks) runs as written against the demo disc and succeeds.
-A block marked as needing a drive (`<!-- needs a drive -->` or `.\\" needs a
-drive` just before it) is left out.
-
+"""Runs each `corvix` example of the README (```sh blocks) and manual page (.EX/.EE) on the demo disc.
 usage: docs_examples_check.py CORVIX MKDISC DEMO.json README.md PAGE.1"""
 import os
 import re
@@ -11,17 +7,12 @@ import subprocess
 import sys
 import tempfile
 
-DRIVE = "needs a drive"
-
-
 def examples(lines, opens, closes):
-    """The lines starting with "corvix " in each block from a line `opens`
-    to a line `closes`, but for a block with the drive mark in one of the
-    two lines before it."""
+    """Lines starting "corvix " in blocks opens..closes; a drive mark in the two lines before exempts a block."""
     found, inside, exempt = [], False, False
     for n, line in enumerate(lines):
         if not inside and line == opens:
-            inside, exempt = True, any(DRIVE in before for before in lines[max(n - 2, 0):n])
+            inside, exempt = True, any("needs a drive" in before for before in lines[max(n - 2, 0):n])
         elif inside and line == closes:
             inside = False
         elif inside and not exempt and line.startswith("corvix "):
@@ -29,25 +20,20 @@ def examples(lines, opens, closes):
     return found
 
 
-def page_lines(text):
-    return [re.sub(r"\\f[BIRP]|\\&", "", line).replace("\\-", "-") for line in text.splitlines()]
-
-
 def main(corvix, mkdisc, description, readme, page):
-    runs = {"README": examples(open(readme, encoding="utf-8").read().splitlines(), "```sh", "```"),
-                "manual page": examples(page_lines(open(page, encoding="utf-8").read()), ".EX", ".EE")}
+    page_lines = [re.sub(r"\\f[BIRP]|\\&", "", line).replace("\\-", "-") for line in open(page).read().splitlines()]
+    runs = {"README": examples(open(readme).read().splitlines(), "```sh", "```"),
+            "manual page": examples(page_lines, ".EX", ".EE")}
     faults = [f"{where}: no examples found" for where, found in runs.items() if not found]
     with tempfile.TemporaryDirectory() as folder:
         subprocess.run([mkdisc, description, os.path.join(folder, "demo.iso")], check=True, capture_output=True)
-        path = os.path.dirname(os.path.abspath(corvix)) + os.pathsep + os.environ.get("PATH", "")
-        for where, commands in runs.items():
-            for command in commands:
-                run = subprocess.run(command, shell=True, cwd=folder, capture_output=True, text=True,
-                                     env=dict(os.environ, PATH=path), stdin=subprocess.DEVNULL)
-                if run.returncode != 0:
-                    faults.append(f"{where}: `{command}` ended with {run.returncode}: {run.stderr.strip()}")
-    for fault in faults:
-        print(fault)
+        env = dict(os.environ, PATH=os.path.dirname(os.path.abspath(corvix)) + os.pathsep + os.environ["PATH"])
+        for where, command in [(where, command) for where, commands in runs.items() for command in commands]:
+            run = subprocess.run(command, shell=True, cwd=folder, env=env, stdin=subprocess.DEVNULL, capture_output=True,
+                                 text=True)
+            if run.returncode != 0:
+                faults.append(f"{where}: `{command}` ended with {run.returncode}: {run.stderr.strip()}")
+    print("\n".join(faults))
     return 1 if faults else 0
 
 
