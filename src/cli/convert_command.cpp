@@ -7,6 +7,7 @@
 
 #include "cli/program_selection.h"
 #include "cli/terminal.h"
+#include "cli/terminal_messages.h"
 #include "cli/terminal_progress.h"
 #include "common/messages.h"
 #include "common/pending_error.h"
@@ -30,29 +31,41 @@ std::string Plural(uint32_t n, const char* word) {
   return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
+const char* CommandName(int mode) {
+  return mode == kCombineMode ? "combine" : mode == kSoundFontMode || mode == kSoundFontBankMode ? "sf2"
+                              : mode == kSfzMode                                               ? "sfz"
+                                                                                               : "convert";
+}
+
 }  // namespace
 
 CLI::App* AddConvertCommand(CLI::App& app, ConvertOptions& options, int mode) {
-  const char* name = "convert";
+  const char* name = CommandName(mode);
   const char* about = "Convert each program into a .tes instrument file";
   if (mode == kCombineMode) {
-    name = "combine";
     about = "Combine programs into one .tes instrument file, named after the first";
   } else if (mode == kSoundFontMode) {
-    name = "sf2";
     about = "Convert each program into a SoundFont 2 file (.sf2)";
   } else if (mode == kSfzMode) {
-    name = "sfz";
     about = "Convert each program into a folder of WAV files and an .sfz instrument";
   }
   CLI::App* cmd = app.add_subcommand(name, about);
-  cmd->add_option("SOURCE", options.source, "Disc image (.iso, .img, .bin or .cue)")->required();
+  cmd->add_option("SOURCE", options.source,
+                  "Disc image (.iso, .img, .bin or .cue) or CD-ROM drive (/dev/sr0, /dev/sg1; D: on Windows)")
+      ->type_name("")
+      ->required();
   cmd->add_option("PROGRAM", options.programs,
-                  "PARTITION/VOLUME/PROGRAM as `corvix list` shows the names; * selects all")
+                  "PARTITION/VOLUME/PROGRAM as `corvix list` shows the names (any case); * selects all")
+      ->type_name("")
       ->required()
       ->expected(1, -1);
-  cmd->add_option("--to", options.to, "Folder of the instrument files")->required();
+  cmd->add_option("--to", options.to, mode == kSfzMode ? "Folder below which each program gets its folder"
+                                                      : "Folder of the instrument files")
+      ->type_name("DIR")
+      ->required();
   cmd->add_flag("--no-merge", options.noMerge, "Keep L/R pairs as two mono waves");
+  cmd->add_flag("--quiet", options.quiet, "No progress and no line per file; errors and notes still on stderr");
+  cmd->add_flag("--strict", options.strict, "Fail (status 1) when anything had to be left out");
   if (mode == kSoundFontMode) {
     cmd->add_flag("--bank", options.bank,
                   "Write one .sf2 named after the first program, each program a preset (its MIDI program number)");
@@ -70,8 +83,10 @@ int RunConvert(const ConvertOptions& options, int mode) {
   std::string folder = options.to;
   if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   if (!SetWaveFolder(folder)) {
-    std::fprintf(stderr, "corvix: %s: path too long (%zu characters at most)\n", options.to.c_str(),
-                 CurrentFileSystem().Rules().maxPathChars > 0 ? CurrentFileSystem().Rules().maxPathChars : kMaxFolderChars);
+    const size_t most = CurrentFileSystem().Rules().maxPathChars > 0 ? CurrentFileSystem().Rules().maxPathChars
+                                                                       : kMaxFolderChars;
+    std::fprintf(stderr, "corvix: %s\n",
+                 CantText("use folder", options.to, "path too long (" + std::to_string(most) + " characters at most)").c_str());
     return 1;
   }
   // Checked before anything is made: a refused path leaves no folder.
@@ -85,13 +100,13 @@ int RunConvert(const ConvertOptions& options, int mode) {
   for (const Selection& s : selections)
     AppendConversionItem(list, MakeProgramItem(s.partition, s.volumeSlot, s.programIndex));
 
-  TerminalProgress progress(StderrIsTerminal());
+  TerminalProgress progress(!options.quiet && StderrIsTerminal());
   InstalledProgress installed(&progress);
   CancelOnInterrupt interrupt;
   const int ok = ConvertPrograms(list.get(), mode, session.disc());
   FreeConversionList(list);
 
-  for (size_t i = 0; i < ConversionReport.files.size(); ++i) {
+  for (size_t i = 0; i < ConversionReport.files.size() && !options.quiet; ++i) {
     const ConvertedFile& file = ConversionReport.files[i];
     std::string label;
     if (mode == kCombineMode || mode == kSoundFontBankMode) {
@@ -111,10 +126,11 @@ int RunConvert(const ConvertOptions& options, int mode) {
   std::fflush(stdout);
   if (!ok || CancelOnInterrupt::Interrupted()) {
     if (ok) SetPendingError(kCancelled, kStyleWarning);
-    std::fprintf(stderr, "corvix: %s\n", PendingError.text);
+    std::fprintf(stderr, "corvix: %s\n", PendingErrorText().c_str());
     return 1;
   }
-  return ConversionReport.leftOut > 0 ? 1 : 0;
+  return EndWithNotes(ConversionReport.leftOut > 0 ? 1 : 0, ConversionReport.files.size(), "file", selections,
+                      options.strict);
 }
 
 }  // namespace corvix::cli

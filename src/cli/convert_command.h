@@ -15,6 +15,8 @@ struct ConvertOptions {
   std::string to;
   bool noMerge = false;
   bool bank = false;  // sf2: one file, every program a preset
+  bool quiet = false;   // no progress, no line per file
+  bool strict = false;  // something left out fails the command
 };
 
 // Adds "convert" (mode kConvertMode), "combine" (kCombineMode), "sf2"
@@ -29,7 +31,8 @@ CLI::App* AddConvertCommand(CLI::App& app, ConvertOptions& options, int mode);
 // named, into options.to. Prints each file written; what had
 // to be left out goes to stderr. Returns the exit status: 0; 1 when the
 // source can't be read, a program is not on the disc or the job failed
-// (its PendingError text on stderr); 2 when a PROGRAM is malformed.
+// (its PendingError text on stderr), and with strict when a note says
+// something was left out; 2 when a PROGRAM is malformed.
 int RunConvert(const ConvertOptions& options, int mode);
 
 }  // namespace corvix::cli

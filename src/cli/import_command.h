@@ -15,6 +15,8 @@ struct ImportOptions {
   std::string to;
   bool noMerge = false;
   bool standardRootKey = false;  // unity notes without the correction for the sampling rate
+  bool quiet = false;            // no progress, no lines per program
+  bool strict = false;           // something left out fails the command
 };
 
 // Adds "import" to the app; the options are filled when it is parsed.

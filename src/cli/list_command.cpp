@@ -1,13 +1,18 @@
 #include "cli/list_command.h"
 
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include "cli/disc_source.h"
 #include "media/akai_disk.h"
+#include "media/akai_names.h"
 #include "media/disc_listing.h"
 
 namespace corvix::cli {
@@ -47,6 +52,30 @@ nlohmann::json ToJson(const DiscListing& listing) {
   return {{"partitionSize", listing.partitionSize}, {"partitions", std::move(partitions)}};
 }
 
+// "36 (C1)": the MIDI number and its name, middle C (60) being C3.
+std::string KeyName(uint8_t key) {
+  static const char* const kNotes[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+  return std::to_string(key) + " (" + kNotes[key % 12] + std::to_string(key / 12 - 2) + ")";
+}
+
+// A path as a shell takes it: quoted when it holds anything but letters,
+// digits and / . _ -.
+std::string Pasteable(const std::string& path) {
+  bool plain = !path.empty();
+  for (const char c : path) plain &= std::isalnum(static_cast<unsigned char>(c)) != 0 || std::strchr("/._-", c) != nullptr;
+  if (plain) return path;
+  std::string quoted = "'";
+  for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+void PrintPaths(const DiscListing& listing) {
+  for (const ListedPartition& partition : listing.partitions)
+    for (const ListedVolume& volume : partition.volumes)
+      for (const ListedProgram& p : volume.programs)
+        std::printf("%s\n", Pasteable(ProgramPath(partition.number, volume.name, p.name)).c_str());
+}
+
 void PrintTree(const DiscListing& listing) {
   std::printf("S1000 CDROM\n");
   for (const ListedPartition& partition : listing.partitions) {
@@ -58,8 +87,11 @@ void PrintTree(const DiscListing& listing) {
           std::printf("    Program  %-12s  can't be read\n", TrimmedName(p.name).c_str());
           continue;
         }
-        std::printf("    Program  %-12s  %3u keygroups  %u-%u\n", TrimmedName(p.name).c_str(),
-                    p.keygroups, p.lowestKey, p.highestKey);
+        const std::string range = p.keygroups == 0 || p.lowestKey > p.highestKey
+                                      ? "-"
+                                      : KeyName(p.lowestKey) + "-" + KeyName(p.highestKey);
+        std::printf("    Program  %-12s  %3u keygroup%s  %s\n", TrimmedName(p.name).c_str(), p.keygroups,
+                    p.keygroups == 1 ? " " : "s", range.c_str());
       }
       for (const ListedSample& s : volume.samples) {
         std::printf("    Sample   %-12s  %8u words  %5u Hz\n", TrimmedName(s.name).c_str(),
@@ -75,8 +107,11 @@ CLI::App* AddListCommand(CLI::App& app, ListOptions& options) {
   CLI::App* list = app.add_subcommand("list", "Show the partitions, volumes, programs and samples of a disc");
   list->add_option("SOURCE", options.source,
                    "Disc image (.iso, .img, .bin or .cue) or CD-ROM drive (/dev/sr0, /dev/sg1; D: on Windows)")
+      ->type_name("")
       ->required();
   list->add_flag("--json", options.json, "Print the listing as one JSON document");
+  list->add_flag("--paths", options.paths,
+                 "Print each program's PARTITION/VOLUME/PROGRAM path, one a line, quoted for the shell where needed");
   return list;
 }
 
@@ -103,14 +138,22 @@ int RunList(const ListOptions& options) {
   }
   if (options.json) {
     std::cout << ToJson(listing).dump(2) << '\n';
+  } else if (options.paths) {
+    PrintPaths(listing);
   } else {
     PrintTree(listing);
   }
-  // What shows as empty but could not be read is no listing of the disc.
-  if (!listing.unread.empty()) {
-    std::string what = listing.unread[0];
-    for (size_t i = 1; i < listing.unread.size() && i < 3; ++i) what += ", " + listing.unread[i];
-    if (listing.unread.size() > 3) what += " and " + std::to_string(listing.unread.size() - 3) + " more";
+  // What shows as empty but could not be read, and a program shown as
+  // "can't be read", make the listing no whole one of the disc.
+  std::vector<std::string> unread = listing.unread;
+  for (const ListedPartition& partition : listing.partitions)
+    for (const ListedVolume& volume : partition.volumes)
+      for (const ListedProgram& p : volume.programs)
+        if (!p.readable) unread.push_back("program " + ProgramPath(partition.number, volume.name, p.name));
+  if (!unread.empty()) {
+    std::string what = unread[0];
+    for (size_t i = 1; i < unread.size() && i < 3; ++i) what += ", " + unread[i];
+    if (unread.size() > 3) what += " and " + std::to_string(unread.size() - 3) + " more";
     std::fprintf(stderr, "corvix: %s: could not read %s\n", options.source.c_str(), what.c_str());
     return 1;
   }

@@ -7,8 +7,10 @@
 #include <system_error>
 
 #include "cli/disc_source.h"
+#include "cli/terminal_messages.h"
 #include "media/akai_disk.h"
 #include "media/akai_names.h"
+#include "records/job_notes.h"
 
 namespace corvix::cli {
 namespace {
@@ -45,7 +47,7 @@ int Resolve(JobDisc& disc, const std::vector<std::string>& patterns, std::vector
   for (const std::string& pattern : patterns) {
     std::string parts[3];
     if (!SplitPattern(pattern, parts) || (parts[0] != "*" && PartitionFromLabel(parts[0]) < 0)) {
-      std::fprintf(stderr, "corvix: %s: expected PARTITION/VOLUME/PROGRAM, for example A/STRINGS 1/VIOLINS\n",
+      std::fprintf(stderr, "corvix: %s: expected PARTITION/VOLUME/PROGRAM, for example 'A/DEMO STRINGS/STRINGS'\n",
                    pattern.c_str());
       return 2;
     }
@@ -96,7 +98,17 @@ int Resolve(JobDisc& disc, const std::vector<std::string>& patterns, std::vector
       }
     }
     if (!found) {
-      std::fprintf(stderr, "corvix: %s: no such program on the disc\n", patterns[n].c_str());
+      // The first of the three names that matched nothing.
+      bool partitionFound = false, volumeFound = false;
+      for (uint16_t p : partitions) partitionFound |= parts[0] == "*" || PartitionFromLabel(parts[0]) == p;
+      for (const VolumeRef& ref : volumes) {
+        volumeFound |= (parts[0] == "*" || PartitionFromLabel(parts[0]) == ref.partition) &&
+                       NameMatches(parts[1], disc.Volume(ref.partition, ref.volume)->name);
+      }
+      const std::string what = !partitionFound ? "no partition " + parts[0] + " on the disc"
+                               : !volumeFound  ? "no volume matches \"" + parts[1] + "\""
+                                               : "no program matches \"" + parts[2] + "\"";
+      std::fprintf(stderr, "corvix: %s: %s\n", patterns[n].c_str(), what.c_str());
       return 1;
     }
   }
@@ -131,12 +143,33 @@ int DiscSession::Open(const std::string& source, const std::vector<std::string>&
   return Resolve(*disc_, patterns, selections);
 }
 
+int EndWithNotes(int status, size_t written, const char* what, const std::vector<Selection>& selections,
+                 bool strict) {
+  if (JobNotes.lines.empty()) return status;
+  // Notes begin with the program's path or its name.
+  size_t withNotes = 0;
+  for (const Selection& s : selections) {
+    const std::string name = s.label.substr(s.label.rfind('/') + 1);
+    bool noted = false;
+    for (const std::string& line : JobNotes.lines)
+      noted |= line.rfind(s.label + ":", 0) == 0 || line.rfind(name + ":", 0) == 0;
+    withNotes += noted ? 1 : 0;
+  }
+  const std::string count = std::to_string(written) + " " + what + (written == 1 ? "" : "s") + " written; ";
+  if (withNotes > 0) {
+    std::fprintf(stderr, "corvix: %s%zu had parts left out: see above\n", count.c_str(), withNotes);
+  } else {
+    std::fprintf(stderr, "corvix: %sparts were left out: see above\n", count.c_str());
+  }
+  return strict ? 1 : status;
+}
+
 int MakeTargetFolder(const std::string& folder) {
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(folder), ec);
   if (ec || !std::filesystem::is_directory(std::filesystem::path(folder))) {
-    std::fprintf(stderr, "corvix: can't create %s: %s\n", folder.c_str(),
-                 ec ? ec.message().c_str() : "not a folder");
+    std::fprintf(stderr, "corvix: %s\n",
+                 CantText("create folder", folder, ec ? ec.message() : "a file of that name is there").c_str());
     return 1;
   }
   return 0;

@@ -7,6 +7,10 @@ namespace corvix::cli {
 // True when stderr is a terminal (one implementation per platform).
 bool StderrIsTerminal();
 
+// The width of the terminal stderr writes to, in columns, as the system
+// tells it now (it changes when the window does); 0 when it doesn't.
+int StderrColumns();
+
 // While set, the console's other requests to stop call stop(SIGTERM), as
 // SIGTERM itself does: SIGHUP (the terminal went away) on POSIX systems;
 // Ctrl-Break, closing the console window, logoff and shutdown on Windows,

@@ -3,8 +3,24 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstring>
+
+#include "cli/terminal_progress.h"
+#include "common/messages.h"
+#include "common/pending_error.h"
 
 namespace corvix::cli {
+
+std::string CantText(const std::string& action, const std::string& path, const std::string& reason) {
+  return "can't " + action + " \"" + path + "\"" + (reason.empty() ? "" : ": " + reason);
+}
+
+std::string PendingErrorText(const char* cancelled) {
+  if (!PendingErrorDetail.path.empty())
+    return CantText(PendingErrorDetail.action, PendingErrorDetail.path, PendingErrorDetail.reason);
+  if (cancelled != nullptr && std::strcmp(PendingError.text, kCancelled) == 0) return cancelled;
+  return PendingError.text;
+}
 
 TerminalMessages TerminalMessages::ForConsole() {
   return TerminalMessages(stdin, stderr, isatty(fileno(stdin)) != 0);
@@ -12,6 +28,12 @@ TerminalMessages TerminalMessages::ForConsole() {
 
 int TerminalMessages::ShowMessage(const char* text, const char* /*caption*/, uint32_t style) {
   if (text == nullptr) text = "";
+  ClearProgressLine();
+  std::string named;
+  if (done_ != nullptr && std::strncmp(text, kNotesHeading, std::strlen(kNotesHeading)) == 0) {
+    named = std::string("Not everything could be ") + done_ + ":" + (text + std::strlen(kNotesHeading));
+    text = named.c_str();
+  }
   if ((style & 0x0F) != kMbRetryCancel) {
     // The caption is the window's: a command line names itself instead.
     std::fprintf(out_, "corvix: %s\n", text);

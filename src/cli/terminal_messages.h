@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "common/user_messages.h"
 
@@ -21,10 +22,24 @@ class TerminalMessages : public UserMessages {
 
   int ShowMessage(const char* text, const char* caption, uint32_t style) override;
 
+  // The notes' heading names the job that ran: "imported" makes "Not
+  // everything could be converted:" read "… could be imported:".
+  void NameJob(const char* done) { done_ = done; }
+
  private:
+  const char* done_ = nullptr;
   std::FILE* in_;
   std::FILE* out_;
   bool interactive_;
 };
+
+// The command line's one form for a failure about a file or folder:
+// `can't ACTION "PATH": REASON` (no reason when the system gave none).
+std::string CantText(const std::string& action, const std::string& path, const std::string& reason);
+
+// The job failure in PendingError as the command line says it: with the
+// file or folder and the system's reason when it was about one, a cancel
+// as cancelled says when given, otherwise the window's text.
+std::string PendingErrorText(const char* cancelled = nullptr);
 
 }  // namespace corvix::cli

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "cli/terminal.h"
 #include "records/job_state.h"
@@ -30,6 +31,37 @@ extern "C" void OnInterrupt(int signal) {
 }
 
 long g_pumps = 0;
+
+// The columns the line may take: one less than the terminal has, so that
+// the cursor never wraps to a new line.
+size_t LineColumns() {
+  int columns = StderrColumns();
+  if (columns <= 0) {
+    const char* text = std::getenv("COLUMNS");
+    columns = text != nullptr ? std::atoi(text) : 0;
+  }
+  if (columns <= 0) columns = 80;
+  return static_cast<size_t>(std::max(columns - 1, 1));
+}
+
+// The first `columns` display columns of text.
+std::string CutToColumns(const std::string& text, size_t columns) {
+  size_t end = 0;
+  for (size_t seen = 0; end < text.size(); ++end) {
+    if ((static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) continue;
+    if (seen++ == columns) break;
+  }
+  return text.substr(0, end);
+}
+
+std::string Joined(const std::vector<LinePart>& parts) {
+  std::string line;
+  for (const LinePart& part : parts) {
+    if (part.text.empty()) continue;
+    line += (line.empty() ? "" : part.lead) + part.text;
+  }
+  return line;
+}
 
 class LineDialog;
 
@@ -57,36 +89,45 @@ class LineDialog : public ProgressDialog {
   explicit LineDialog(bool visible) : visible_(visible), bar_(*this) {}
   ~LineDialog() override {
     if (g_current == this) g_current = nullptr;
-    if (visible_ && shown_ > 0) {
-      std::fprintf(stderr, "\r%*s\r", static_cast<int>(shown_), "");
-      std::fflush(stderr);
-    }
+    Clear();
   }
   ProgressBar* CreateProgressBar() override {
     hasBar_ = true;
     return &bar_;
   }
   void SetItemText(int itemId, const char* text) override {
-    if (itemId == kItemWaveLine) {
-      wave_ = text;
-    } else {
-      heading_ = text;
+    // A window's item texts are padded into columns; a line has no room for it.
+    std::string squeezed;
+    for (const char* c = text; *c != '\0'; ++c) {
+      if (*c != ' ' || (!squeezed.empty() && squeezed.back() != ' ')) squeezed += *c;
     }
+    if (!squeezed.empty() && squeezed.back() == ' ') squeezed.pop_back();
+    (itemId == kItemWaveLine ? wave_ : heading_) = squeezed;
     Show();
   }
 
   void Show() {
     if (!visible_) return;
-    std::string line = g_jobText.empty() ? heading_ : g_jobText + "  |  " + heading_;
-    if (!wave_.empty()) line += "  |  " + wave_;
+    std::vector<LinePart> parts = {{"", g_jobText, 3}, {"  |  ", heading_, 1}, {"  |  ", wave_, 0}};
     if (hasBar_ && bar_.high > bar_.low) {
-      line += "  [" + std::to_string(bar_.position - bar_.low + 1) + "/" +
-              std::to_string(bar_.high - bar_.low + 1) + "]";
+      parts.push_back({"  ", "[" + std::to_string(bar_.position - bar_.low + 1) + "/" +
+                                 std::to_string(bar_.high - bar_.low + 1) + "]",
+                       2});
     }
-    const size_t pad = shown_ > line.size() ? shown_ - line.size() : 0;
+    const std::string line = FitToColumns(parts, LineColumns());
+    const size_t width = DisplayColumns(line);
+    const size_t pad = shown_ > width ? shown_ - width : 0;
     std::fprintf(stderr, "\r%s%*s", line.c_str(), static_cast<int>(pad), "");
     std::fflush(stderr);
-    shown_ = line.size();
+    shown_ = width;
+  }
+
+  // Wipes the line; the next Show draws it again.
+  void Clear() {
+    if (!visible_ || shown_ == 0) return;
+    std::fprintf(stderr, "\r%*s\r", static_cast<int>(shown_), "");
+    std::fflush(stderr);
+    shown_ = 0;
   }
 
  private:
@@ -111,6 +152,36 @@ void LineBar::StepIt() {
 }
 
 }  // namespace
+
+size_t DisplayColumns(const std::string& text) {
+  size_t columns = 0;
+  for (const char c : text) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+  return columns;
+}
+
+std::string FitToColumns(std::vector<LinePart> parts, size_t columns) {
+  for (std::string line = Joined(parts); DisplayColumns(line) > columns; line = Joined(parts)) {
+    LinePart* least = nullptr;
+    for (LinePart& part : parts) {
+      if (!part.text.empty() && (least == nullptr || part.rank < least->rank)) least = &part;
+    }
+    const size_t over = DisplayColumns(line) - columns;
+    const size_t width = DisplayColumns(least->text);
+    if (width > over + 3) {
+      least->text = CutToColumns(least->text, width - over - 3) + "...";
+    } else {
+      // A part too short to cut goes, unless it is all there is left.
+      bool alone = true;
+      for (const LinePart& part : parts) alone &= &part == least || part.text.empty();
+      least->text = alone ? CutToColumns(least->text, columns) : std::string();
+    }
+  }
+  return Joined(parts);
+}
+
+void ClearProgressLine() {
+  if (g_current != nullptr) g_current->Clear();
+}
 
 std::string JobProgressText(uint64_t done, uint64_t total, double seconds) {
   char text[96];

@@ -1,7 +1,8 @@
 // The command line's progress dialogs and Cancel.
 //
 // A dialog is one line on stderr, rewritten in place, with the texts its
-// items would show and the position of its progress bar; nothing is shown
+// items would show and the position of its progress bar, fitted to the
+// terminal's width (the system's, else COLUMNS, else 80); nothing is shown
 // when stderr is not a terminal. While a CancelOnInterrupt lives, Ctrl-C,
 // SIGTERM and the console's other stop requests (terminal.h) do what the
 // dialog's Cancel does: they set CancelRequested, so the job ends as a
@@ -13,6 +14,7 @@
 #include <csignal>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "records/progress.h"
 
@@ -32,6 +34,26 @@ class TerminalProgress : public ProgressUi {
  private:
   bool visible_;
 };
+
+// One part of the progress line: its text and what goes before it when a
+// part is shown before it. The lower the rank, the sooner it is shortened.
+struct LinePart {
+  std::string lead;
+  std::string text;
+  int rank = 0;
+};
+
+// The parts joined in at most columns display columns: the part of the
+// lowest rank is cut ("...") or, when too short to cut, left out, then the
+// next, until the line fits.
+std::string FitToColumns(std::vector<LinePart> parts, size_t columns);
+
+// Display columns of UTF-8 text: one per character.
+size_t DisplayColumns(const std::string& text);
+
+// Wipes the progress line, if one shows, so that whatever is written next
+// starts at column 0; the line comes back with its next update.
+void ClearProgressLine();
 
 // The whole-job part of the line, for done of total bytes after seconds.
 std::string JobProgressText(uint64_t done, uint64_t total, double seconds);

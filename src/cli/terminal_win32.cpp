@@ -10,6 +10,12 @@ namespace corvix::cli {
 
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
+int StderrColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 namespace {
 
 void (*volatile g_stop)(int) = nullptr;

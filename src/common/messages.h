@@ -6,6 +6,7 @@ namespace corvix {
 
 constexpr const char* kCaption = "Veltrex Corvix";
 constexpr const char* kCancelled = "Conversion cancelled by user";
+constexpr const char* kNotesHeading = "Not everything could be converted:";
 constexpr const char* kDiskFull = "Can't write to file (disk full?)";
 constexpr const char* kNoMemory = "Read Buffer Malloc";
 constexpr const char* kCantReadFat = "Can't Read FAT";

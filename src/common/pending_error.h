@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace corvix {
 
@@ -20,8 +21,22 @@ struct PendingErrorRecord {
 
 extern PendingErrorRecord PendingError;
 
-// Copies text (cut to 79 characters) and style into PendingError.
+// Beside the text, when the failure was about a file or folder: what could
+// not be done to which one, and the system's reason ("create folder",
+// "/out/STRINGS", "Permission denied"). The window shows the text alone; the
+// command line says all three. Empty when the failure was not about a file.
+struct PendingFailure {
+  std::string action;
+  std::string path;
+  std::string reason;
+};
+
+extern PendingFailure PendingErrorDetail;
+
+// Copies text (cut to 79 characters) and style into PendingError, and
+// detail into PendingErrorDetail (emptied when there is none).
 void SetPendingError(const char* text, uint32_t style = kStyleError);
+void SetPendingError(const char* text, uint32_t style, PendingFailure detail);
 void ClearPendingError();
 
 }  // namespace corvix

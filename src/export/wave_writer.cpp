@@ -215,7 +215,7 @@ int WaveFileWriter::Begin(const std::string& path, const char* name, const WaveL
     if (file_) writing_ = path;
   }
   if (!file_) {
-    SetPendingError(kCantCreateFile, kStyleError);
+    SetPendingError(kCantCreateFile, kStyleError, {"create file", path, CurrentFileSystem().LastFailure()});
     return 0;
   }
   row.unityNote = layout.tuning.rootNote;

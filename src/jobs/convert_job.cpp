@@ -101,7 +101,8 @@ int WriteOneFile(const JobDisc& disc, const ConversionItem& head, int single, ui
   std::string tempPath;
   std::unique_ptr<RiffFile> file = CreateTempRiff(out.folder, &tempPath);
   if (!file) {
-    SetPendingError((kCantOpenFile + path).c_str(), kStyleError);
+    SetPendingError((kCantOpenFile + path).c_str(), kStyleError,
+                    {"create file", path, CurrentFileSystem().LastFailure()});
     dialog.reset();
     DeleteExportedWaves();
     return 0;
@@ -402,7 +403,7 @@ int ConvertPrograms(ConversionItem* list, int mode, JobDisc* disc) {
       result = mode == kCombineMode ? CombineAll(*disc, items, out, work.path())
                                     : ConvertEach(*disc, items, mode, out, work.path());
     } else if (!work.path().empty()) {
-      SetPendingError(kCantCreateDirectory, kStyleError);
+      SetPendingError(kCantCreateDirectory, kStyleError, {"use folder", work.path(), "path too long"});
     }
   }
   SetWaveFolder(out.folder);

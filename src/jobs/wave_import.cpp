@@ -542,7 +542,8 @@ void WaveImport::DeleteAll() {
 int WorkFolder::Make(const std::string& below) {
   path_ = MakeTempFolder(below);
   if (path_.empty()) {
-    SetPendingError(kCantCreateDirectory, kStyleError);
+    SetPendingError(kCantCreateDirectory, kStyleError,
+                    {"create a work folder in", below, CurrentFileSystem().LastFailure()});
     return 0;
   }
   return 1;
@@ -574,8 +575,12 @@ int MakeProgramFolder(const char* programName, const std::string& below, NameLis
     const std::string text = "\"" + *folder + "\": path too long";
     ShowMessageBox(text.c_str(), kCaption, kMbOk | kMbIconStop);
   }
-  if (!PathFits(*folder) || (!fs.FolderExists(*folder) && !fs.MakeFolder(*folder))) {
-    SetPendingError(kCantCreateDirectory, kStyleError);
+  if (!PathFits(*folder)) {
+    SetPendingError(kCantCreateDirectory, kStyleError, {"create folder", *folder, "path too long"});
+    return 0;
+  }
+  if (!fs.FolderExists(*folder) && !fs.MakeFolder(*folder)) {
+    SetPendingError(kCantCreateDirectory, kStyleError, {"create folder", *folder, fs.LastFailure()});
     return 0;
   }
   return 1;

@@ -32,7 +32,7 @@ void ResetJobNotes() { JobNotes = {}; }
 
 void ShowJobNotes() {
   std::string text;
-  AppendLines(text, "Not everything could be converted:", JobNotes.lines);
+  AppendLines(text, kNotesHeading, JobNotes.lines);
   AppendLines(text, "Good to know:", JobNotes.info);
   if (!text.empty()) ShowMessageBox(text.c_str(), kCaption, kMbOk | kMbIconWarning);
 }

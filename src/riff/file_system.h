@@ -73,6 +73,9 @@ class FileSystem {
   // neither and never a part.
   virtual bool Move(const std::string& from, const std::string& to) = 0;
   virtual NameRules Rules() const = 0;
+  // The system's reason for the call that failed last, in its words ("No
+  // such file or directory"); asked right after the failure.
+  virtual std::string LastFailure() const { return {}; }
 };
 
 // Whether path is short enough for the current file system.

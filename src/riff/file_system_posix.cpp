@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "riff/file_system.h"
@@ -139,6 +140,7 @@ class PosixFileSystem : public FileSystem {
   }
 
   NameRules Rules() const override { return NameRules{'/'}; }
+  std::string LastFailure() const override { return errno != 0 ? std::strerror(errno) : ""; }
 };
 
 }  // namespace

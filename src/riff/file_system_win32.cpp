@@ -152,6 +152,17 @@ class Win32FileSystem : public FileSystem {
 
   // MAX_PATH with its terminator.
   NameRules Rules() const override { return NameRules{'\\', MAX_PATH - 1}; }
+  std::string LastFailure() const override {
+    const DWORD error = GetLastError();
+    char text[256] = {};
+    if (error == 0 || FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                     text, sizeof text, nullptr) == 0)
+      return {};
+    std::string reason = text;
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.'))
+      reason.pop_back();
+    return reason;
+  }
 };
 
 }  // namespace

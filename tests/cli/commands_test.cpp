@@ -7,9 +7,12 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include <nlohmann/json.hpp>
+#include <pty.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include "riff/file_system.h"
 #include "support/riff_walk.h"
@@ -33,7 +36,7 @@ testing::CommandResult Corvix(const std::string& arguments) {
 
 // A: STRINGS 1 {VIOLINS (a pair and a mono sample), CELLOS, and GHOST, whose
 // directory entry points past the partition} and DRUMS {KIT, whose 61
-// keygroups run past its first block}; B to Z empty; 27 (past Z partitions
+// keygroups run past its first block, and EMPTY, without keygroups}; B to Z empty; 27 (past Z partitions
 // are numbered, and the commands name them so too): SOLOS, type 3 in slot 7
 // {SOLO, whose keygroup is wider than a region may be}. Fragmented.
 DiscSpec TestDisc() {
@@ -56,7 +59,7 @@ DiscSpec TestDisc() {
   DiscSpec discSpec;
   discSpec.fragmented = true;
   discSpec.partitions.resize(27);
-  discSpec.partitions[0].volumes = {strings, testing::Volume("DRUMS", {Program("KIT", kit)}, {Sample("KICK", 500)})};
+  discSpec.partitions[0].volumes = {strings, testing::Volume("DRUMS", {Program("KIT", kit), Program("EMPTY", {})}, {Sample("KICK", 500)})};
   discSpec.partitions[26].volumes = {solos};
   return discSpec;
 }
@@ -78,9 +81,12 @@ TEST_F(CommandTest, ListsWhatTheBuilderWrote) {
   EXPECT_EQ(std::tuple(json["partitions"][26]["letter"], solos["slot"], solos["programs"][0]["highestKey"]),
             std::tuple("27", 7, 100));
   const auto tree = Run("list", "").out;
-  for (const char* line :
-       {"PARTITION  27\n  SOLOS  (type 3)\n", "61 keygroups  30-90", "Program  GHOST         can't be read\n"})
+  for (const char* line : {"PARTITION  27\n  SOLOS  (type 3)\n", "61 keygroups  30 (F#0)-90 (F#5)\n",
+                          "  1 keygroup   24 (C0)-60 (C3)\n", "EMPTY           0 keygroups  -\n",
+                          "Program  GHOST         can't be read\n"})
     EXPECT_NE(tree.find(line), std::string::npos) << line;
+  EXPECT_EQ(Run("list --paths", "").out,
+            "'A/STRINGS 1/VIOLINS'\n'A/STRINGS 1/CELLOS'\n'A/STRINGS 1/GHOST'\nA/DRUMS/KIT\nA/DRUMS/EMPTY\n27/SOLOS/SOLO\n");
 }
 
 // Source, names and folder are checked before anything is written; each
@@ -89,6 +95,7 @@ TEST_F(CommandTest, MistakesGetClearAnswers) {
   Build(TestDisc());
   std::ofstream(dir_ / "zeros.iso", std::ios::binary) << std::string(40960, '\0');
   std::ofstream(dir_ / "a file").close();
+  std::ofstream(dir_ / "CELLOS").close();
   ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
   fs::copy_file(image_, dir_ / "cut.iso");
   fs::resize_file(dir_ / "cut.iso", 40 * 8192);  // partitions A and B, not those after them
@@ -98,9 +105,9 @@ TEST_F(CommandTest, MistakesGetClearAnswers) {
       {"list " + ShellQuote(dir_ / "missing.iso"), 1, "cannot open " + dir_ / "missing.iso" + ": No such file"},
       {"list " + ShellQuote(dir_.path()), 1, "cannot open " + dir_.path() + ": Is a directory"},
       {"list " + ShellQuote(dir_ / "zeros.iso"), 1, "not an Akai S1000 disc"},
-      {"list " + image, 0, ""},  // 25 partitions that are really empty
+      {"list " + image, 1, image_ + ": could not read program A/STRINGS 1/GHOST\n"},  // not the empty partitions
       {"import " + image + "'A/STRINGS 1/CELLOS' --to " + ShellQuote(dir_ / (std::string(150, 'd') + "/" + std::string(150, 'e'))), 0, ""},  // no Windows limit
-      {"list " + ShellQuote(dir_ / "cut.iso"), 1, dir_ / "cut.iso: could not read partition C, partition D, partition E and 22 more\n"},
+      {"list " + ShellQuote(dir_ / "cut.iso"), 1, dir_ / "cut.iso: could not read partition C, partition D, partition E and 23 more\n"},
       {"list " + ShellQuote(dir_ / "fifo"), 1, "cannot open " + dir_ / "fifo" + ": not a disc image"},
       {"list " + ShellQuote(dir_ / "fifo.cue"), 1, "cannot open " + dir_ / "fifo" + ": not a disc image"},
       {"list /dev/null", 1, "/dev/null: no CD-ROM drive there"},
@@ -109,8 +116,22 @@ TEST_F(CommandTest, MistakesGetClearAnswers) {
       {"convert " + image + "'AB/STRINGS 1/VIOLINS'" + to, 2, "expected PARTITION/VOLUME/PROGRAM"},
       {"import " + image + "'A/STRINGS 1/VIOLINS'", 2, "--to"},
       {"import " + image + to, 2, "PROGRAM"},
-      {"combine " + image + "'A/STRINGS 1/NOPE'" + to, 1, "A/STRINGS 1/NOPE: no such program on the disc"},
-      {"convert " + image + "'A/*/*' --to " + ShellQuote(dir_ / "a file"), 1, "can't create"},
+      {"combine " + image + "'A/STRINGS 1/NOPE'" + to, 1, "A/STRINGS 1/NOPE: no program matches \"NOPE\""},
+      {"sf2 " + image + "'A/STRINGS/*'" + to, 1, "A/STRINGS/*: no volume matches \"STRINGS\""},
+      {"sfz " + image + "'28/*/*'" + to, 1, "28/*/*: no partition 28 on the disc"},
+      {"convert " + image + "'A/*/*' --to " + ShellQuote(dir_ / "a file"), 1,
+       "corvix: can't create folder \"" + dir_ / "a file\": "},
+      {"import " + image + "'A/STRINGS 1/CELLOS' --to " + ShellQuote(dir_.path()), 1,
+       "corvix: can't create folder \"" + dir_ / "CELLOS\": File exists"},  // a file of that name
+      {"lst " + image, 2, "corvix: unknown command 'lst'\nDid you mean 'list'?\nThe commands are: list, import,"},
+      {"-v", 2, "corvix: unknown option '-v'\nRun 'corvix --help'"},
+      {"", 2, "corvix: a command is required\n"},
+      {"import " + image + "'A/STRINGS 1/CELLOS' --to a" + to, 2, "corvix: --to: given more than once\nRun 'corvix import --help'"},
+      // Left out fails with --strict; a preset moved to a free number only informs.
+      {"convert " + image + "'27/*/*' --strict --to " + ShellQuote(dir_ / "strict"), 1,
+       "corvix: 1 file written; 1 had parts left out: see above\n"},
+      {"sf2 " + image + "'A/STRINGS 1/VIOLINS' 'A/STRINGS 1/CELLOS' --bank --strict --to " + ShellQuote(dir_ / "strict"), 0,
+       "Good to know:"},
   };
   for (const auto& [args, exitCode, says] : cases) {
     const auto r = Corvix(args + " </dev/null");
@@ -142,7 +163,8 @@ TEST_F(CommandTest, ImportsTheNamedProgramsInOrderAndLeavesOutOneThatCantBeRead)
             "  \"TONE.wav\"\n");
   EXPECT_EQ(ListFolder(root), (std::vector<std::string>{"CELLOS", "SOLO", "VIOLINS"}));
 
-  ASSERT_EQ(Run("import", "'A/STRINGS 1/VIOLINS' --no-merge --to " + ShellQuote(out_)).exitCode, 0);
+  const auto quiet = Run("import", "'A/STRINGS 1/VIOLINS' --no-merge --quiet --to " + ShellQuote(out_));
+  EXPECT_EQ(std::tuple(quiet.exitCode, quiet.out, quiet.err), std::tuple(0, "", ""));
   EXPECT_EQ(ListFolder(out_ + "/VIOLINS"), (std::vector<std::string>{"VIOLA.wav", "VIOLIN L.wav", "VIOLIN R.wav"}));
 }
 
@@ -160,7 +182,8 @@ TEST_F(CommandTest, ConvertAndCombineWriteInstrumentFilesAndLeaveOutOneThatCantB
   EXPECT_EQ(r.err,
             "corvix: Can't read program GHOST\n"
             "corvix: Not everything could be converted:\n"
-            "  SOLO: keys 85-100 get no region (a region spans at most 37 keys)\n");
+            "  SOLO: keys 85-100 get no region (a region spans at most 37 keys)\n"
+            "corvix: 3 files written; 1 had parts left out: see above\n");
   EXPECT_EQ(ListFolder(folder), (std::vector<std::string>{"CELLOS.tes", "SOLO.tes", "VIOLINS.tes"}));
 
   r = Run("combine",
@@ -201,7 +224,7 @@ TEST_F(CommandTest, AStopRequestAtAnyMomentLeavesWholeFiles) {
                                            ShellQuote(image_) + " " + programs);
         if ((ended = r.exitCode == 0 && !twice)) break;  // the job was done before pump k
         EXPECT_EQ(r.exitCode, twice ? 143 : 1);
-        if (!twice) EXPECT_EQ(r.err, "corvix: Conversion cancelled by user\n");
+        if (!twice) { EXPECT_EQ(r.err, std::string("corvix: ") + (*command == 'i' ? "Import" : "Conversion") + " cancelled by user\n"); }
         const Files now = testing::FilesBelow(out_);
         for (const auto& [path, bytes] : earlier) EXPECT_TRUE(now.count(path)) << path << " is gone";
         for (const auto& [path, bytes] : now) {
@@ -273,13 +296,59 @@ TEST_F(CommandTest, TwoRunsIntoOneFolderKeepTheirFilesApart) {
   EXPECT_EQ(ListFolder(out_), std::vector<std::string>{"P"});
 }
 
+// What command writes to a terminal of the given width (both streams).
+std::string OnTerminal(unsigned short columns, const std::string& command) {
+  winsize size{.ws_row = 24, .ws_col = columns, .ws_xpixel = 0, .ws_ypixel = 0};
+  int terminal = -1;
+  const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, &size);
+  if (pid == 0) {
+    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  std::string screen;
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;) screen.append(buffer, static_cast<size_t>(got));
+  ::close(terminal);
+  ::waitpid(pid, nullptr, 0);
+  for (size_t at; (at = screen.find("\r\n")) != std::string::npos;) screen.erase(at, 1);  // the terminal's own
+  return screen;
+}
+
+// On a terminal of 80 and of 40 columns the progress line never reaches the
+// last column (so it never wraps onto a new line), and whatever else is
+// written starts at column 0, the line wiped before it.
+TEST_F(CommandTest, TheProgressLineFitsTheTerminal) {
+  Build(TestDisc());
+  for (const unsigned short columns : std::initializer_list<unsigned short>{80, 40}) {
+    SCOPED_TRACE(columns);
+    const std::string screen = OnTerminal(columns, std::string(CORVIX_CLI_PATH) + " import " + ShellQuote(image_) +
+                                                       " 'A/STRINGS 1/*' '27/*/*' --to " + ShellQuote(out_));
+    size_t progressLines = 0;
+    std::istringstream lines(screen);
+    for (std::string line; std::getline(lines, line);) {
+      const size_t last = line.rfind('\r');
+      for (size_t from = 0, end; last != std::string::npos && from <= last; from = end + 1) {
+        end = line.find('\r', from);
+        const std::string shown = line.substr(from, end - from);
+        EXPECT_LT(shown.size(), columns) << shown;  // ASCII names: a byte a column
+        progressLines += shown.find_first_not_of(' ') != std::string::npos ? 1 : 0;
+      }
+      const std::string written = last == std::string::npos ? line : line.substr(last + 1);
+      EXPECT_TRUE(written.starts_with("A/STRINGS 1/") || written.starts_with("27/SOLOS/") ||
+                  written.starts_with("  \"") || written.starts_with("corvix: "))
+          << written;
+    }
+    EXPECT_GT(progressLines, 5u);
+  }
+}
+
 // Output that can't be written is a failure.
 TEST_F(CommandTest, OutputThatCantBeWrittenFailsTheCommand) {
   Build(TestDisc());
   for (const std::string& args : {"list --json " + ShellQuote(image_), std::string("--help")}) {
     const auto r = testing::RunCommand("{ " + std::string(CORVIX_CLI_PATH) + " " + args + " >/dev/full; }");
     EXPECT_EQ(r.exitCode, 1) << args;
-    EXPECT_EQ(r.err, "corvix: can't write to standard output: No space left on device\n") << args;
+    EXPECT_TRUE(r.err.ends_with("corvix: can't write to standard output: No space left on device\n")) << r.err;
   }
 }
 

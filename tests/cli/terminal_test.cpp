@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "cli/terminal_messages.h"
 #include "cli/terminal_progress.h"
@@ -54,6 +56,27 @@ TEST(TerminalProgressTest, TheLineShowsTheBarAndIsWipedAtTheEnd) {
   dialog.reset();
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
             "\rPIANO\rPIANO\rPIANO  [1/3]\rPIANO  [2/3]\rPIANO  [3/3]\rPIANO  [1/3]\r            \r");
+}
+
+// The line gives up its least important part first: the wave, then the
+// program, then the count; the job's percentage goes last. Widths are
+// counted in characters, not bytes.
+TEST(TerminalProgressTest, TheLineIsShortenedLeastImportantFirst) {
+  const std::vector<LinePart> line = {
+      {"", "40%  1.0/2.0 MB", 3}, {"  |  ", "Importing from STRINGS", 1}, {"  |  ", "STR C2 L keygroup 1 of 2", 0}, {"  ", "[2/10]", 2}};
+  const std::tuple<std::vector<LinePart>, size_t, std::string> cases[] = {
+      {line, 79, "40%  1.0/2.0 MB  |  Importing from STRINGS  |  STR C2 L keygroup 1 of 2  [2/10]"},
+      {line, 60, "40%  1.0/2.0 MB  |  Importing from STRINGS  |  ST...  [2/10]"},
+      {line, 40, "40%  1.0/2.0 MB  |  Importing...  [2/10]"},
+      {line, 30, "40%  1.0/2.0 MB  [2/10]"},
+      {line, 10, "40%  1...."},
+      {{{"", "Ça va été", 0}}, 9, "Ça va été"},
+      {{{"", "Ça va été", 0}}, 7, "Ça v..."},
+  };
+  for (const auto& [parts, columns, shown] : cases) {
+    SCOPED_TRACE(columns);
+    EXPECT_EQ(FitToColumns(parts, columns), shown);
+  }
 }
 
 }  // namespace

@@ -204,6 +204,8 @@ TEST_F(FaultCatalogueTest, ATargetFolderThatIsReadOnly) {
     files_.failMakeFolder = files_.failTempFile = true;
     EXPECT_EQ(Run(job), 0);
     EXPECT_STREQ(PendingError.text, "Can't create directory");
+    // The command line names the folder beside the window's text.
+    EXPECT_EQ(PendingErrorDetail.path, target_);
     ExpectShown(job);
     EXPECT_EQ(Snapshot(), (Files{{"MINE.txt", mine_}}));
   }
