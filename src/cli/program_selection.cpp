@@ -157,7 +157,8 @@ int EndWithNotes(int status, size_t written, const char* what, const std::vector
   }
   const std::string count = std::to_string(written) + " " + what + (written == 1 ? "" : "s") + " written; ";
   if (withNotes > 0) {
-    std::fprintf(stderr, "corvix: %s%zu had parts left out: see above\n", count.c_str(), withNotes);
+    std::fprintf(stderr, "corvix: %s%zu program%s had parts left out: see above\n", count.c_str(), withNotes,
+                 withNotes == 1 ? "" : "s");
   } else {
     std::fprintf(stderr, "corvix: %sparts were left out: see above\n", count.c_str());
   }

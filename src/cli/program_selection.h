@@ -49,7 +49,7 @@ class DiscSession {
 
 // The end of a job's run after its notes: a line on stderr saying how many
 // of what were written and how many of the selected programs had parts
-// left out ("2 programs written; 1 had parts left out: see above"), nothing
+// left out ("2 programs written; 1 program had parts left out: see above"), nothing
 // when nothing was left out. The exit status: 1 when strict and something
 // was left out (information alone does not count), else status.
 int EndWithNotes(int status, size_t written, const char* what, const std::vector<Selection>& selections,

@@ -129,7 +129,7 @@ TEST_F(CommandTest, MistakesGetClearAnswers) {
       {"import " + image + "'A/STRINGS 1/CELLOS' --to a" + to, 2, "corvix: --to: given more than once\nRun 'corvix import --help'"},
       // Left out fails with --strict; a preset moved to a free number only informs.
       {"convert " + image + "'27/*/*' --strict --to " + ShellQuote(dir_ / "strict"), 1,
-       "corvix: 1 file written; 1 had parts left out: see above\n"},
+       "corvix: 1 file written; 1 program had parts left out: see above\n"},
       {"sf2 " + image + "'A/STRINGS 1/VIOLINS' 'A/STRINGS 1/CELLOS' --bank --strict --to " + ShellQuote(dir_ / "strict"), 0,
        "Good to know:"},
   };
@@ -183,7 +183,7 @@ TEST_F(CommandTest, ConvertAndCombineWriteInstrumentFilesAndLeaveOutOneThatCantB
             "corvix: Can't read program GHOST\n"
             "corvix: Not everything could be converted:\n"
             "  SOLO: keys 85-100 get no region (a region spans at most 37 keys)\n"
-            "corvix: 3 files written; 1 had parts left out: see above\n");
+            "corvix: 3 files written; 1 program had parts left out: see above\n");
   EXPECT_EQ(ListFolder(folder), (std::vector<std::string>{"CELLOS.tes", "SOLO.tes", "VIOLINS.tes"}));
 
   r = Run("combine",
@@ -276,7 +276,7 @@ TEST_F(CommandTest, AJobNeverWritesOverItsSource) {
 // other's files, and what stands is the file of the run that ended last.
 TEST_F(CommandTest, TwoRunsIntoOneFolderKeepTheirFilesApart) {
   std::string images[2];
-  for (size_t words : {30000, 20000}) {
+  for (uint32_t words : {30000u, 20000u}) {
     DiscSpec discSpec;
     discSpec.partitions = {{{testing::Volume("V", {Program("P", {Keygroup(36, 60, {"S L", "S R"})})},
                                              {Sample("S L", words), Sample("S R", words)})}}};
