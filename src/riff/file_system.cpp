@@ -121,15 +121,6 @@ std::string FileName(std::string_view name, std::string_view extension) {
   return StoredName(name) + std::string(extension);
 }
 
-bool SameStoredName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
 namespace {
 
 std::string Upper(std::string text) {

@@ -128,9 +128,6 @@ std::string FolderOf(const std::string& path);
 std::string StoredName(std::string_view name);
 std::string FileName(std::string_view name, std::string_view extension);
 
-// Whether two stored names name the same file where case is not told apart.
-bool SameStoredName(std::string_view a, std::string_view b);
-
 // The names a job has given in one folder, case not told apart. Take gives
 // base + extension, or base + " (k)" + extension with the first k from 2
 // that is neither given already nor busy, and returns 0 or that k. Each
