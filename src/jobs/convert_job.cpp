@@ -123,7 +123,13 @@ int WriteOneFile(const JobDisc& disc, const ConversionItem& head, int single, ui
   if (!file->Close()) return abandon("Error closing file");
   const uint32_t waves = std::min(WaveTable.count, kWaveTableRows);
   if (!PatchInstrumentFile(tempPath, dialog)) return 0;
-  if (!CurrentFileSystem().Move(tempPath, path)) return abandon("Error closing file");
+  if (!CurrentFileSystem().Move(tempPath, path)) {
+    // The file can't take its name (a folder of the name, no right to
+    // replace it): as when it can't be created.
+    SetPendingError((kCantOpenFile + path).c_str(), kStyleError,
+                    {"create file", path, CurrentFileSystem().LastFailure()});
+    return abandon(nullptr);
+  }
   dialog.reset();
 
   ConversionReport.files.push_back({path, RegionCount, waves, programs, place});
