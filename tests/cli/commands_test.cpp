@@ -196,12 +196,11 @@ TEST_F(CommandTest, ConvertAndCombineWriteInstrumentFilesAndLeaveOutOneThatCantB
 
 using testing::Files;
 
-bool IsTemporary(const std::string& path) {
-  for (const auto& part : fs::path(path)) if (IsTempName(part.string())) return true;
-  return false;
+bool IsTemporary(const fs::path& path) {
+  return std::any_of(path.begin(), path.end(), [](const fs::path& part) { return IsTempName(part.string()); });
 }
 
-// A stop request (Ctrl-C, SIGTERM) at every moment a job looks at Cancel
+// A stop request (Ctrl-C, SIGTERM, SIGHUP) at every moment a job looks at Cancel
 // ends it as Cancel does; a second one ends the run at once. Either way the
 // files of an earlier run into the folder all stand, each whole, and
 // anything else left is a temporary, which a later run leaves alone.
@@ -215,7 +214,8 @@ TEST_F(CommandTest, AStopRequestAtAnyMomentLeavesWholeFiles) {
     int k = 1;
     for (bool ended = false; !ended; ++k) {
       ASSERT_LT(k, 200);
-      for (const std::string& plan : {"15@" + std::to_string(k), "2@" + std::to_string(k) + ",15@" + std::to_string(k)}) {
+      // SIGTERM or, every other time, SIGHUP; Ctrl-C then SIGTERM.
+      for (const std::string& plan : {(k % 2 ? "15@" : "1@") + std::to_string(k), "2@" + std::to_string(k) + ",15@" + std::to_string(k)}) {
         SCOPED_TRACE(std::string(command) + " " + plan);
         const bool twice = plan.find(',') != std::string::npos;
         fs::remove_all(out_);
