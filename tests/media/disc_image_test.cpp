@@ -142,6 +142,7 @@ TEST(DiscImageTest, LayoutIsToldFromTheBytesNotTheName) {
       {"sync-with-mode-0.bin", modeZero, ImageLayout::kUser2048, static_cast<uint32_t>(3 * kRaw / 2048)},
       {"plain-with-a-partial-last-sector.iso", Bytes(2 * 2048 + 100, 1), ImageLayout::kUser2048, 2},
       {"empty.iso", {}, ImageLayout::kUser2048, 0},
+      {"text-naming-a-file-but-no-track.iso", Text("FILE x BINARY\n" + std::string(2034, '\n')), ImageLayout::kUser2048, 1},
   };
   testing::TempDir dir;
   for (const auto& c : cases) {

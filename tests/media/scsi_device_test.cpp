@@ -149,7 +149,7 @@ TEST_F(MediumTest, ReadinessQuestionAndTrayLock) {
 
 TEST(DevicePathTest, DriveLettersOfWindowsPaths) {
   const std::pair<const char*, char> cases[] = {
-      {"D:", 'D'}, {"d:", 'D'}, {"E:\\", 'E'}, {"z:/", 'Z'}, {"\\\\.\\F:", 'F'}, {"D", 0},
+      {"D:", 'D'}, {"a:", 'A'}, {"E:\\", 'E'}, {"z:/", 'Z'}, {"\\\\.\\F:", 'F'}, {"D", 0},
       {"DD:", 0},  {"1:", 0},   {"D:\\x", 0},  {"", 0},      {"/dev/sr0", 0},    {"D:x", 0}};
   for (const auto& [path, letter] : cases) EXPECT_EQ(DriveLetterOfPath(path), letter) << path;
 }
