@@ -189,6 +189,7 @@ TEST(DiscImageTest, CueSheetErrors) {
       {"TRACK 01 MODE1/2352\n", "cue sheet line 1: TRACK before any FILE"},
       {head + "INDEX 01 00:00:00\n", "cue sheet line 2: INDEX outside a TRACK"},
       {head + "TRACK 01 MODE1/2352\nINDEX 01 00:60:00\n", "cue sheet line 3: INDEX needs a number and a time mm:ss:ff"},
+      {head + "TRACK 01 MODE1/2352\nINDEX 01 00:00\n", "cue sheet line 3: INDEX needs a number and a time mm:ss:ff"},
       {head + "TRACK 01 MODE2/2336\nINDEX 01 00:00:00\n", "cue sheet: MODE2/2336 data tracks cannot be read"},
       {head + "TRACK 01 MODE3/2352\n", "cue sheet line 2: unknown track type \"MODE3/2352\""},
       {head + "TRACK 01 MODE1/2352\nINDEX 00 00:00:00\n", "cue sheet: track 01 has no INDEX 01"},
