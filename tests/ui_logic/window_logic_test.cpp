@@ -25,7 +25,7 @@ TEST(BrowserLabels, TrimmedNamesAndPartitionLabels) {
   // One label per partition, the same in the tree, the listings, the notes
   // and the program paths of the command line, which read it back; no
   // letters past Z. (As the command line shows them: commands_test.cpp.)
-  for (uint32_t p : {0u, 1u, 25u, 26u, 254u}) EXPECT_EQ(PartitionFromLabel(PartitionLabel(p)), static_cast<int32_t>(p));
+  for (uint32_t p : {0u, 1u, 25u, 26u, 298u}) EXPECT_EQ(PartitionFromLabel(PartitionLabel(p)), static_cast<int32_t>(p));
   EXPECT_EQ(PartitionFromLabel("b"), 1);
   for (const char* label : {"", "[", "0", "26", "027", "AB", "1"}) EXPECT_EQ(PartitionFromLabel(label), -1) << label;
 }
