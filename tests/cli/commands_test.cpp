@@ -277,10 +277,8 @@ TEST_F(CommandTest, AJobNeverWritesOverItsSource) {
 TEST_F(CommandTest, TwoRunsIntoOneFolderKeepTheirFilesApart) {
   std::string images[2];
   for (uint32_t words : {30000u, 20000u}) {
-    DiscSpec discSpec;
-    discSpec.partitions = {{{testing::Volume("V", {Program("P", {Keygroup(36, 60, {"S L", "S R"})})},
-                                             {Sample("S L", words), Sample("S R", words)})}}};
-    Build(discSpec);
+    Build({.partitions = {{{testing::Volume("V", {Program("P", {Keygroup(36, 60, {"S L", "S R"})})},
+                                            {Sample("S L", words), Sample("S R", words)})}}}});
     images[words == 20000] = dir_ / (std::to_string(words) + ".iso");
     fs::copy_file(image_, images[words == 20000]);
   }

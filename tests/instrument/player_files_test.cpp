@@ -39,7 +39,7 @@ SampleSpec Tone(const std::string& name, double hertz, uint32_t words, uint8_t p
 
 // PLAYER (MIDI program 5): 48-59 two velocity layers, 60-71 tuned up 2.25
 // semitones at 22050 Hz, 72-83 a short sample played to its end, 84-96 an
-// L/R pair panned apart. OTHER (also program 5): HARD over 36-96. LOOPS (7):
+// L/R pair panned apart. OTHER (also program 5): HARD over 36-96, sustain 0. LOOPS (7):
 // one sample in two velocity zones that loop differently (36: DUAL, looping
 // but not in zone 2; 48: CUT, whose loop is defined but not played unless
 // zone 2 says so: zone 1 ends at the loop end), middle C through filter 30
@@ -81,7 +81,7 @@ discbuilder::DiscSpec PlayerDisc() {
                                     .zones = {{{.sample = "TUNED", .tuneFraction = 64}}}},
                                   K{.lowKey = 72, .highKey = 83, .zones = {{{.sample = "ONCE", .playbackMode = 4}}}},
                                   Panned(Keygroup(84, 96, {"DUO L", "DUO R"}), -50, 50)}, 5),
-      testing::Program("OTHER", {Keygroup(36, 96, {"HARD"})}, 5),
+      testing::Program("OTHER", {K{.lowKey = 36, .highKey = 96, .env1 = {0, 50, 0, 30}, .zones = {{{.sample = "HARD"}}}}}, 5),
       testing::Program("LOOPS", {Layers(36, "DUAL", "DUAL", 3), Layers(48, "CUT", "CUT", 1),
                                  K{.lowKey = 60, .highKey = 71, .filterFrequency = 30, .zones = {{{.sample = " MID  C#"}}}},
                                  Keygroup(72, 83, {" MID  C#"}),
@@ -232,7 +232,7 @@ TEST_F(PlayerFilesTest, FluidSynthPlaysEachZoneAtItsPitchLayerLoopAndChannel) {
     double hertz;
   };
   const Pitch pitches[] = {
-      {0, 'm', 220.5}, {1, 'm', 441}, {5, 'm', 441},  // the velocity layers; preset 6 is OTHER
+      {0, 'm', 220.5}, {1, 'm', 441},  // the velocity layers
       {2, 'm', KeyHertz(315, 62, 60 - 2.25)},        // the keygroup's and zone's tuning, at another rate
       {4, 'l', KeyHertz(441, 84, 60)}, {4, 'r', KeyHertz(630, 84, 60)},  // the pair, each side on its own
       {12, 'm', KeyHertz(110.25, 10, 20 - 30)}, {13, 'm', KeyHertz(441, 120, 120 + 20)},  // roots outside 0-127
@@ -246,14 +246,14 @@ TEST_F(PlayerFilesTest, FluidSynthPlaysEachZoneAtItsPitchLayerLoopAndChannel) {
     EXPECT_NEAR(Cents(hertz, p.hertz), 0, 5);
   }
   EXPECT_NEAR(Cents(mono(6.02, 6.12).Hertz(0, 0.1), KeyHertz(441, 74, 69)), 0, 5);
+  // Preset 6 is OTHER, its sustain level 0: heard at first, silent once it has decayed.
+  EXPECT_TRUE(mono(10.0, 10.1).Rms(0, 0.1) > 0.005 && mono(11.0, 11.4).Rms(0, 0.4) < 0.001);
   // A held looping sample sounds to the end of the note; one without a
   // loop falls silent when it ends.
-  EXPECT_GT(left.Rms(1.3, 1.5), 0.3 * left.Rms(0.2, 0.4));
-  EXPECT_LT(left.Rms(7.0, 7.5), 0.001);
+  EXPECT_TRUE(left.Rms(1.3, 1.5) > 0.3 * left.Rms(0.2, 0.4) && left.Rms(7.0, 7.5) < 0.001);
   // One sample, each zone its own loop and end: DUAL loops in zone 1 only;
   // CUT's zone 1 stops at the loop end (0.25 s), its zone 2 loops.
-  EXPECT_GT(mono(13.3, 13.5).Rms(0, 0.2), 0.05);
-  EXPECT_LT(mono(14.4, 15.4).Rms(0, 1), 0.001);
+  EXPECT_TRUE(mono(13.3, 13.5).Rms(0, 0.2) > 0.05 && mono(14.4, 15.4).Rms(0, 1) < 0.001);
   EXPECT_GT(mono(16.05, 16.2).Rms(0, 0.15), 0.05);
   EXPECT_LT(mono(16.3, 16.45).Rms(0, 0.15), 0.001);
   EXPECT_GT(mono(19.3, 19.5).Rms(0, 0.2), 0.05);

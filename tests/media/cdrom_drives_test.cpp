@@ -130,7 +130,8 @@ TEST_F(CdromDrivesTest, DevicesAreListedFirstCurrentAndChosenByTheUser) {
   EXPECT_EQ(menu.radio, (std::array<int, 3>{140, 199, 199}));
   EXPECT_TRUE(CurrentDevice == (ScsiAddress{0, 7, 3}));
   EXPECT_EQ(CurrentDriveLetter, 'F');
-  EXPECT_EQ(recorder_.refreshes, 1);
+  SelectCdrom(menu, list_, 140);
+  EXPECT_TRUE(recorder_.refreshes == 2 && CurrentDevice == (ScsiAddress{0, 0, 0}));
   EXPECT_EQ(Asserts(), 0u);
 }
 
