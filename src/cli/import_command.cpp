@@ -60,7 +60,6 @@ int RunImport(const ImportOptions& options) {
   TerminalProgress progress(!options.quiet && StderrIsTerminal());
   SetProgressUi(&progress);
   CancelOnInterrupt interrupt;
-  MergeStereoPairs = options.noMerge ? 0 : 1;
   std::vector<ProgramRef> programs;
   for (const Selection& s : selections) programs.push_back({s.partition, s.volumeSlot, s.programIndex});
   // Each program's folder and files as soon as it is done.
@@ -77,7 +76,9 @@ int RunImport(const ImportOptions& options) {
     std::fflush(stdout);
   };
   ImportReport report;
-  int ok = ImportPrograms(programs, &report, print, session.disc(), {.rateCorrected = !options.standardRootKey});
+  const JobTarget target{
+      .folder = ChosenFolder, .merge = !options.noMerge, .designStyle = {.rateCorrected = !options.standardRootKey}};
+  int ok = ImportPrograms(programs, target, &report, print, session.disc());
   SetProgressUi(nullptr);
   if (ok && CancelOnInterrupt::Interrupted()) {
     SetPendingError(kCancelled, kStyleWarning);

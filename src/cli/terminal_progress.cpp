@@ -211,8 +211,14 @@ void TerminalProgress::ShowJobProgress(uint64_t done, uint64_t total) {
     g_started = true;
     g_start = now;
   }
-  g_jobText = JobProgressText(done, total, std::chrono::duration<double>(now - g_start).count());
+  g_jobText = (run_.empty() ? "" : run_ + "  ") +
+              JobProgressText(done, total, std::chrono::duration<double>(now - g_start).count());
   if (g_current != nullptr) g_current->Show();
+}
+
+void TerminalProgress::StartRunPart(const std::string& text) {
+  run_ = text;
+  g_started = false;
 }
 
 void TerminalProgress::PumpMessages() {

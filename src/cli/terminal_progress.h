@@ -30,9 +30,13 @@ class TerminalProgress : public ProgressUi {
   void PumpMessages() override;
   // The whole job on the line too: "37%  230.1/622.0 MB  5.8 MB/s  0:42 left".
   void ShowJobProgress(uint64_t done, uint64_t total) override;
+  // A run of several jobs (discs): "disc 2 of 3" before the job's part; the
+  // job's rate and time left start again.
+  void StartRunPart(const std::string& text);
 
  private:
   bool visible_;
+  std::string run_;
 };
 
 // One part of the progress line: its text and what goes before it when a

@@ -113,11 +113,12 @@ int MergeStereoFiles(const char* leftName, const char* rightName) {
   char merged[kWaveNameBytes] = {};
   std::memcpy(merged, leftName, NameLength(leftName, kMaxNameChars));
   MakeStereoName(merged);
-  return MergeStereoPair(WaveFilePath(leftName), WaveFilePath(rightName), leftName, WaveFilePath(merged));
+  return MergeStereoPair(WaveFilePath(leftName), WaveFilePath(rightName), leftName, WaveFilePath(merged),
+                         ImportWavesMode == 0);
 }
 
 int MergeStereoPair(const std::string& leftPath, const std::string& rightPath, const char* leftName,
-                    const std::string& finalPath) {
+                    const std::string& finalPath, bool groupChunk) {
   // 1. Buffers.
   std::unique_ptr<uint8_t[]> leftSound(new (std::nothrow) uint8_t[kPassBytes]);
   std::unique_ptr<uint8_t[]> rightSound(new (std::nothrow) uint8_t[kPassBytes]);
@@ -220,7 +221,7 @@ int MergeStereoPair(const std::string& leftPath, const std::string& rightPath, c
     return m.Fail(kWriteError);
 
   // 13. The group index, for conversions.
-  if (ImportWavesMode == 0) {
+  if (groupChunk) {
     ChunkInfo leftGroup;
     leftGroup.id = FourCC("3gix");
     if (!m.left->Ascend(leftSampler) || !m.left->Descend(leftGroup, &leftForm, FindFlag::kChunk))

@@ -42,8 +42,9 @@ int IsAlreadyExported(const char* name);
 int MergeStereoFiles(const char* left, const char* right);
 
 // The same for files named by the job: leftPath and rightPath into
-// finalPath, the merged name (INAM) made from leftName.
+// finalPath, the merged name (INAM) made from leftName, with the left
+// file's 3gix when groupChunk is set.
 int MergeStereoPair(const std::string& leftPath, const std::string& rightPath, const char* leftName,
-                    const std::string& finalPath);
+                    const std::string& finalPath, bool groupChunk);
 
 }  // namespace corvix

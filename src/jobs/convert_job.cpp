@@ -1,32 +1,18 @@
 #include "jobs/convert_job.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <cctype>
 #include <map>
 #include <memory>
-#include <set>
 
 #include "common/messages.h"
 #include "common/pending_error.h"
-#include "instrument/instrument_file.h"
-#include "instrument/program_zones.h"
-#include "instrument/regions.h"
-#include "instrument/sfz_file.h"
-#include "instrument/soundfont.h"
-#include "instrument/wave_pool.h"
 #include "jobs/conversion_list.h"
 #include "jobs/wave_import.h"
 #include "media/akai_names.h"
-#include "media/akai_records.h"
-#include "records/host_link.h"
 #include "records/job_guard.h"
 #include "records/job_notes.h"
-#include "records/progress.h"
 #include "riff/chunk_writer.h"
 #include "riff/file_system.h"
-#include "riff/riff_file.h"
 
 namespace corvix {
 
@@ -36,117 +22,14 @@ void ResetConversionReport() { ConversionReport = {}; }
 
 namespace {
 
+constexpr WaveKind kKinds[] = {WaveKind::kDesign, WaveKind::kPlayers};
 
-struct ProgramName {
-  char text[kAkaiNameBytes + 1];
-};
-
-ProgramName NameOf(const ConversionItem& item) {
-  ProgramName name{};
-  std::memcpy(name.text, DecodeProgramRecord(ProgramBytes(*item.program)).name, kAkaiNameBytes);
-  return name;
-}
-
-// PARTITION/VOLUME/PROGRAM as the listings show it.
-std::string Label(const JobDisc& disc, const ConversionItem& item, const ProgramName& name) {
+std::string Label(const JobDisc& disc, const ConversionItem& item) {
   const VolumeEntry* volume = disc.Volume(item.partition, item.volume);
-  return ProgramPath(item.partition, volume != nullptr ? volume->name : "?", name.text);
+  return ProgramLabel(item, volume != nullptr ? volume->name : nullptr);
 }
 
-void AddGroupName(const ProgramName& name) {
-  if (GroupNameTable.count >= kGroupNames) return;
-  uint8_t* entry = GroupNameTable.names[GroupNameTable.count];
-  std::memset(entry, 0, kGroupNameBytes);
-  std::memcpy(entry, name.text, kAkaiNameBytes);
-  GroupNameTable.count += 1;
-}
-
-// Where a job's instrument files go, and the names it has given them.
-struct Output {
-  std::string folder;  // the target folder (WaveFolder holds the work folder meanwhile)
-  NameList names;
-};
-
-// The path of the file for a program name: the stored name with the
-// extension (".tes"), unless this job has written that file already, else
-// the first free " (k)" variant; the name is then the job's.
-std::string FilePathFor(const std::string& name, const char* extension, Output& out, std::string* fileName) {
-  const std::string base = StoredName(name);
-  *fileName = NameList::Name(base, extension, out.names.Take(base, extension));
-  return JoinPath(out.folder, *fileName);
-}
-
-// Steps 5 to 14 of one file, with the waves exported and the group names
-// set. head is the item whose name the file takes.
-int WriteOneFile(const JobDisc& disc, const ConversionItem& head, int single, uint32_t programs,
-                 std::unique_ptr<ProgressDialog>& dialog, Output& out, uint32_t place) {
-  const ProgramName name = NameOf(head);
-  std::string fileName;
-  const std::string path = FilePathFor(name.text, ".tes", out, &fileName);
-  if (!RefuseSource(path)) {
-    dialog.reset();
-    DeleteExportedWaves();
-    return 0;
-  }
-  if (fileName != StoredName(name.text) + ".tes") {
-    AddJobNote(Label(disc, head, name) + ": written as \"" + fileName +
-               "\", as this job has already written a file of its name");
-  }
-  char text[128];
-  std::snprintf(text, sizeof text, "Creating  %s", fileName.c_str());
-  dialog->SetItemText(kItemCreateLine, text);
-
-  // Written and patched under a temporary name; an earlier file of the
-  // name stands until this one is whole.
-  std::string tempPath;
-  std::unique_ptr<RiffFile> file = CreateTempRiff(out.folder, &tempPath);
-  if (!file) {
-    SetPendingError((kCantOpenFile + path).c_str(), kStyleError,
-                    {"create file", path, CurrentFileSystem().LastFailure()});
-    dialog.reset();
-    DeleteExportedWaves();
-    return 0;
-  }
-  auto abandon = [&](const char* message) {
-    if (message != nullptr) SetPendingError(message, kStyleError);
-    // Whichever chunk met the full disk, the user hears what happened.
-    if (file->wroteShort()) SetPendingError(kDiskFull, kStyleError);
-    AbandonInstrumentFile(file.get(), tempPath, dialog);
-    return 0;
-  };
-  ChunkInfo form;
-  form.type = FourCC("DLS ");
-  if (!file->CreateChunk(form, CreateFlag::kRiff)) return abandon("Error creating chunk");
-  if (!WriteInstrumentList(*file, &head, single)) return abandon(nullptr);
-  if (!WriteWavePool(*file, dialog.get())) return abandon(nullptr);
-  if (!file->Ascend(form)) return abandon("Error closing main RIFF chunk");
-  if (!file->Close()) return abandon("Error closing file");
-  const uint32_t waves = std::min(WaveTable.count, kWaveTableRows);
-  if (!PatchInstrumentFile(tempPath, dialog)) return 0;
-  if (!CurrentFileSystem().Move(tempPath, path)) {
-    // The file can't take its name (a folder of the name, no right to
-    // replace it): as when it can't be created.
-    SetPendingError((kCantOpenFile + path).c_str(), kStyleError,
-                    {"create file", path, CurrentFileSystem().LastFailure()});
-    return abandon(nullptr);
-  }
-  dialog.reset();
-
-  ConversionReport.files.push_back({path, RegionCount, waves, programs, place});
-  NotifyHost(path.c_str());
-  return 1;
-}
-
-std::unique_ptr<ProgressDialog> OpenCreateDialog() {
-  std::unique_ptr<ProgressDialog> dialog = CurrentProgressUi().CreateDialog(kCreateTesDialog);
-  if (!dialog) {
-    SetPendingError("Can't create progress window", kStyleError);
-    DeleteExportedWaves();
-  }
-  return dialog;
-}
-
-// The list as a vector, with each item's place in it.
+// The list as a vector.
 std::vector<ConversionItem*> Items(ConversionItem* list) {
   std::vector<ConversionItem*> items;
   for (ConversionItem* item = list; item != nullptr; item = item->next.get()) items.push_back(item);
@@ -157,220 +40,225 @@ std::vector<ConversionItem*> Items(ConversionItem* list) {
 // reported and left out. Returns the items read by this call (for
 // ReleaseConversionItems).
 std::vector<ConversionItem*> ReadBatch(const JobDisc& disc, const std::vector<ConversionItem*>& items, size_t from,
-                                       size_t to) {
+                                       size_t to, JobOutput& out, std::vector<bool>* readable) {
   std::vector<ConversionItem*> unread;
   for (size_t i = from; i < to; ++i) {
     if (items[i]->program == nullptr) unread.push_back(items[i]);
   }
-  ConversionReport.leftOut += ReadConversionItems(disc, unread);
-  for (size_t i = from; i < to; ++i) ConversionReport.readable[i] = items[i]->program != nullptr;
+  out.leftOut += ReadConversionItems(disc, unread);
+  for (size_t i = from; i < to && readable != nullptr; ++i) (*readable)[i] = items[i]->program != nullptr;
   return unread;
 }
 
-// A program as the SoundFont writer takes it, its zones mapped while its
-// records are at hand; the zones' notes go to JobNotes. In a bank its
-// preset is its MIDI program number; alone in its file it is preset 0, the
-// one a player starts on.
-SoundFontProgram SoundFontProgramOf(const JobDisc& disc, const ConversionItem& item, const WaveSet& set, bool bank) {
-  SoundFontProgram program;
-  const ProgramRecord record = DecodeProgramRecord(ProgramBytes(*item.program));
-  program.name = TrimmedName(record.name);
-  program.label = Label(disc, item, NameOf(item));
-  program.preset = bank ? static_cast<uint8_t>(record.midiProgram & 0x7F) : 0;
-  std::vector<std::string> notes;
-  program.zones = MapProgramZones(item, set.rows, set.sources, program.label, true, &notes);
-  for (const std::string& note : notes) AddJobNote(note);
-  if (program.zones.empty()) {
-    // No player loads a SoundFont without samples, and a preset without
-    // zones is silence: the program is left out.
-    AddJobNote(program.label + (bank ? ": the program has no zone to play; it has no preset in the file"
-                                     : ": the program has no zone to play; no file was written for it"));
-    ConversionReport.leftOut += 1;
-  }
-  program.rows = set.rows;
-  program.sources = set.sources;
-  program.folder = set.folder;
-  return program;
+// Whether a writer of the job takes waves of kind, and whether they are
+// then results (an own-folder format's).
+bool Wants(const std::vector<JobWriter>& writers, WaveKind kind) {
+  return std::any_of(writers.begin(), writers.end(), [&](const JobWriter& w) { return w.policy.waves == kind; });
+}
+bool Keeps(const std::vector<JobWriter>& writers, WaveKind kind) {
+  return std::any_of(writers.begin(), writers.end(),
+                     [&](const JobWriter& w) { return w.policy.waves == kind && w.policy.ownFolder; });
 }
 
-// A SoundFont file of programs, named after name (label: how notes name
-// that program); place as in ConvertedFile.
-int WriteSoundFontFile(const std::string& name, const std::string& label, const std::vector<SoundFontProgram>& programs,
-                       Output& out, uint32_t place) {
-  std::string fileName;
-  const std::string path = FilePathFor(name, ".sf2", out, &fileName);
-  if (!RefuseSource(path)) return 0;
-  if (fileName != StoredName(name) + ".sf2") {
-    AddJobNote(label + ": written as \"" + fileName + "\", as this job has already written a file of its name");
-  }
-  std::unique_ptr<ProgressDialog> dialog = CurrentProgressUi().CreateDialog(kCreateSoundFontDialog);
-  if (!dialog) {
-    SetPendingError("Can't create progress window", kStyleError);
-    return 0;
-  }
-  char text[128];
-  std::snprintf(text, sizeof text, "Creating  %s", fileName.c_str());
-  dialog->SetItemText(kItemCreateLine, text);
-  std::vector<std::string> notes, info;
-  SoundFontCounts counts;
-  const int ok = WriteSoundFont(path, name, programs, dialog.get(), &notes, &info, &counts);
-  dialog.reset();
-  for (const std::string& note : notes) AddJobNote(note);
-  for (const std::string& line : info) AddJobInfo(line);
-  if (!ok) return 0;
-  ConversionReport.files.push_back({path, counts.zones, counts.samples, static_cast<uint32_t>(programs.size()), place});
-  return 1;
+ProgramWaves WavesOf(const WaveSet& set) { return {set.rows, set.sources, set.folder}; }
+
+// The waves in WaveTable, where the design's writers look them up.
+void FillWaveTable(const ProgramWaves& waves) {
+  WaveTable.count = static_cast<uint32_t>(std::min<size_t>(waves.rows.size(), kWaveTableRows));
+  std::copy(waves.rows.begin(), waves.rows.begin() + WaveTable.count, WaveTable.rows);
 }
 
-// A program's .sfz in its folder, beside its WAV files.
-int WriteSfzProgram(const JobDisc& disc, const ConversionItem& item, const WaveSet& set, uint32_t place) {
-  const ProgramName name = NameOf(item);
-  std::vector<std::string> notes;
-  const std::vector<PlayZone> zones =
-      MapProgramZones(item, set.rows, set.sources, TrimmedName(name.text), false, &notes);
-  for (const std::string& note : notes) AddJobNote(note);
-  const std::string path = JoinPath(set.folder, FileName(name.text, ".sfz"));
-  if (!RefuseSource(path)) return 0;
-  if (!WriteSfzFile(path, SfzText(Label(disc, item, name), zones, set.rows, set.sources))) return 0;
-  ConversionReport.files.push_back(
-      {path, static_cast<uint32_t>(zones.size()), static_cast<uint32_t>(set.rows.size()), 1, place});
-  return 1;
+void DeleteWaves(const ProgramWaves& waves) {
+  for (const WaveEntry& row : waves.rows) DeleteFileByName(JoinPath(waves.folder, WaveFileName(row.name, row.fileCopy)));
 }
 
-// out.folder: the target; work: the job's work folder, where a
-// conversion's WAV files go (WaveFolder names it meanwhile).
-int ConvertEach(const JobDisc& disc, const std::vector<ConversionItem*>& items, int mode, Output& out,
-                const std::string& work) {
-  NameList folders;                    // SFZ: the programs' folders
-  std::vector<SoundFontProgram> bank;  // bank mode: the programs so far, their WAV files kept for the file
-  std::string bankName, bankLabel;
-  uint32_t bankPlace = 0;
-  const auto dropBankWaves = [&] {
-    for (const SoundFontProgram& program : bank) {
-      for (const WaveEntry& row : program.rows) DeleteFileByName(JoinPath(program.folder, WaveFileName(row.name, row.fileCopy)));
-    }
-  };
-  JobReading reading(items.size());
-  for (size_t from = 0, to = 0; from < items.size(); from = to) {
-    to = BatchEnd(items, from);
-    const std::vector<ConversionItem*> read = ReadBatch(disc, items, from, to);
-    std::vector<WaveSet> sets;
-    std::vector<size_t> places;  // of each set's program in the list
-    int ok = 1;
-    for (size_t i = from; i < to && ok; ++i) {
-      if (items[i]->program == nullptr) continue;
-      WaveSet& set = sets.emplace_back();
-      set.programs = {items[i]};
-      set.folder = work;
-      if (mode != kConvertMode) {
-        // Today's samplers: each zone plays its own part of a sample's whole
-        // sound, at the sample's own rate.
-        set.players = true;
-        set.style = {.rateCorrected = false, .wholeSound = true};
-      }
-      if (mode == kSfzMode) ok = MakeProgramFolder(NameOf(*items[i]).text, out.folder, folders, &set.folder);
-      places.push_back(i);
-    }
-    WaveImport import(disc, work);
-    // Each program's file is written as soon as its waves stand.
-    const auto writeFile = [&](size_t s) {
-      ConversionItem& item = *items[places[s]];
-      const auto place = static_cast<uint32_t>(places[s]);
-      WaveTable.count = static_cast<uint32_t>(sets[s].rows.size());
-      std::copy(sets[s].rows.begin(), sets[s].rows.end(), WaveTable.rows);
-      import.NoteProgram(s, 0);
-      switch (mode) {
-        case kSfzMode:
-          return WriteSfzProgram(disc, item, sets[s], place) != 0;
-        case kSoundFontBankMode: {
-          SoundFontProgram program = SoundFontProgramOf(disc, item, sets[s], true);
-          if (program.zones.empty()) {
-            DeleteExportedWaves();
-            return true;
-          }
-          if (bank.empty()) {
-            bankName = NameOf(item).text;
-            bankLabel = program.label;
-            bankPlace = place;
-          }
-          bank.push_back(std::move(program));
-          return true;
-        }
-        case kSoundFontMode: {
-          SoundFontProgram program = SoundFontProgramOf(disc, item, sets[s], false);
-          const int wrote =
-              program.zones.empty() || WriteSoundFontFile(NameOf(item).text, program.label, {program}, out, place);
-          DeleteExportedWaves();
-          return wrote != 0;
-        }
-        default: {
-          std::unique_ptr<ProgressDialog> dialog = OpenCreateDialog();
-          if (!dialog) return false;
-          GroupNameTable.count = 0;
-          AddGroupName(NameOf(item));
-          return WriteOneFile(disc, item, 1, 1, dialog, out, place) != 0;
-        }
-      }
-    };
-    ok = ok && import.Plan(sets);
-    if (ok) reading.Start(import, to - from);
-    ok = ok && import.Run(writeFile);
-    reading.Done();
-    ReleaseConversionItems(read);
-    if (!ok) {
-      // An SFZ job's WAV files that stand whole stay, as the import's do.
-      if (mode != kSfzMode) import.DeleteAll();
-      dropBankWaves();
-      return 0;
-    }
-  }
-  if (bank.empty()) return 1;
-  const int ok = WriteSoundFontFile(bankName, bankLabel, bank, out, bankPlace);
-  dropBankWaves();
-  return ok;
-}
+// A program of a batch: where its files go and its wave sets by kind.
+struct BatchProgram {
+  size_t place = 0;
+  std::string folder, own;
+  int sets[2] = {-1, -1};
+};
 
-int CombineAll(const JobDisc& disc, const std::vector<ConversionItem*>& items, Output& out, const std::string& work) {
+int RunOneTable(JobDisc& disc, const std::vector<ConversionItem*>& items, const JobWriter& writer,
+                const JobTarget& target, JobOutput& out, const std::string& work, std::vector<bool>* readable) {
   if (items.size() > kGroupNames) {
     SetPendingError("Too many programs to combine (64 at most)", kStyleError);
     return 0;
   }
-  const std::vector<ConversionItem*> read = ReadBatch(disc, items, 0, items.size());
+  const std::vector<ConversionItem*> read = ReadBatch(disc, items, 0, items.size(), out, readable);
   std::vector<WaveSet> sets(1);
   sets[0].folder = work;
   sets[0].groupByPosition = true;
-  GroupNameTable.count = 0;
-  ConversionItem* head = nullptr;
-  for (ConversionItem* item : items) {
-    if (item->program == nullptr) continue;
-    if (head == nullptr) head = item;
-    sets[0].programs.push_back(item);
-    AddGroupName(NameOf(*item));
+  sets[0].merge = target.merge;
+  size_t head = items.size();
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (items[i]->program == nullptr) continue;
+    if (head == items.size()) head = i;
+    sets[0].programs.push_back(items[i]);
   }
   int ok = 1;
-  if (head != nullptr) {
+  if (head < items.size()) {
     WaveImport import(disc, work);
-    const auto writeFile = [&](size_t) {
-      WaveTable.count = static_cast<uint32_t>(sets[0].rows.size());
-      std::copy(sets[0].rows.begin(), sets[0].rows.end(), WaveTable.rows);
+    const auto written = [&](size_t) {
       for (size_t i = 0; i < sets[0].programs.size(); ++i) import.NoteProgram(0, i);
-      std::unique_ptr<ProgressDialog> dialog = OpenCreateDialog();
-      if (!dialog) return false;
-      const auto place = static_cast<uint32_t>(std::find(items.begin(), items.end(), head) - items.begin());
-      return WriteOneFile(disc, *head, 0, static_cast<uint32_t>(sets[0].programs.size()), dialog, out, place) != 0;
+      const ProgramWaves waves = WavesOf(sets[0]);
+      FillWaveTable(waves);
+      ProgramToWrite program{sets[0].programs, ProgramName(*items[head]), Label(disc, *items[head]),
+                             ProgramFolder(disc, target, items[head]->partition, items[head]->volume, true),
+                             static_cast<uint32_t>(head), &waves};
+      return !program.folder.empty() && writer.writer->Write(program, out) != 0;
     };
-    ok = import.Plan(sets) && import.Run(writeFile);
+    ok = import.Plan(sets) && import.Run(written);
     if (!ok) import.DeleteAll();
   }
   ReleaseConversionItems(read);
   return ok;
 }
 
+int RunBatches(JobDisc& disc, const std::vector<ConversionItem*>& items, const std::vector<JobWriter>& writers,
+               const JobTarget& target, JobOutput& out, const std::string& work, std::vector<bool>* readable) {
+  const bool ownFolders = std::any_of(writers.begin(), writers.end(), [](const JobWriter& w) { return w.policy.ownFolder; });
+  const bool keepUntilEnd = std::any_of(writers.begin(), writers.end(), [](const JobWriter& w) { return w.writer->KeepsWaves(); });
+  std::map<std::string, NameList> programFolders;  // per folder, those this job has used
+  JobReading reading(items.size());
+  for (size_t from = 0, to = 0; from < items.size(); from = to) {
+    to = BatchEnd(items, from);
+    const std::vector<ConversionItem*> read = ReadBatch(disc, items, from, to, out, readable);
+    std::vector<WaveSet> sets;
+    std::vector<BatchProgram> programs;
+    std::vector<size_t> owner;  // per set, its program in programs
+    int ok = 1;
+    for (size_t i = from; i < to && ok; ++i) {
+      ConversionItem* item = items[i];
+      if (item->program == nullptr) continue;
+      BatchProgram& p = programs.emplace_back();
+      p.place = i;
+      p.folder = ProgramFolder(disc, target, item->partition, item->volume, true);
+      ok = !p.folder.empty() &&
+           (!ownFolders || MakeProgramFolder(ProgramName(*item).c_str(), p.folder, programFolders[p.folder], &p.own));
+      for (WaveKind kind : kKinds) {
+        if (!ok || !Wants(writers, kind)) continue;
+        WaveSet& set = sets.emplace_back();
+        set.programs = {item};
+        set.merge = target.merge;
+        set.results = Keeps(writers, kind);
+        set.groupChunk = !set.results;
+        set.folder = set.results ? p.own : work;
+        if (kind == WaveKind::kPlayers) {
+          // Today's samplers: each zone plays its own part of a sample's
+          // whole sound, at the sample's own rate.
+          set.players = true;
+          set.style = {.rateCorrected = false, .wholeSound = true};
+        } else {
+          set.style = target.designStyle;
+        }
+        p.sets[static_cast<int>(kind)] = static_cast<int>(sets.size() - 1);
+        owner.push_back(programs.size() - 1);
+      }
+    }
+    WaveImport import(disc, work);
+    // Each program goes to the writers as soon as all its waves stand.
+    const auto written = [&](size_t s) {
+      if (s + 1 < sets.size() && owner[s + 1] == owner[s]) return true;
+      const BatchProgram& p = programs[owner[s]];
+      const ConversionItem& item = *items[p.place];
+      // Its notes once: those of the waves that are results, where some are.
+      int noted = p.sets[0] >= 0 ? p.sets[0] : p.sets[1];
+      if (p.sets[1] >= 0 && sets[static_cast<size_t>(p.sets[1])].results) noted = p.sets[1];
+      import.NoteProgram(static_cast<size_t>(noted), 0);
+      ProgramWaves waves[2];
+      for (WaveKind kind : kKinds) {
+        const int set = p.sets[static_cast<int>(kind)];
+        if (set >= 0) waves[static_cast<int>(kind)] = WavesOf(sets[static_cast<size_t>(set)]);
+      }
+      for (const JobWriter& w : writers) {
+        const ProgramWaves& own = waves[static_cast<int>(w.policy.waves)];
+        FillWaveTable(own);
+        const ProgramToWrite program{{&item}, ProgramName(item), Label(disc, item),
+                                     w.policy.ownFolder ? p.own : p.folder, static_cast<uint32_t>(p.place), &own};
+        if (!w.writer->Write(program, out)) return false;
+      }
+      // Waves that are no result go once written, unless a writer keeps
+      // them for its end.
+      const int players = p.sets[static_cast<int>(WaveKind::kPlayers)];
+      if (players >= 0 && !sets[static_cast<size_t>(players)].results && !keepUntilEnd)
+        DeleteWaves(waves[static_cast<int>(WaveKind::kPlayers)]);
+      return true;
+    };
+    ok = ok && import.Plan(sets);
+    if (ok) reading.Start(import, to - from);
+    ok = ok && import.Run(written);
+    reading.Done();
+    ReleaseConversionItems(read);
+    if (!ok) {
+      import.DeleteAll();
+      return 0;
+    }
+  }
+  for (const JobWriter& w : writers) {
+    if (!w.writer->Finish(out)) return 0;
+  }
+  return 1;
+}
+
 }  // namespace
 
-int ConvertPrograms(ConversionItem* list, int mode) { return ConvertPrograms(list, mode, nullptr); }
+std::string ProgramFolder(const JobDisc& disc, const JobTarget& target, uint16_t partition, uint16_t volume,
+                          bool make) {
+  if (target.disc.empty()) return target.folder;
+  const VolumeEntry* entry = disc.Volume(partition, volume);
+  std::string folder = target.folder;
+  FileSystem& fs = CurrentFileSystem();
+  for (const std::string& name :
+       {target.disc, PartitionLabel(partition), std::string(entry != nullptr ? entry->name : "?")}) {
+    folder = JoinPath(folder, name);
+    if (!make || fs.FolderExists(folder)) continue;
+    if (!PathFits(folder) || !fs.MakeFolder(folder)) {
+      SetPendingError(kCantCreateDirectory, kStyleError,
+                      {"create folder", folder, PathFits(folder) ? fs.LastFailure() : "path too long"});
+      return {};
+    }
+  }
+  return folder;
+}
 
-int ConvertPrograms(ConversionItem* list, int mode, JobDisc* disc) {
+bool ProgramFilesStand(const JobDisc& disc, const JobTarget& target, const ConversionItem& item,
+                       const std::vector<const OutputFormat*>& formats) {
+  const VolumeEntry* volume = disc.Volume(item.partition, item.volume);
+  if (volume == nullptr || volume->programs == nullptr || item.programIndex >= volume->programCount) return false;
+  const std::string name = volume->programs[item.programIndex].name;
+  const std::string folder = ProgramFolder(disc, target, item.partition, item.volume, false);
+  FileSystem& fs = CurrentFileSystem();
+  for (const OutputFormat* format : formats) {
+    const FormatPolicy& policy = format->policy;
+    const std::string own = JoinPath(folder, name);
+    const bool stands = !policy.ownFolder           ? fs.FileExists(JoinPath(folder, FileName(name, policy.extension)))
+                        : *policy.extension != '\0' ? fs.FileExists(JoinPath(own, FileName(name, policy.extension)))
+                                                    : fs.FolderExists(own);
+    if (!stands) return false;
+  }
+  return true;
+}
+
+int RunWriters(JobDisc& disc, const std::vector<ConversionItem*>& items, const std::vector<JobWriter>& writers,
+               const JobTarget& target, JobOutput& out, std::vector<bool>* readable) {
+  std::vector<VolumeRef> volumes;
+  for (const ConversionItem* item : items) volumes.push_back({item->partition, item->volume});
+  disc.ReadDirectories(volumes);
+  const auto oneTable = std::find_if(writers.begin(), writers.end(), [](const JobWriter& w) { return w.policy.oneTable; });
+  if (oneTable != writers.end() && writers.size() > 1) {
+    SetPendingError("Combined files are made on their own", kStyleError);
+    return 0;
+  }
+  // The waves that are no result go to the job's own folder.
+  WorkFolder work;
+  if (!work.Make(target.folder)) return 0;
+  return oneTable != writers.end() ? RunOneTable(disc, items, *oneTable, target, out, work.path(), readable)
+                                   : RunBatches(disc, items, writers, target, out, work.path(), readable);
+}
+
+int ConvertPrograms(ConversionItem* list, const std::vector<const OutputFormat*>& formats, const JobTarget& target,
+                    JobDisc* disc) {
   JobGuard guard;
   if (!guard.acquired()) {
     SetPendingError(kJobRunning, kStyleError);
@@ -380,8 +268,6 @@ int ConvertPrograms(ConversionItem* list, int mode, JobDisc* disc) {
   ResetJobNotes();
   ResetConversionReport();
   CancelRequested = 0;
-  // An SFZ job's WAV files are the import's own.
-  ImportWavesMode = mode == kSfzMode ? 1 : 0;
   if (list == nullptr) return 1;
   const std::vector<ConversionItem*> items = Items(list);
   ConversionReport.readable.assign(items.size(), true);
@@ -395,24 +281,17 @@ int ConvertPrograms(ConversionItem* list, int mode, JobDisc* disc) {
     }
     disc = &own;
   }
-  std::vector<VolumeRef> volumes;
-  for (const ConversionItem* item : items) volumes.push_back({item->partition, item->volume});
-  disc->ReadDirectories(volumes);
-  // The job's WAV files go to its work folder (an SFZ job's only the halves
-  // of pairs), its instrument files to the target.
-  Output out;
-  out.folder = WaveFolder;
-  int result = 0;
-  {
-    WorkFolder work;
-    if (work.Make(out.folder) && (mode == kSfzMode || SetWaveFolder(work.path()))) {
-      result = mode == kCombineMode ? CombineAll(*disc, items, out, work.path())
-                                    : ConvertEach(*disc, items, mode, out, work.path());
-    } else if (!work.path().empty()) {
-      SetPendingError(kCantCreateDirectory, kStyleError, {"use folder", work.path(), "path too long"});
-    }
+  std::vector<std::unique_ptr<InstrumentWriter>> made;
+  std::vector<JobWriter> writers;
+  for (const OutputFormat* format : formats) {
+    made.push_back(format->make());
+    writers.push_back({format->policy, made.back().get()});
   }
-  SetWaveFolder(out.folder);
+  JobOutput out;
+  const int result = RunWriters(*disc, items, writers, target, out, &ConversionReport.readable);
+  ConversionReport.files = std::move(out.files);
+  ConversionReport.leftOut += out.leftOut;
+  SetWaveFolder(target.folder);  // the window's record, as it set it
   ShowJobNotes();
   return result;
 }

@@ -1,92 +1,52 @@
 #include "jobs/import_job.h"
 
-#include <algorithm>
 #include <memory>
 
 #include "common/messages.h"
 #include "common/pending_error.h"
 #include "jobs/conversion_list.h"
-#include "jobs/wave_import.h"
-#include "media/akai_records.h"
 #include "records/job_guard.h"
 #include "records/job_notes.h"
 #include "records/job_state.h"
-#include "riff/file_system.h"
 
 namespace corvix {
 namespace {
 
-int ImportEach(JobDisc& disc, const std::vector<ProgramRef>& programs, ImportReport* report,
-               const std::function<void(const ImportedProgram&)>& done, const WaveStyle& style) {
-  std::vector<std::unique_ptr<ConversionItem>> items;
-  std::vector<VolumeRef> volumes;
-  for (const ProgramRef& ref : programs) {
-    items.push_back(MakeProgramItem(ref.partition, ref.volume, ref.programIndex));
-    volumes.push_back({ref.partition, ref.volume});
-  }
-  disc.ReadDirectories(volumes);
+// The folder of WAV files, told to the caller program by program.
+class ImportWriter : public InstrumentWriter {
+ public:
+  ImportWriter(ImportReport* report, const std::function<void(const ImportedProgram&)>& done)
+      : folder_(MakeWaveFolderWriter()), report_(report), done_(done) {}
 
-  std::vector<ConversionItem*> all;
-  for (auto& item : items) all.push_back(item.get());
-  NameList folders;
-  WorkFolder work;  // the halves of pairs, until merged
-  if (!work.Make(ChosenFolder)) return 0;
-  JobReading reading(items.size());
-  for (size_t from = 0, to = 0; from < items.size(); from = to) {
-    to = BatchEnd(all, from);
-    const std::vector<ConversionItem*> batch(all.begin() + static_cast<ptrdiff_t>(from),
-                                             all.begin() + static_cast<ptrdiff_t>(to));
-    report->leftOut += ReadConversionItems(disc, batch);
-
-    std::vector<WaveSet> sets;
-    std::vector<size_t> places;  // of each set's program in the job's list
-    int ok = 1;
-    for (size_t i = from; i < to && ok; ++i) {
-      if (items[i]->program == nullptr) continue;
-      WaveSet& set = sets.emplace_back();
-      set.programs = {items[i].get()};
-      set.style = style;
-      ok = MakeProgramFolder(DecodeProgramRecord(ProgramBytes(*items[i]->program)).name, ChosenFolder, folders, &set.folder);
-      places.push_back(i);
+  int Write(const ProgramToWrite& write, JobOutput& out) override {
+    if (!folder_->Write(write, out)) return 0;
+    ImportedProgram& program = report_->programs.emplace_back();
+    program.index = write.place;
+    program.folder = write.folder;
+    for (const WaveEntry& row : write.waves->rows) {
+      program.files.push_back(WaveFileName(row.name, row.fileCopy));
+      program.stereo.push_back(row.stereo != 0);
     }
-    WaveImport import(disc, work.path());
-    const auto imported = [&](size_t s) {
-      WaveTable.count = static_cast<uint32_t>(sets[s].rows.size());
-      std::copy(sets[s].rows.begin(), sets[s].rows.end(), WaveTable.rows);
-      SetWaveFolder(sets[s].folder);
-      import.NoteProgram(s, 0);
-      ImportedProgram& program = report->programs.emplace_back();
-      program.index = places[s];
-      program.folder = sets[s].folder;
-      for (const WaveEntry& row : sets[s].rows) {
-        program.files.push_back(WaveFileName(row.name, row.fileCopy));
-        program.stereo.push_back(row.stereo != 0);
-      }
-      if (done) done(program);
-      return true;
-    };
-    ok = ok && import.Plan(sets);
-    if (ok) reading.Start(import, to - from);
-    ok = ok && import.Run(imported);
-    reading.Done();
-    ReleaseConversionItems(batch);
-    if (!ok) return 0;
+    if (done_) done_(program);
+    return 1;
   }
-  return 1;
-}
+
+ private:
+  std::unique_ptr<InstrumentWriter> folder_;
+  ImportReport* report_;
+  const std::function<void(const ImportedProgram&)>& done_;
+};
 
 }  // namespace
 
-int ImportPrograms(const std::vector<ProgramRef>& programs, ImportReport* report,
-                   const std::function<void(const ImportedProgram&)>& done, JobDisc* disc,
-                   const WaveStyle& style) {
+int ImportPrograms(const std::vector<ProgramRef>& programs, const JobTarget& target, ImportReport* report,
+                   const std::function<void(const ImportedProgram&)>& done, JobDisc* disc) {
   JobGuard guard;
   if (!guard.acquired()) {
     SetPendingError(kJobRunning, kStyleError);
     return 0;
   }
   *report = {};
-  ImportWavesMode = 1;
   CancelRequested = 0;
   ResetJobNotes();
   JobDisc own;
@@ -99,7 +59,18 @@ int ImportPrograms(const std::vector<ProgramRef>& programs, ImportReport* report
       result = 0;
     }
   }
-  if (result && !programs.empty()) result = ImportEach(*disc, programs, report, done, style);
+  if (result && !programs.empty()) {
+    std::vector<std::unique_ptr<ConversionItem>> items;
+    std::vector<ConversionItem*> list;
+    for (const ProgramRef& ref : programs) {
+      items.push_back(MakeProgramItem(ref.partition, ref.volume, ref.programIndex));
+      list.push_back(items.back().get());
+    }
+    ImportWriter writer(report, done);
+    JobOutput out;
+    result = RunWriters(*disc, list, {{{WaveKind::kDesign, true, false, ""}, &writer}}, target, out, nullptr);
+    report->leftOut = out.leftOut;
+  }
   ShowJobNotes();
   return result;
 }

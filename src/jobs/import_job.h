@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "export/wave_writer.h"
+#include "jobs/convert_job.h"
 #include "media/job_disc.h"
 
 namespace corvix {
@@ -32,28 +33,27 @@ struct ImportReport {
   uint32_t leftOut = 0;                   // programs that could not be read
 };
 
-// Imports the programs in order (ImportWavesMode 1, MergeStereoPairs as
-// set). The job reads the disc's tables once (those of disc, when the
-// caller has read them already), then the programs, a batch at a time, in
-// disc order; a program that can't be read is reported at once by its name
-// ("Can't read program PIANO", titled "Error") and left out, and the job
-// goes on. Each program gets its own folder below ChosenFolder, named after
-// it (StoredName: "DRUM KIT"); a name this job has already given a folder
-// gets " (2)", " (3)", … so that two programs never write into each other's
-// files; a folder from an earlier run is used. Then the samples of the
-// batch are read in disc order and written (wave_import.h); WaveTable holds
-// each program's rows in turn.
+// Imports the programs in order into target.folder (merging pairs as
+// target.merge says, tuned as target.designStyle says: the command line's
+// --standard-root-key writes the unity note without the correction for the
+// sampling rate). The job reads the disc's tables once (those of disc, when
+// the caller has read them already), then the programs, a batch at a time,
+// in disc order; a program that can't be read is reported at once by its
+// name ("Can't read program PIANO", titled "Error") and left out, and the
+// job goes on. Each program gets its own folder below the target, named
+// after it (StoredName: "DRUM KIT"); a name this job has already given a
+// folder gets " (2)", " (3)", … so that two programs never write into each
+// other's files; a folder from an earlier run is used. Then the samples of
+// the batch are read in disc order and written (wave_import.h); WaveTable
+// holds each program's rows in turn.
 //
 // Stops at the first failure, and at Cancel, with PendingError set for the
 // caller to show: files that stand whole stay, none is left half written.
 // The notes the job made (job_notes.h) are shown when it ends, either way.
 // 1 when every program that could be read was exported. Refuses to run
 // while another job runs. done, when given, hears of each program as soon
-// as its files stand, in the programs' order. style: how the files are
-// tuned (the command line's --standard-root-key writes the unity note
-// without the correction for the sampling rate).
-int ImportPrograms(const std::vector<ProgramRef>& programs, ImportReport* report,
-                   const std::function<void(const ImportedProgram&)>& done = {}, JobDisc* disc = nullptr,
-                   const WaveStyle& style = {});
+// as its files stand, in the programs' order.
+int ImportPrograms(const std::vector<ProgramRef>& programs, const JobTarget& target, ImportReport* report,
+                   const std::function<void(const ImportedProgram&)>& done = {}, JobDisc* disc = nullptr);
 
 }  // namespace corvix

@@ -18,6 +18,7 @@
 #include "media/sector_source.h"
 #include "records/job_notes.h"
 #include "records/progress.h"
+#include "records/source_guard.h"
 #include "riff/file_system.h"
 
 namespace corvix {
@@ -194,7 +195,7 @@ int WaveImport::Plan(std::vector<WaveSet>& sets) {
           const DirEntry* sample = FindSample(*volume, name);
           if (sample == nullptr) {
             // A conversion tells of it where the zone is left out of its region.
-            if (ImportWavesMode == 1) {
+            if (set.results) {
               events.emplace_back(TrimmedName(header.name) + ": keygroup " + std::to_string(k + 1) + ", zone " +
                                       std::to_string(z + 1) + " (\"" + TrimmedName(name) +
                                       "\"): the sample is not in the volume",
@@ -230,7 +231,7 @@ int WaveImport::Plan(std::vector<WaveSet>& sets) {
           row.keyByte = keygroup.U8(kKeygroupZoneFlags + z);
           row.stereo = 0;
 
-          const bool pairs = !isLeftZone && leftJustExported && MergeStereoPairs != 0 &&
+          const bool pairs = !isLeftZone && leftJustExported && set.merge &&
                              IsStereoPair(leftSlot, rightSlot) != 0 &&
                              (!set.players || (alone.count(leftSlot) == 0 && alone.count(rightSlot) == 0 &&
                                                PairZonesAgree(keygroup, z - 1)));
@@ -274,12 +275,12 @@ int WaveImport::Plan(std::vector<WaveSet>& sets) {
     std::vector<int32_t> owner(set.rows.size(), -1);  // the export whose file is the row's
     for (size_t i = first; i < exports_.size(); ++i) {
       if (exports_[i].row >= 0 && exports_[i].merge < 0) owner[static_cast<size_t>(exports_[i].row)] = static_cast<int32_t>(i);
-      exports_[i].intermediate = ImportWavesMode == 0;
+      exports_[i].intermediate = !set.results;
     }
     for (size_t r = 0; r < set.rows.size(); ++r) {
       WaveEntry& row = set.rows[r];
       std::string path = names.Claim(set.folder, row.name, &row.fileCopy);
-      if (ImportWavesMode == 1 && !RefuseSource(path)) return 0;
+      if (set.results && !RefuseSource(path)) return 0;
       if (owner[r] >= 0) exports_[static_cast<size_t>(owner[r])].path = path;
       for (size_t m = firstMerge; m < merges_.size(); ++m) {
         if (merges_[m].row == static_cast<int32_t>(r)) merges_[m].finalPath = path;
@@ -385,7 +386,7 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
       set.sources[static_cast<size_t>(e.row)].header = sample;
       set.sources[static_cast<size_t>(e.row)].frames = static_cast<uint32_t>(layout.dataBytes / 2);
     }
-    if (!e.writer->Begin(e.path, e.name, layout, e.keygroup, e.zone, ImportWavesMode == 0, e.groupIndex, row,
+    if (!e.writer->Begin(e.path, e.name, layout, e.keygroup, e.zone, set.groupChunk, e.groupIndex, row,
                          e.intermediate ? WavePlace::kIntermediate : WavePlace::kFinal))
       return false;
     e.writer->damage.headerUnreadable = !readable;
@@ -454,9 +455,8 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
       const Export& left = import_.exports_[static_cast<size_t>(m.left)];
       const Export& right = import_.exports_[static_cast<size_t>(m.right)];
       if (left.finished && right.finished) {
-        // The merge's temporary file goes beside its result.
-        SetWaveFolder((*import_.sets_)[m.set].folder);
-        if (!MergeStereoPair(left.path, right.path, left.name, m.finalPath)) return false;
+        if (!MergeStereoPair(left.path, right.path, left.name, m.finalPath, (*import_.sets_)[m.set].groupChunk))
+          return false;
         m.done = true;
       }
     }
@@ -535,7 +535,7 @@ void WaveImport::DeleteAll() {
     if (e.intermediate) DeleteFileByName(e.path);
   }
   for (const Merge& m : merges_) {
-    if (ImportWavesMode == 0) DeleteFileByName(m.finalPath);
+    if (!(*sets_)[m.set].results) DeleteFileByName(m.finalPath);
   }
 }
 
@@ -551,20 +551,6 @@ int WorkFolder::Make(const std::string& below) {
 
 WorkFolder::~WorkFolder() {
   if (!path_.empty()) CurrentFileSystem().DeleteFolder(path_);
-}
-
-int RefuseSource(const std::string& path) {
-  const SectorSource* source = CurrentSectorSource();
-  if (source == nullptr) return 1;
-  for (const std::string& file : source->Files()) {
-    if (!CurrentFileSystem().SameFile(path, file)) continue;
-    const std::string text = "\"" + path + "\" is the disc being read" + (path == file ? "" : " (\"" + file + "\")") +
-                             "; it is not written over";
-    ShowMessageBox(text.c_str(), kCaption, kMbOk | kMbIconStop);
-    SetPendingError(kSourceIsTarget, kStyleError);
-    return 0;
-  }
-  return 1;
 }
 
 int MakeProgramFolder(const char* programName, const std::string& below, NameList& used, std::string* folder) {
@@ -616,6 +602,10 @@ int ImportProgramWaves(const ConversionItem& item, uint32_t groupIndex) {
   sets[0].programs = {&item};
   sets[0].folder = WaveFolder;
   sets[0].groupIndex = groupIndex;
+  // The design's records say what the files are.
+  sets[0].results = ImportWavesMode == 1;
+  sets[0].groupChunk = ImportWavesMode == 0;
+  sets[0].merge = MergeStereoPairs != 0;
   sets[0].rows.assign(WaveTable.rows, WaveTable.rows + std::min(WaveTable.count, kWaveTableRows));
   const std::string folder = WaveFolder;
   WorkFolder work;

@@ -1,5 +1,5 @@
 // The wave import: every sample that programs use becomes a WAV file, once
-// per table; stereo pairs are merged when MergeStereoPairs is set; every
+// per table; stereo pairs are merged where the set says so; every
 // file written is recorded in its table.
 //
 // A job hands over its programs in sets. A set is what one WaveTable holds,
@@ -21,6 +21,7 @@
 #include "export/wave_writer.h"
 #include "media/job_disc.h"
 #include "records/job_state.h"
+#include "records/source_guard.h"
 #include "riff/file_system.h"
 
 namespace corvix {
@@ -37,6 +38,14 @@ struct WaveSet {
   // is one of a pair of zones that play alike (PairZonesAgree).
   WaveStyle style;
   bool players = false;
+  // results: the files are the job's results and stay (a zone whose sample
+  // is not in the volume is noted; each file is written under a temporary
+  // name and replaces a file of its name only once whole); else they are
+  // the job's own, read again and deleted. groupChunk: the files carry a
+  // 3gix chunk (the .tes pool's). merge: L/R pairs are merged.
+  bool results = false;
+  bool groupChunk = true;
+  bool merge = true;
   std::vector<WaveEntry> rows;   // the table before the import (to go on with), then after it
   std::vector<WaveSource> sources;  // one per row of the import's own (rows it went on with: empty)
 };
@@ -66,11 +75,7 @@ class WaveImport {
   WaveImport& operator=(const WaveImport&) = delete;
 
   // Walks the programs of the sets (kept by reference until the import is
-  // done) and names every file. In "Import Waves" mode (ImportWavesMode 1)
-  // a zone whose sample is not in the volume is noted, and the rows' files
-  // are results: each is written under a temporary name and replaces a
-  // file of its name only once whole. In a conversion the rows' files are
-  // the job's own, in the work folder (the sets' folder). Files get the
+  // done) and names every file (see WaveSet::results). Files get the
   // names of their samples in their folders, and " (2)", " (3)", … where a
   // file of this job took the name already. 0 with PendingError set when a
   // table would pass 1024 rows.
@@ -139,11 +144,6 @@ class JobReading {
   size_t programsRead_ = 0, batch_ = 0;
   uint64_t bytesRead_ = 0, batchBytes_ = 0;
 };
-
-// Refuses a file the job would write over when it is a file the disc is
-// read from (an image; a cue sheet or the file it names), before anything
-// is written there: the user is shown both names, PendingError set, 0.
-int RefuseSource(const std::string& path);
 
 // A program's own folder below `below`, named after it (StoredName: "DRUM
 // KIT"), or " (2)", " (3)", … where this job has used the name already (in

@@ -87,7 +87,6 @@ bool BrowseForFolder(const char* prompt) {
 
 int ImportWavesCommand(HWND list) {
   if (!BrowseForFolder("Select a target parent directory for the imported wave files")) return 0;
-  ImportWavesMode = 1;
   MediumLock lock;
   std::vector<const BrowserItem*> rows;
   if (!RowsForCommand(list, "Error", &rows)) return 0;
@@ -103,7 +102,7 @@ int BuildConversionList(HWND list) {
   return BuildConversionItems(ChosenFolder, rows);
 }
 
-int ConvertCommand(HWND list, int mode) {
+int ConvertCommand(HWND list, const OutputFormat& format) {
   MediumLock lock;
   if (!BuildConversionList(list)) {
     FreeConversionList();
@@ -112,7 +111,7 @@ int ConvertCommand(HWND list, int mode) {
   int result;
   {
     JobWindowScope scope;
-    result = ConvertPrograms(ConversionList.get(), mode);
+    result = ConvertPrograms(ConversionList.get(), {&format}, ConversionTarget());
   }
   if (!result) ShowPendingError();
   FreeConversionList();

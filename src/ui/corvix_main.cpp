@@ -154,16 +154,7 @@ void RunWork(const Command& command, int id) {
       if (list != nullptr) ImportWavesCommand(list);
       break;
     case CommandAction::kConvert:
-      if (list != nullptr) ConvertCommand(list, 1);
-      break;
-    case CommandAction::kCombine:
-      if (list != nullptr) ConvertCommand(list, 0);
-      break;
-    case CommandAction::kConvertSoundFont:
-      if (list != nullptr) ConvertCommand(list, kSoundFontMode);
-      break;
-    case CommandAction::kConvertSfz:
-      if (list != nullptr) ConvertCommand(list, kSfzMode);
+      if (list != nullptr && command.format != nullptr) ConvertCommand(list, *command.format);
       break;
     case CommandAction::kRefresh:
       Refresh();
@@ -390,10 +381,9 @@ void EnableProgramCommands(const ProgramCommandStates& states) {
     EnableMenuItem(bar, id, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
   };
   set(IDM_IMPORT_WAVES, states.importWaves);
-  set(IDM_CONVERT_TES, states.convert);
-  set(IDM_CONVERT_SF2, states.convert);
-  set(IDM_CONVERT_SFZ, states.convert);
-  set(IDM_COMBINE_TES, states.combine);
+  for (const OutputFormat& format : OutputFormats()) {
+    if (format.menuId != 0) set(static_cast<UINT>(format.menuId), format.policy.oneTable ? states.combine : states.convert);
+  }
   set(IDM_ADD_TO_BATCH, states.addToBatch);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/messages.h"
+#include "jobs/output_formats.h"
 #include "media/scsi_device.h"
 #include "ui_logic/browser_item.h"
 #include "ui_logic/main_window_logic.h"
@@ -93,7 +94,7 @@ int SelectedRowCount(HWND list);
 // Commands and batch list (commands.cpp).
 bool BrowseForFolder(const char* prompt);
 int ImportWavesCommand(HWND list);
-int ConvertCommand(HWND list, int mode);
+int ConvertCommand(HWND list, const OutputFormat& format);
 int BuildConversionList(HWND list);
 int RemoveBatchRows(HWND list, int all);
 // Used by the tests in place of the folder browser: the next browses answer

@@ -21,7 +21,6 @@ int BuildConversionItems(const std::string& chosenFolder,
                          const std::vector<const BrowserItem*>& records) {
   FreeConversionList();
   SetWaveFolder(FolderForConversion(chosenFolder));
-  ImportWavesMode = 0;
 
   // The job reads the programs, in disc order, and tells of any it can't.
   for (const BrowserItem* record : records) {
@@ -30,6 +29,9 @@ int BuildConversionItems(const std::string& chosenFolder,
   }
   return 1;
 }
+
+JobTarget ConversionTarget() { return {.folder = WaveFolder, .merge = MergeStereoPairs != 0}; }
+JobTarget ImportTarget() { return {.folder = ChosenFolder, .merge = MergeStereoPairs != 0}; }
 
 void FreeConversionList() { FreeConversionList(ConversionList); }
 
@@ -40,7 +42,7 @@ int ImportWavesForRecords(const std::vector<const BrowserItem*>& records) {
     programs.push_back({record->partition, record->volume, record->program});
   }
   ImportReport report;
-  if (!ImportPrograms(programs, &report)) {
+  if (!ImportPrograms(programs, ImportTarget(), &report)) {
     ShowPendingError();
     return 0;
   }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "jobs/convert_job.h"
 #include "records/job_state.h"
 #include "ui_logic/browser_item.h"
 
@@ -21,19 +22,24 @@ extern std::unique_ptr<ConversionItem> ConversionList;
 // backslash itself).
 std::string FolderForConversion(const std::string& chosenFolder);
 
-// Sets up a conversion into chosenFolder: WaveFolder, ImportWavesMode 0, and
-// ConversionList with one item per program record in row order. The job
+// Sets up a conversion into chosenFolder: WaveFolder, and ConversionList
+// with one item per program record in row order. The job
 // reads the programs (convert_job.h): one whose file can't be read is
 // reported there ("Can't read program PIANO", titled "Error") and left out.
 // Returns 1.
 int BuildConversionItems(const std::string& chosenFolder,
                          const std::vector<const BrowserItem*>& records);
 
+// The target of the window's jobs: the chosen folder (WaveFolder for a
+// conversion, ChosenFolder for an import) and the "Merge L/R" menu item.
+JobTarget ConversionTarget();
+JobTarget ImportTarget();
+
 // Releases every item of ConversionList, first to last.
 void FreeConversionList();
 
 // "Import Waves" for the program records, in row order, below the folder
-// ChosenFolder names (import_job.h): a program that can't be read is
+// ChosenFolder names (import_job.h: ImportTarget): a program that can't be read is
 // reported and left out; the job stops at the first failure or at a Cancel
 // pressed between two programs and shows PendingError after the notes the
 // job made. 1 when every program was exported.

@@ -1,8 +1,16 @@
 #include "ui_logic/main_window_logic.h"
 
+#include "jobs/output_formats.h"
 #include "ui_logic/resource_ids.h"
 
 namespace corvix {
+
+// The formats' menu commands are the resource script's.
+static_assert(IDM_CONVERT_TES == kMenuConvertTes && IDM_COMBINE_TES == kMenuCombineTes &&
+              IDM_CONVERT_SF2 == kMenuConvertSf2 && IDM_CONVERT_SFZ == kMenuConvertSfz);
+static_assert(IDM_BATCH_CONVERT_TES == kMenuBatchConvertTes && IDM_BATCH_COMBINE_TES == kMenuBatchCombineTes &&
+              IDM_BATCH_CONVERT_SF2 == kMenuBatchConvertSf2 && IDM_BATCH_CONVERT_SFZ == kMenuBatchConvertSfz);
+
 namespace {
 
 struct CommandRow {
@@ -14,23 +22,15 @@ constexpr CommandRow kCommands[] = {
     {IDM_EXIT, {CommandAction::kExit, CommandList::kNone}},
     {IDM_IMPORT_WAVES, {CommandAction::kImportWaves, CommandList::kContents}},
     {IDM_MERGE_LR, {CommandAction::kToggleMerge, CommandList::kNone}},
-    {IDM_CONVERT_TES, {CommandAction::kConvert, CommandList::kContents}},
     {IDM_REFRESH, {CommandAction::kRefresh, CommandList::kNone}},
-    {IDM_COMBINE_TES, {CommandAction::kCombine, CommandList::kContents}},
     {IDM_ADD_TO_BATCH, {CommandAction::kAddToBatch, CommandList::kContents}},
     {IDM_BATCH_IMPORT_WAVES, {CommandAction::kImportWaves, CommandList::kBatch}},
-    {IDM_BATCH_CONVERT_TES, {CommandAction::kConvert, CommandList::kBatch}},
-    {IDM_BATCH_COMBINE_TES, {CommandAction::kCombine, CommandList::kBatch}},
     {IDM_BATCH_VIEW, {CommandAction::kToggleBatchView, CommandList::kNone}},
     {IDM_REMOVE_ITEMS, {CommandAction::kRemoveBatchRows, CommandList::kBatch}},
     {IDM_CLEAR_BATCH, {CommandAction::kClearBatch, CommandList::kBatch}},
     {IDM_HELP_CONTENTS, {CommandAction::kHelpContents, CommandList::kNone}},
     {IDM_OPEN_DISC_IMAGE, {CommandAction::kOpenDiscImage, CommandList::kNone}},
     {IDM_ABOUT, {CommandAction::kAbout, CommandList::kNone}},
-    {IDM_CONVERT_SF2, {CommandAction::kConvertSoundFont, CommandList::kContents}},
-    {IDM_CONVERT_SFZ, {CommandAction::kConvertSfz, CommandList::kContents}},
-    {IDM_BATCH_CONVERT_SF2, {CommandAction::kConvertSoundFont, CommandList::kBatch}},
-    {IDM_BATCH_CONVERT_SFZ, {CommandAction::kConvertSfz, CommandList::kBatch}},
 };
 
 }  // namespace
@@ -42,6 +42,9 @@ Command LookUpCommand(int id) {
   for (const CommandRow& row : kCommands) {
     if (row.id == id) return row.command;
   }
+  if (const OutputFormat* format = FormatForMenu(id)) {
+    return {CommandAction::kConvert, id == format->menuId ? CommandList::kContents : CommandList::kBatch, format};
+  }
   return {CommandAction::kIgnore, CommandList::kNone};
 }
 
@@ -49,9 +52,6 @@ bool CommandStartsWork(CommandAction action) {
   switch (action) {
     case CommandAction::kImportWaves:
     case CommandAction::kConvert:
-    case CommandAction::kCombine:
-    case CommandAction::kConvertSoundFont:
-    case CommandAction::kConvertSfz:
     case CommandAction::kRefresh:
     case CommandAction::kAddToBatch:
     case CommandAction::kRemoveBatchRows:

@@ -14,9 +14,8 @@ enum class CommandAction {
   kExit,
   kImportWaves,
   kToggleMerge,
-  kConvert,
+  kConvert,  // into the format of the command (output_formats.h)
   kRefresh,
-  kCombine,
   kAddToBatch,
   kToggleBatchView,
   kRemoveBatchRows,
@@ -25,15 +24,16 @@ enum class CommandAction {
   kAbout,
   kSelectCdrom,
   kOpenDiscImage,
-  kConvertSoundFont,  // "Convert to SF2"
-  kConvertSfz,        // "Convert to SFZ"
 };
 
 enum class CommandList { kNone, kContents, kBatch };
 
+struct OutputFormat;
+
 struct Command {
   CommandAction action;
   CommandList list;  // the list whose rows the command works on
+  const OutputFormat* format = nullptr;  // kConvert: the format
 };
 
 // What a menu or pop-up command id does. Drive items 140-198 select a drive
