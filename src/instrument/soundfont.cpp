@@ -236,29 +236,29 @@ struct GeneratorRecord {
   uint16_t op = 0;
   uint16_t amount = 0;  // as stored: a signed amount, or a range's low and high bytes
 };
-struct PresetRecord {
+struct PresetHeader {
   std::string name;
   uint16_t number = 0, bank = 0;
   uint32_t bag = 0;
 };
-struct InstrumentRecord {
+struct InstrumentHeader {
   std::string name;
   uint32_t bag = 0;
 };
-struct SampleRecord {
+struct SampleHeader {
   std::string name;
   uint32_t start = 0, end = 0, loopStart = 0, loopEnd = 0, rate = 0;
   uint8_t pitch = 0;
   uint16_t link = 0, type = 0;
 };
 struct Tables {
-  std::vector<PresetRecord> presets;
+  std::vector<PresetHeader> presets;
   std::vector<uint32_t> presetBags;
   std::vector<GeneratorRecord> presetGenerators;
-  std::vector<InstrumentRecord> instruments;
+  std::vector<InstrumentHeader> instruments;
   std::vector<uint32_t> instrumentBags;
   std::vector<GeneratorRecord> instrumentGenerators;
-  std::vector<SampleRecord> samples;
+  std::vector<SampleHeader> samples;
 };
 
 GeneratorRecord Amount(uint16_t op, int32_t amount) {
@@ -374,9 +374,9 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
 }
 
 // The tables as the chunks store them.
-std::vector<uint8_t> Bytes(const std::vector<PresetRecord>& records) {
+std::vector<uint8_t> Bytes(const std::vector<PresetHeader>& records) {
   std::vector<uint8_t> out;
-  for (const PresetRecord& r : records) {
+  for (const PresetHeader& r : records) {
     PutName(out, r.name);
     Put16(out, r.number);
     Put16(out, r.bank);
@@ -387,9 +387,9 @@ std::vector<uint8_t> Bytes(const std::vector<PresetRecord>& records) {
   }
   return out;
 }
-std::vector<uint8_t> Bytes(const std::vector<InstrumentRecord>& records) {
+std::vector<uint8_t> Bytes(const std::vector<InstrumentHeader>& records) {
   std::vector<uint8_t> out;
-  for (const InstrumentRecord& r : records) {
+  for (const InstrumentHeader& r : records) {
     PutName(out, r.name);
     Put16(out, static_cast<uint16_t>(r.bag));
   }
@@ -411,9 +411,9 @@ std::vector<uint8_t> Bytes(const std::vector<GeneratorRecord>& records) {
   }
   return out;
 }
-std::vector<uint8_t> Bytes(const std::vector<SampleRecord>& records) {
+std::vector<uint8_t> Bytes(const std::vector<SampleHeader>& records) {
   std::vector<uint8_t> out;
-  for (const SampleRecord& r : records) {
+  for (const SampleHeader& r : records) {
     PutName(out, r.name);
     Put32(out, r.start);
     Put32(out, r.end);
