@@ -264,6 +264,8 @@ struct Tables {
 GeneratorRecord Amount(uint16_t op, int32_t amount) {
   return {op, static_cast<uint16_t>(static_cast<int16_t>(std::clamp<int32_t>(amount, -32768, 32767)))};
 }
+// An instrument's or a sample's index: unsigned, all 16 bits.
+GeneratorRecord Index(uint16_t op, uint32_t index) { return {op, static_cast<uint16_t>(index)}; }
 GeneratorRecord Range(uint16_t op, uint8_t low, uint8_t high) {
   return {op, static_cast<uint16_t>(std::min<uint8_t>(low, 127) | std::min<uint8_t>(high, 127) << 8)};
 }
@@ -303,7 +305,7 @@ void AddZone(std::vector<GeneratorRecord>& out, const PlayZone& zone, const Samp
   out.push_back(Amount(kOverridingRootKey, zone.rootKey));
   if (tune.semitones != 0) out.push_back(Amount(kCoarseTune, tune.semitones));
   if (tune.cents != 0) out.push_back(Amount(kFineTune, tune.cents));
-  out.push_back(Amount(kSampleId, static_cast<int32_t>(sampleId)));
+  out.push_back(Index(kSampleId, sampleId));
 }
 
 // The preset data of the plan. Each program is a preset with one
@@ -329,7 +331,7 @@ Tables BuildTables(const std::vector<SoundFontProgram>& programs, const Plan& pl
     t.presets.push_back({plan.names[p], static_cast<uint16_t>(place % 128), static_cast<uint16_t>(place / 128),
                          static_cast<uint32_t>(p)});
     t.presetBags.push_back(static_cast<uint32_t>(p));
-    t.presetGenerators.push_back(Amount(kInstrument, static_cast<int32_t>(p)));
+    t.presetGenerators.push_back(Index(kInstrument, static_cast<uint32_t>(p)));
   }
   for (const Sample& s : plan.samples) {
     const uint32_t end = s.start + s.wave.frames();
