@@ -51,12 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint8_t programs = std::min<uint8_t>(corvix::AkaiDisk.volumes[v].programCount, 4);
         for (uint16_t i = 0; i < programs; ++i) {
           corvix::ImportReport report;
-          corvix::ImportPrograms({{p, static_cast<uint16_t>(v), i}}, &report);
+          corvix::ImportPrograms({{p, static_cast<uint16_t>(v), i}},
+                                 {.folder = corvix::ChosenFolder, .merge = corvix::MergeStereoPairs != 0}, &report);
           // The same program as an instrument file (reads its own summary).
           std::unique_ptr<corvix::ConversionItem> item = corvix::MakeConversionItem(p, static_cast<uint16_t>(v), i, nullptr);
           if (item != nullptr) {
             corvix::ImportWavesMode = 0;
-            corvix::ConvertPrograms(item.get(), corvix::kConvertMode);
+            corvix::ConvertPrograms(item.get(), {corvix::FindFormat("convert")}, {.folder = corvix::WaveFolder});
             corvix::FreeConversionList(item);
           }
           corvix::ReadVolumeDirectory(p, static_cast<uint16_t>(v));

@@ -63,7 +63,7 @@ TEST_F(ConvertJobTest, EachConvertedFileHoldsWhatItsProgramSets) {
   piano.pitchBendRange = 7;
   UsePrograms({piano, Program("DRUMS", {Keygroup(36, 36, {"KICK"})})},
               {Sample("SOFT", 1001), Sample("LOUD", 3000), Sample("KICK")});
-  ASSERT_EQ(ConvertPrograms(list_.get(), kConvertMode), 1) << PendingError.text;
+  ASSERT_EQ(testing::Convert(list_.get(), "convert"), 1) << PendingError.text;
 
   EXPECT_EQ(GroupNames(WalkFile(Tes("DRUMS"))), std::vector<std::string>{"DRUMS       "});  // its own group only
   // One transfer dialog while the disc is read, one progress dialog per file.
@@ -85,7 +85,7 @@ TEST_F(ConvertJobTest, CombiningThreeProgramsWritesOneFileWithAGroupEach) {
   UsePrograms({Program("FIRST", {Keygroup(36, 60, {"SHARED"})}), Program("SECOND", {Keygroup(36, 60, {"OWN"})}),
                Program("THIRD", {Keygroup(48, 72, {"SHARED"}), Keygroup(73, 96, {"PAIR L", "PAIR R"})})},
               {Sample("SHARED"), Sample("OWN"), Sample("PAIR L"), Sample("PAIR R")});
-  ASSERT_EQ(ConvertPrograms(list_.get(), kCombineMode), 1) << PendingError.text;
+  ASSERT_EQ(testing::Convert(list_.get(), "combine"), 1) << PendingError.text;
   EXPECT_EQ(host_.paths, std::vector<std::string>{Tes("FIRST")});
   const Chunk root = WalkFile(Tes("FIRST"));
   EXPECT_EQ(GroupNames(root), (std::vector<std::string>{"FIRST       ", "SECOND      ", "THIRD       "}));
@@ -135,7 +135,7 @@ TEST_F(ConvertJobTest, AFailureLeavesNothingOfTheFailingFileAndKeepsTheFinishedO
     ids.zeroFileCall = c.zeroFileCall;
     SetIdentifierSource(&ids);
 
-    EXPECT_EQ(ConvertPrograms(list_.get(), kConvertMode), 0);
+    EXPECT_EQ(testing::Convert(list_.get(), "convert"), 0);
     EXPECT_EQ(std::string(PendingError.text).rfind(c.message.substr(0, kPendingErrorBytes - 1), 0), 0u) << PendingError.text;
     EXPECT_EQ(PendingError.style, kStyleError);
     EXPECT_EQ(Folder(), std::vector<std::string>{"ONE.tes"});
@@ -153,7 +153,7 @@ TEST_F(ConvertJobTest, ANameTheJobHasWrittenGetsANumberAndTheUserIsTold) {
   Select(1, 0);
   std::ofstream(Tes("PROG")) << "a file of an earlier run";
 
-  ASSERT_EQ(ConvertPrograms(list_.get(), kConvertMode), 1) << PendingError.text;
+  ASSERT_EQ(testing::Convert(list_.get(), "convert"), 1) << PendingError.text;
   const std::string second = dir_ / "PROG (2).tes";
   EXPECT_EQ(Folder(), (std::vector<std::string>{"PROG (2).tes", "PROG.tes"}));
   EXPECT_EQ(host_.paths, (std::vector<std::string>{Tes("PROG"), second}));
@@ -167,20 +167,20 @@ TEST_F(ConvertJobTest, ANameTheJobHasWrittenGetsANumberAndTheUserIsTold) {
 }
 
 TEST_F(ConvertJobTest, AtMost64ProgramsAreCombinedAndNoneIsDoneAtOnce) {
-  EXPECT_EQ(ConvertPrograms(nullptr, kConvertMode), 1);
-  EXPECT_EQ(ConvertPrograms(nullptr, kCombineMode), 1);
+  EXPECT_EQ(testing::Convert(nullptr, "convert"), 1);
+  EXPECT_EQ(testing::Convert(nullptr, "combine"), 1);
   EXPECT_TRUE(progress_.record.dialogs.empty());
 
   UsePrograms({Program("ONLY", {Keygroup(36, 60, {"S"})})}, {Sample("S")});
   for (int i = 1; i < 65; ++i) Select(0, 0);
-  EXPECT_EQ(ConvertPrograms(list_.get(), kCombineMode), 0);
+  EXPECT_EQ(testing::Convert(list_.get(), "combine"), 0);
   EXPECT_STREQ(PendingError.text, "Too many programs to combine (64 at most)");
   EXPECT_TRUE(Folder().empty());
   EXPECT_TRUE(progress_.record.dialogs.empty());
 
   FreeConversionList(list_);
   for (int i = 0; i < 64; ++i) Select(0, 0);
-  ASSERT_EQ(ConvertPrograms(list_.get(), kCombineMode), 1) << PendingError.text;
+  ASSERT_EQ(testing::Convert(list_.get(), "combine"), 1) << PendingError.text;
   EXPECT_EQ(GroupNames(WalkFile(Tes("ONLY"))).size(), 64u);
 }
 
@@ -192,11 +192,11 @@ TEST_F(ConvertJobTest, ASecondJobCannotStartWhileOneRuns) {
   std::string message;
   progress_.onPump = [&] {
     if (nested != -1) return;
-    nested = ConvertPrograms(list_.get(), kConvertMode);
+    nested = testing::Convert(list_.get(), "convert");
     message = PendingError.text;
   };
   EXPECT_FALSE(JobGuard::JobRunning());
-  ASSERT_EQ(ConvertPrograms(list_.get(), kConvertMode), 1);
+  ASSERT_EQ(testing::Convert(list_.get(), "convert"), 1);
   EXPECT_EQ(nested, 0);
   EXPECT_EQ(message, kJobRunning);
   EXPECT_FALSE(JobGuard::JobRunning());

@@ -8,6 +8,7 @@
 
 #include "instrument/identifiers.h"
 #include "jobs/conversion_list.h"
+#include "jobs/convert_job.h"
 #include "records/host_link.h"
 #include "records/job_notes.h"
 #include "records/job_state.h"
@@ -107,5 +108,11 @@ class ExportTest : public DiscTest {
   RecordingHostLink host_;
   std::unique_ptr<ConversionItem> list_;  // the programs a test converts
 };
+
+// Runs the job of the format named ("convert", "sf2-bank") into WaveFolder,
+// pairs merged as MergeStereoPairs says: as the window runs it.
+inline int Convert(ConversionItem* list, const char* format) {
+  return ConvertPrograms(list, {FindFormat(format)}, {.folder = WaveFolder, .merge = MergeStereoPairs != 0});
+}
 
 }  // namespace corvix::testing

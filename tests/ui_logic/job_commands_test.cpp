@@ -43,10 +43,9 @@ TEST_F(JobCommandsTest, AnUnreadableProgramIsReportedAndLeftOut) {
   const auto row = [](uint8_t program) { return MakeBrowserItem(kKindProgram, 0, 0, program); };
   const BrowserItem organ = row(1), piano = row(0), broken = row(2), missing = row(7);
   const BrowserItem volume = MakeBrowserItem(kKindVolume);  // no program
-  ImportWavesMode = 1;
   ASSERT_EQ(BuildConversionItems(dir_.path() + "\\", {&organ, &volume, &broken, &missing, &piano}), 1);
-  EXPECT_EQ(std::tuple(std::string(WaveFolder), ImportWavesMode), std::tuple(dir_.path(), 0));
-  ASSERT_EQ(ConvertPrograms(ConversionList.get(), kConvertMode), 1) << PendingError.text;
+  EXPECT_EQ(std::string(WaveFolder), dir_.path());
+  ASSERT_EQ(testing::Convert(ConversionList.get(), "convert"), 1) << PendingError.text;
   ASSERT_EQ(recorder_.messages.size(), 3u);  // and the note of what didn't fit
   EXPECT_EQ(std::tuple(recorder_.messages[0].text, recorder_.messages[0].caption, recorder_.messages[1].text),
             std::tuple("Can't read program BROKEN", "Error", "Program not found on the disc"));
