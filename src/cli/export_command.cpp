@@ -87,6 +87,10 @@ CLI::App* AddExportCommand(CLI::App& app, ExportOptions& options) {
                   "PARTITION/VOLUME/PROGRAM, each name a shell pattern (* and ?, any case): 'A/*/STR*'; "
                   "may be given again; every program when not given")
       ->type_name("PATTERN");
+  cmd->add_flag("--samples", options.samples,
+                "Also every sample the patterns name (a pattern's last name matches samples too), each once, "
+                "as a WAV file in VOLUME/Samples/, even those no program uses; a pair is merged when the names "
+                "are the same but for the L/R letter");
   cmd->add_flag("--no-merge", options.noMerge, "Keep L/R pairs as two mono waves");
   cmd->add_flag("--flat", options.flat, "All files in DIR itself, names numbered \" (2)\" where they meet");
   cmd->add_flag("--skip-existing", options.skipExisting,
@@ -120,8 +124,8 @@ int RunExport(const ExportOptions& options) {
       progress.StartRunPart("disc " + std::to_string(d + 1) + " of " + std::to_string(options.sources.size()));
 
     DiscSession session;
-    std::vector<Selection> selections;
-    if (session.Open(source, patterns, &selections) != 0) {
+    std::vector<Selection> selections, samples;
+    if (session.Open(source, patterns, &selections, options.samples ? &samples : nullptr) != 0) {
       std::fprintf(stderr, "corvix: %s: not exported\n", source.c_str());
       status = 1;
       continue;
@@ -156,6 +160,22 @@ int RunExport(const ExportOptions& options) {
       continue;
     }
     if (ConversionReport.leftOut > 0) status = 1;
+    if (!samples.empty()) {
+      std::vector<SampleRef> refs;
+      for (const Selection& sample : samples) refs.push_back({sample.partition, sample.volumeSlot, sample.programIndex});
+      JobOutput out;
+      const int wrote = ExportSamples(*session.disc(), refs, target, out);
+      for (const ConvertedFile& file : out.files) {
+        if (!options.quiet) std::printf("%s: \"%s\"  (%s)\n", source.c_str(), file.path.c_str(), Plural(file.waves, "wave").c_str());
+        ++written;
+      }
+      if (!wrote || CancelOnInterrupt::Interrupted()) {
+        if (wrote) SetPendingError(kCancelled, kStyleWarning);
+        std::fprintf(stderr, "corvix: %s: %s\n", source.c_str(), PendingErrorText().c_str());
+        status = 1;
+        continue;
+      }
+    }
     EndWithNotes(0, ConversionReport.files.size(), "file", selections, false);
   }
   if (options.sources.size() > 1 && !options.quiet) {

@@ -17,6 +17,7 @@ struct ExportOptions {
   bool noMerge = false;
   bool flat = false;          // every file in --to, as the other commands write them
   bool skipExisting = false;  // programs whose files all stand are passed over
+  bool samples = false;       // the samples the patterns name too, each on its own
   bool quiet = false;
   bool strict = false;
 };

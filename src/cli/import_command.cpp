@@ -25,7 +25,8 @@ CLI::App* AddImportCommand(CLI::App& app, ImportOptions& options) {
       ->type_name("")
       ->required();
   cmd->add_option("PROGRAM", options.programs,
-                  "PARTITION/VOLUME/PROGRAM as `corvix list` shows the names (any case); * selects all")
+                  "PARTITION/VOLUME/PROGRAM as `corvix list` shows the names (any case); each name may be a "
+                  "shell pattern (* and ?): 'A/*/STR*'")
       ->type_name("")
       ->required()
       ->expected(1, -1);

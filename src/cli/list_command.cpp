@@ -69,11 +69,14 @@ std::string Pasteable(const std::string& path) {
   return quoted + "'";
 }
 
-void PrintPaths(const DiscListing& listing) {
+void PrintPaths(const DiscListing& listing, bool samples) {
   for (const ListedPartition& partition : listing.partitions)
-    for (const ListedVolume& volume : partition.volumes)
+    for (const ListedVolume& volume : partition.volumes) {
       for (const ListedProgram& p : volume.programs)
         std::printf("%s\n", Pasteable(ProgramPath(partition.number, volume.name, p.name)).c_str());
+      for (size_t i = 0; samples && i < volume.samples.size(); ++i)
+        std::printf("%s\n", Pasteable(ProgramPath(partition.number, volume.name, volume.samples[i].name)).c_str());
+    }
 }
 
 void PrintTree(const DiscListing& listing) {
@@ -112,6 +115,8 @@ CLI::App* AddListCommand(CLI::App& app, ListOptions& options) {
   list->add_flag("--json", options.json, "Print the listing as one JSON document");
   list->add_flag("--paths", options.paths,
                  "Print each program's PARTITION/VOLUME/PROGRAM path, one a line, quoted for the shell where needed");
+  list->add_flag("--samples", options.samples,
+                 "With --paths, each sample's PARTITION/VOLUME/SAMPLE path too (for export --samples --programs)");
   return list;
 }
 
@@ -139,7 +144,7 @@ int RunList(const ListOptions& options) {
   if (options.json) {
     std::cout << ToJson(listing).dump(2) << '\n';
   } else if (options.paths) {
-    PrintPaths(listing);
+    PrintPaths(listing, options.samples);
   } else {
     PrintTree(listing);
   }

@@ -12,6 +12,7 @@ struct ListOptions {
   std::string source;
   bool json = false;
   bool paths = false;  // program paths only, ready to paste
+  bool samples = false;  // with paths: sample paths too
 };
 
 // Adds "list" to the app; the options are filled when it is parsed.

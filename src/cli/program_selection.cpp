@@ -1,5 +1,6 @@
 #include "cli/program_selection.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -16,18 +17,32 @@ namespace corvix::cli {
 namespace {
 
 // A name as given on the command line matches a name on the disc when both,
-// trimmed of trailing spaces, are equal; Akai names have no lower case, so
-// case is not told apart.
+// trimmed of trailing spaces, match as a shell pattern: '*' stands for any
+// run of characters, '?' for one. Akai names have no lower case, so case
+// is not told apart.
 bool NameMatches(const std::string& pattern, const std::string& discName) {
-  if (pattern == "*") return true;
-  const std::string a = TrimmedName(pattern);
-  const std::string b = TrimmedName(discName);
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+  const std::string p = TrimmedName(pattern), n = TrimmedName(discName);
+  const auto same = [](char a, char b) {
+    return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+  };
+  // The last '*' seen and where in the name its run ends so far.
+  size_t i = 0, j = 0, star = std::string::npos, resume = 0;
+  while (j < n.size()) {
+    if (i < p.size() && p[i] == '*') {
+      star = i++;
+      resume = j;
+    } else if (i < p.size() && (p[i] == '?' || same(p[i], n[j]))) {
+      ++i;
+      ++j;
+    } else if (star != std::string::npos) {
+      i = star + 1;
+      j = ++resume;
+    } else {
       return false;
+    }
   }
-  return true;
+  while (i < p.size() && p[i] == '*') ++i;
+  return i == p.size();
 }
 
 bool SplitPattern(const std::string& text, std::string parts[3]) {
@@ -42,7 +57,8 @@ bool SplitPattern(const std::string& text, std::string parts[3]) {
   return true;
 }
 
-int Resolve(JobDisc& disc, const std::vector<std::string>& patterns, std::vector<Selection>* out) {
+int Resolve(JobDisc& disc, const std::vector<std::string>& patterns, std::vector<Selection>* out,
+            std::vector<Selection>* samples) {
   std::vector<std::array<std::string, 3>> split;
   for (const std::string& pattern : patterns) {
     std::string parts[3];
@@ -96,6 +112,15 @@ int Resolve(JobDisc& disc, const std::vector<std::string>& patterns, std::vector
         if (already) continue;
         out->push_back({ref.partition, ref.volume, i, ProgramPath(ref.partition, volume.name, volume.programs[i].name)});
       }
+      for (uint16_t i = 0; samples != nullptr && i < volume.sampleCount && volume.samples != nullptr; ++i) {
+        if (!NameMatches(parts[2], volume.samples[i].name)) continue;
+        found = true;
+        const Selection sample{ref.partition, ref.volume, i, ProgramPath(ref.partition, volume.name, volume.samples[i].name)};
+        if (std::none_of(samples->begin(), samples->end(), [&](const Selection& s) {
+              return s.partition == sample.partition && s.volumeSlot == sample.volumeSlot && s.programIndex == i;
+            }))
+          samples->push_back(sample);
+      }
     }
     if (!found) {
       // The first of the three names that matched nothing.
@@ -107,7 +132,8 @@ int Resolve(JobDisc& disc, const std::vector<std::string>& patterns, std::vector
       }
       const std::string what = !partitionFound ? "no partition " + parts[0] + " on the disc"
                                : !volumeFound  ? "no volume matches \"" + parts[1] + "\""
-                                               : "no program matches \"" + parts[2] + "\"";
+                               : samples != nullptr ? "no program or sample matches \"" + parts[2] + "\""
+                                                    : "no program matches \"" + parts[2] + "\"";
       std::fprintf(stderr, "corvix: %s: %s\n", patterns[n].c_str(), what.c_str());
       return 1;
     }
@@ -124,7 +150,7 @@ DiscSession::~DiscSession() {
 }
 
 int DiscSession::Open(const std::string& source, const std::vector<std::string>& patterns,
-                      std::vector<Selection>* selections) {
+                      std::vector<Selection>* selections, std::vector<Selection>* samples) {
   std::string error;
   source_ = OpenDiscSource(source, &error);
   if (!source_) {
@@ -140,7 +166,7 @@ int DiscSession::Open(const std::string& source, const std::vector<std::string>&
     std::fprintf(stderr, "corvix: %s: not an Akai S1000 disc\n", source.c_str());
     return 1;
   }
-  return Resolve(*disc_, patterns, selections);
+  return Resolve(*disc_, patterns, selections, samples);
 }
 
 int EndWithNotes(int status, size_t written, const char* what, const std::vector<Selection>& selections,

@@ -35,8 +35,11 @@ class DiscSession {
   // Returns 0, or the exit status with the reason on stderr: 1 when the
   // source can't be read or a pattern names nothing, 2 when a pattern is
   // malformed.
+  // With samples, a pattern's last name matches the volume's samples too
+  // (programIndex is then the sample's place in its list); a pattern that
+  // names a sample but no program is no fault then.
   int Open(const std::string& source, const std::vector<std::string>& patterns,
-           std::vector<Selection>* selections);
+           std::vector<Selection>* selections, std::vector<Selection>* samples = nullptr);
   // The disc's tables as read for the patterns, for the job to go on with.
   JobDisc* disc() { return disc_.get(); }
 

@@ -257,6 +257,60 @@ int RunWriters(JobDisc& disc, const std::vector<ConversionItem*>& items, const s
                                    : RunBatches(disc, items, writers, target, out, work.path(), readable);
 }
 
+int ExportSamples(JobDisc& disc, const std::vector<SampleRef>& samples, const JobTarget& target, JobOutput& out) {
+  JobGuard guard;
+  if (!guard.acquired()) {
+    SetPendingError(kJobRunning, kStyleError);
+    return 0;
+  }
+  CancelRequested = 0;
+  ResetJobNotes();
+  std::vector<WaveSet> sets;
+  std::map<std::string, NameList> folders;
+  std::vector<VolumeRef> volumes;
+  for (const SampleRef& ref : samples) volumes.push_back({ref.partition, ref.volume});
+  disc.ReadDirectories(volumes);
+  int ok = 1;
+  VolumeRef setVolume;
+  for (const SampleRef& ref : samples) {
+    const VolumeEntry* volume = disc.Volume(ref.partition, ref.volume);
+    if (volume == nullptr || volume->samples == nullptr || ref.sampleIndex >= volume->sampleCount) continue;
+    if (sets.empty() || setVolume != VolumeRef{ref.partition, ref.volume}) {
+      // A set per volume, in its folder "Samples".
+      setVolume = {ref.partition, ref.volume};
+      WaveSet& set = sets.emplace_back();
+      const std::string below = ProgramFolder(disc, target, ref.partition, ref.volume, true);
+      ok = !below.empty() && MakeProgramFolder("Samples", below, folders[below], &set.folder);
+      if (!ok) break;
+      set.partition = ref.partition;
+      set.recordLength = RecordLength(volume->type);
+      set.title = ProgramPath(ref.partition, volume->name, "Samples");
+      set.results = true;
+      set.groupChunk = false;
+      set.merge = target.merge;
+      set.players = true;
+      set.style = {.rateCorrected = false, .wholeSound = true};
+    }
+    sets.back().samples.push_back(volume->samples[ref.sampleIndex]);
+  }
+  if (ok && !sets.empty()) {
+    WorkFolder work;
+    ok = work.Make(target.folder);
+    if (ok) {
+      WaveImport import(disc, work.path());
+      const auto written = [&](size_t s) {
+        import.NoteProgram(s, 0);
+        out.files.push_back({sets[s].folder, 0, static_cast<uint32_t>(sets[s].rows.size()), 0, 0});
+        return true;
+      };
+      ok = import.Plan(sets) && import.Run(written);
+      if (!ok) import.DeleteAll();
+    }
+  }
+  ShowJobNotes();
+  return ok;
+}
+
 int ConvertPrograms(ConversionItem* list, const std::vector<const OutputFormat*>& formats, const JobTarget& target,
                     JobDisc* disc) {
   JobGuard guard;

@@ -84,6 +84,21 @@ struct JobWriter {
 int ConvertPrograms(ConversionItem* list, const std::vector<const OutputFormat*>& formats, const JobTarget& target,
                     JobDisc* disc = nullptr);
 
+// A sample of the disc, chosen on its own (not through a program).
+struct SampleRef {
+  uint16_t partition = 0;
+  uint16_t volume = 0;
+  uint16_t sampleIndex = 0;  // in the volume's sample list
+};
+
+// Writes the samples as WAV files for today's samplers, each once, into
+// the folder "Samples" of its volume's folder (ProgramFolder); two samples
+// are merged as a pair when target.merge is set and their names are the
+// same but for the L/R letter. One sweep of the disc in disc order; out
+// gets one entry per folder. Notes as ConvertPrograms's; 1, or 0 with
+// PendingError set. Refuses to run while another job runs.
+int ExportSamples(JobDisc& disc, const std::vector<SampleRef>& samples, const JobTarget& target, JobOutput& out);
+
 // The same with writers the caller made (the import's own), the guard,
 // notes and report left to the caller: out gets the files.
 int RunWriters(JobDisc& disc, const std::vector<ConversionItem*>& items, const std::vector<JobWriter>& writers,

@@ -88,6 +88,18 @@ void CopyName(char* destination, const char* name) {
   std::memcpy(destination, name, std::min<size_t>(std::strlen(name), kWaveNameBytes - 1));
 }
 
+// Whether two sample names are the same but for the letter that pairs them
+// (PAD L, PAD R).
+bool SameButForSide(const char* a, const char* b) {
+  if (IsStereoPair(a, b) == 0 || std::strlen(a) != std::strlen(b)) return false;
+  std::string other = b;
+  const std::string name = a;
+  const size_t side = std::max(name.rfind('L') == std::string::npos ? 0 : name.rfind('L') + 1,
+                               name.rfind('R') == std::string::npos ? 0 : name.rfind('R') + 1);
+  other[side - 1] = name[side - 1];
+  return other == name;
+}
+
 // The file names an import gives, folder by folder: each once. In the
 // job's work folder a name a file of the job has already (from an earlier
 // batch) is passed over too.
@@ -148,6 +160,53 @@ bool PairZonesAgree(ByteView keygroup, uint32_t z) {
 WaveImport::WaveImport(const JobDisc& disc, const std::string& workFolder) : disc_(disc), workFolder_(workFolder) {}
 WaveImport::~WaveImport() = default;
 
+int WaveImport::PlanSamples(size_t s, WaveSet& set) {
+  std::vector<bool> taken(set.samples.size());
+  for (size_t a = 0; a < set.samples.size(); ++a) {
+    if (taken[a]) continue;
+    size_t partner = set.samples.size();
+    for (size_t b = a + 1; b < set.samples.size() && set.merge; ++b) {
+      if (!taken[b] && SameButForSide(set.samples[a].name, set.samples[b].name)) partner = b;
+      if (partner == b) break;
+    }
+    if (WaveTable.count >= kWaveTableRows) {
+      SetPendingError(kTableFull, kStyleError);
+      return 0;
+    }
+    WaveEntry& row = WaveTable.rows[WaveTable.count];
+    std::memset(&row, 0, sizeof row);
+    CopyName(row.name, set.samples[a].name);
+    int32_t left = -1;
+    for (size_t at : {a, partner}) {
+      if (at >= set.samples.size()) continue;
+      taken[at] = true;
+      const auto index = static_cast<int32_t>(exports_.size());
+      Export& e = exports_.emplace_back();
+      e.set = s;
+      e.row = left < 0 ? static_cast<int32_t>(WaveTable.count) : -1;
+      e.partition = set.partition;
+      e.sample = set.samples[at];
+      e.recordLength = set.recordLength;
+      CopyName(e.name, set.samples[at].name);
+      notes_[s][0].events.emplace_back(std::string(), index);
+      if (left < 0) {
+        left = index;
+        continue;
+      }
+      row.stereo = 1;
+      MakeStereoName(row.name);
+      Merge& m = merges_.emplace_back();
+      m.set = s;
+      m.row = static_cast<int32_t>(WaveTable.count);
+      m.left = left;
+      m.right = index;
+      exports_[static_cast<size_t>(left)].merge = e.merge = static_cast<int32_t>(merges_.size() - 1);
+    }
+    ++WaveTable.count;
+  }
+  return 1;
+}
+
 int WaveImport::Plan(std::vector<WaveSet>& sets) {
   sets_ = &sets;
   exports_.clear();
@@ -161,9 +220,10 @@ int WaveImport::Plan(std::vector<WaveSet>& sets) {
     // name and pairing tests read it there.
     WaveTable.count = static_cast<uint32_t>(std::min<size_t>(set.rows.size(), kWaveTableRows));
     std::copy(set.rows.begin(), set.rows.begin() + WaveTable.count, WaveTable.rows);
-    notes_[s].resize(set.programs.size());
+    notes_[s].resize(std::max<size_t>(set.programs.size(), set.samples.empty() ? 0 : 1));
     const size_t first = exports_.size(), firstMerge = merges_.size();
     const std::set<std::string> alone = set.players ? SamplesPlayedAlone(set) : std::set<std::string>{};
+    if (!PlanSamples(s, set)) return 0;
 
     for (size_t i = 0; i < set.programs.size(); ++i) {
       const ConversionItem& item = *set.programs[i];
@@ -396,12 +456,18 @@ class WaveImport::Sweep : public RunReader, public ReadProgress {
     if (e.set != shownSet_ || e.program != shownProgram_) {
       shownSet_ = e.set;
       shownProgram_ = e.program;
-      const ProgramRecord header = DecodeProgramRecord(ProgramBytes(*set.programs[e.program]->program));
-      std::snprintf(line, sizeof line, "Importing from  %s", header.name);
+      const std::string from = set.programs.empty()
+                                   ? set.title
+                                   : std::string(DecodeProgramRecord(ProgramBytes(*set.programs[e.program]->program)).name);
+      std::snprintf(line, sizeof line, "Importing from  %s", from.c_str());
       dialog_.SetItemText(kItemProgramLine, line);
     }
-    std::snprintf(line, sizeof line, "%s      keygroup %ld of %ld", e.name, static_cast<long>(e.keygroupNumber),
-                  static_cast<long>(e.keygroupCount));
+    if (e.keygroupCount == 0) {
+      std::snprintf(line, sizeof line, "%s", e.name);
+    } else {
+      std::snprintf(line, sizeof line, "%s      keygroup %ld of %ld", e.name, static_cast<long>(e.keygroupNumber),
+                    static_cast<long>(e.keygroupCount));
+    }
     dialog_.SetItemText(kItemWaveLine, line);
 
     if (layout.firstBlock == 0 && !e.writer->Put(0, bytes, readable)) return false;

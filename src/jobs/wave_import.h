@@ -46,6 +46,14 @@ struct WaveSet {
   bool results = false;
   bool groupChunk = true;
   bool merge = true;
+  // A set of samples on their own, in place of programs: each written once,
+  // as its header says (no zone tunes or plays it); two merged when their
+  // names are the same but for the L/R letter. title names them in the
+  // dialog.
+  std::vector<DirEntry> samples;
+  uint16_t partition = 0;
+  uint32_t recordLength = 150;
+  std::string title;
   std::vector<WaveEntry> rows;   // the table before the import (to go on with), then after it
   std::vector<WaveSource> sources;  // one per row of the import's own (rows it went on with: empty)
 };
@@ -110,6 +118,7 @@ class WaveImport {
   uint64_t BytesToRead() const;
 
  private:
+  int PlanSamples(size_t set, WaveSet& sets);
   struct Export;
   struct Merge;
   struct ProgramNotes;

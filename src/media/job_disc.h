@@ -22,6 +22,7 @@ namespace corvix {
 struct VolumeRef {
   uint16_t partition = 0;
   uint16_t volume = 0;  // slot in the partition's volume table
+  bool operator==(const VolumeRef&) const = default;
 };
 
 class JobDisc {
