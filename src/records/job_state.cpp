@@ -34,8 +34,7 @@ bool CopyFolder(char* destination, const std::string& folder) {
 }  // namespace
 
 std::string WaveFileName(const char* name, uint16_t copy) {
-  const std::string base = StoredName(RowName(name));
-  return copy > 1 ? base + " (" + std::to_string(copy) + ").wav" : base + ".wav";
+  return NameList::Name(StoredName(RowName(name)), ".wav", copy);
 }
 
 std::string WaveFilePath(const char* name, uint16_t copy) { return JoinPath(WaveFolder, WaveFileName(name, copy)); }
