@@ -103,6 +103,11 @@ CLI::App* AddExportCommand(CLI::App& app, ExportOptions& options) {
 int RunExport(const ExportOptions& options) {
   std::vector<const OutputFormat*> formats;
   if (!ParseFormats(options.formats, &formats)) return 2;
+  if (options.flat && options.skipExisting) {
+    // In one folder a file of a program's name may be another's.
+    std::fprintf(stderr, "corvix: --skip-existing needs the tree of each disc (not --flat)\n");
+    return 2;
+  }
   std::string folder = options.to;
   if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   if (const int status = MakeTargetFolder(options.to); status != 0) return status;

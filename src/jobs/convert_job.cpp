@@ -227,6 +227,13 @@ bool ProgramFilesStand(const JobDisc& disc, const JobTarget& target, const Conve
   const VolumeEntry* volume = disc.Volume(item.partition, item.volume);
   if (volume == nullptr || volume->programs == nullptr || item.programIndex >= volume->programCount) return false;
   const std::string name = volume->programs[item.programIndex].name;
+  // Where two programs of the volume share a name, the files can't tell
+  // whose they are: such a program is done again.
+  for (uint16_t i = 0; i < volume->programCount && i < kMaxPrograms; ++i) {
+    NameList alike;
+    alike.Take(StoredName(name), "");
+    if (i != item.programIndex && alike.Take(StoredName(volume->programs[i].name), "") != 0) return false;
+  }
   const std::string folder = ProgramFolder(disc, target, item.partition, item.volume, false);
   FileSystem& fs = CurrentFileSystem();
   for (const OutputFormat* format : formats) {

@@ -120,6 +120,7 @@ TEST_F(ExportTest, ARerunGoesOnAndFlatNumbers) {
   ASSERT_EQ(Export(testing::ShellQuote(image_) + " --format tes --flat").exitCode, 0);
   EXPECT_EQ(testing::ListFolder(out_), (std::vector<std::string>{"LEAD.tes", "PAD (2).tes", "PAD.tes"}));
   EXPECT_EQ(Export(testing::ShellQuote(image_) + " --format tes,mp3").exitCode, 2);
+  EXPECT_EQ(Export(testing::ShellQuote(image_) + " --flat --skip-existing").exitCode, 2);
 }
 
 // A format the table gains (support/made_up_format.cpp) has its command and
