@@ -52,12 +52,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (uint16_t i = 0; i < programs; ++i) {
           corvix::ImportReport report;
           corvix::ImportPrograms({{p, static_cast<uint16_t>(v), i}},
-                                 {.folder = corvix::ChosenFolder, .merge = corvix::MergeStereoPairs != 0}, &report);
+                                 corvix::JobTarget(corvix::ChosenFolder, corvix::MergeStereoPairs != 0), &report);
           // The same program as an instrument file (reads its own summary).
           std::unique_ptr<corvix::ConversionItem> item = corvix::MakeConversionItem(p, static_cast<uint16_t>(v), i, nullptr);
           if (item != nullptr) {
             corvix::ImportWavesMode = 0;
-            corvix::ConvertPrograms(item.get(), {corvix::FindFormat("convert")}, {.folder = corvix::WaveFolder});
+            corvix::ConvertPrograms(item.get(), {corvix::FindFormat("convert")}, corvix::JobTarget(corvix::WaveFolder));
             corvix::FreeConversionList(item);
           }
           corvix::ReadVolumeDirectory(p, static_cast<uint16_t>(v));

@@ -105,7 +105,7 @@ int RunConvert(const ConvertOptions& options, const OutputFormat& chosen) {
   TerminalProgress progress(!options.quiet && StderrIsTerminal());
   InstalledProgress installed(&progress);
   CancelOnInterrupt interrupt;
-  const int ok = ConvertPrograms(list.get(), {&format}, {.folder = folder, .merge = !options.noMerge}, session.disc());
+  const int ok = ConvertPrograms(list.get(), {&format}, JobTarget(folder, !options.noMerge), session.disc());
   FreeConversionList(list);
 
   if (!options.quiet) PrintConvertedFiles(format, labels);

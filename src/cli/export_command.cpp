@@ -123,7 +123,7 @@ int RunExport(const ExportOptions& options) {
   for (size_t d = 0; d < options.sources.size() && !CancelOnInterrupt::Interrupted(); ++d) {
     const std::string& source = options.sources[d];
     const std::string base = DiscName(source);
-    JobTarget target{.folder = folder, .merge = !options.noMerge};
+    JobTarget target(folder, !options.noMerge);
     if (!options.flat) target.disc = NameList::Name(base, "", discNames.Take(base, ""));
     if (options.sources.size() > 1)
       progress.StartRunPart("disc " + std::to_string(d + 1) + " of " + std::to_string(options.sources.size()));

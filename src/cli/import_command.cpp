@@ -77,8 +77,8 @@ int RunImport(const ImportOptions& options) {
     std::fflush(stdout);
   };
   ImportReport report;
-  const JobTarget target{
-      .folder = ChosenFolder, .merge = !options.noMerge, .designStyle = {.rateCorrected = !options.standardRootKey}};
+  JobTarget target(ChosenFolder, !options.noMerge);
+  target.designStyle = {.rateCorrected = !options.standardRootKey, .wholeSound = false};
   int ok = ImportPrograms(programs, target, &report, print, session.disc());
   SetProgressUi(nullptr);
   if (ok && CancelOnInterrupt::Interrupted()) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "export/wave_writer.h"
@@ -30,6 +31,7 @@ void ResetConversionReport();
 
 // Where a job's files go and how its waves are made.
 struct JobTarget {
+  explicit JobTarget(std::string into = {}, bool mergePairs = true) : folder(std::move(into)), merge(mergePairs) {}
   std::string folder;  // without a trailing separator
   bool merge = true;   // L/R pairs merged into two-channel files
   // The tree of a library: each program's files below

@@ -30,8 +30,8 @@ int BuildConversionItems(const std::string& chosenFolder,
   return 1;
 }
 
-JobTarget ConversionTarget() { return {.folder = WaveFolder, .merge = MergeStereoPairs != 0}; }
-JobTarget ImportTarget() { return {.folder = ChosenFolder, .merge = MergeStereoPairs != 0}; }
+JobTarget ConversionTarget() { return JobTarget(WaveFolder, MergeStereoPairs != 0); }
+JobTarget ImportTarget() { return JobTarget(ChosenFolder, MergeStereoPairs != 0); }
 
 void FreeConversionList() { FreeConversionList(ConversionList); }
 

@@ -104,7 +104,7 @@ class FaultCatalogueTest : public testing::ExportTest {
     EXPECT_TRUE(SetWaveFolder(target_));
     FreeConversionList(list_);
     for (const ProgramRef& p : programs_) AppendConversionItem(list_, MakeProgramItem(p.partition, p.volume, p.programIndex));
-    return ConvertPrograms(list_.get(), job.formats, {.folder = target_});
+    return ConvertPrograms(list_.get(), job.formats, JobTarget(target_));
   }
 
   Files Snapshot() const { return fs::is_directory(target_) ? testing::FilesBelow(target_) : Files{}; }

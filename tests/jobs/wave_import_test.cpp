@@ -42,7 +42,7 @@ class WaveImportTest : public testing::ExportTest {
   // "Import Waves" of the program as the job runs it.
   int Import() {
     ImportReport report;
-    return ImportPrograms({{0, 0, 0}}, {.folder = ChosenFolder, .merge = MergeStereoPairs != 0}, &report);
+    return ImportPrograms({{0, 0, 0}}, JobTarget(ChosenFolder, MergeStereoPairs != 0), &report);
   }
 
   std::vector<Row> Rows() const {

@@ -112,7 +112,7 @@ class ExportTest : public DiscTest {
 // Runs the job of the format named ("convert", "sf2-bank") into WaveFolder,
 // pairs merged as MergeStereoPairs says: as the window runs it.
 inline int Convert(ConversionItem* list, const char* format) {
-  return ConvertPrograms(list, {FindFormat(format)}, {.folder = WaveFolder, .merge = MergeStereoPairs != 0});
+  return ConvertPrograms(list, {FindFormat(format)}, JobTarget(WaveFolder, MergeStereoPairs != 0));
 }
 
 }  // namespace corvix::testing
