@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/byte_order.h"
+#include "export/wave_style.h"
 #include "media/akai_records.h"
 #include "records/job_state.h"
 #include "records/progress.h"
@@ -63,19 +64,6 @@ struct PlayRange {
 // that is defined but not played ends the data at the loop end. Values that
 // would fall outside the words written are clamped into them.
 PlayRange ComputePlayRange(const SampleRecord& sample, uint8_t zoneOverride);
-
-// How a job cuts and tunes its WAV files. The defaults are the files of
-// "Import Waves" and of the .tes conversions.
-struct WaveStyle {
-  // The unity note corrected for the sampling rate, for the Tessaline
-  // sampler, which plays every file at 44100 Hz. Other samplers play a file
-  // at its own rate and want the note the sample sounds at that rate.
-  bool rateCorrected = true;
-  // Every word that any zone may play (SoundRange), not only the play
-  // range of the zone that exports the sample: for instruments whose zones
-  // each set their own start, end and loop within one sample.
-  bool wholeSound = false;
-};
 
 // The words any zone may play of a sample: from the earlier of its play
 // start and its loop start to its play end, the loop as the sample defines

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "export/wave_writer.h"
+#include "export/wave_style.h"
 #include "instrument/format_writer.h"
 #include "jobs/output_formats.h"
 #include "media/job_disc.h"

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "export/wave_writer.h"
 #include "jobs/convert_job.h"
 #include "media/job_disc.h"
 
