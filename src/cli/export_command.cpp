@@ -125,8 +125,13 @@ int RunExport(const ExportOptions& options) {
     const std::string base = DiscName(source);
     JobTarget target(folder, !options.noMerge);
     if (!options.flat) target.disc = NameList::Name(base, "", discNames.Take(base, ""));
-    if (options.sources.size() > 1)
-      progress.StartRunPart("disc " + std::to_string(d + 1) + " of " + std::to_string(options.sources.size()));
+    if (options.sources.size() > 1) {
+      // What stderr says next is of this disc.
+      const std::string part = "disc " + std::to_string(d + 1) + " of " + std::to_string(options.sources.size());
+      ClearProgressLine();
+      std::fprintf(stderr, "corvix: %s (%s)\n", source.c_str(), part.c_str());
+      progress.StartRunPart(part);
+    }
 
     DiscSession session;
     std::vector<Selection> selections, samples;
