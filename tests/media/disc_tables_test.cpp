@@ -1,5 +1,3 @@
-#include "media/akai_disk.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +8,7 @@
 #include "common/pending_error.h"
 #include "media/akai_records.h"
 #include "media/disc_listing.h"
+#include "media/program_files.h"
 #include "support/test_disc.h"
 
 namespace corvix {
@@ -110,39 +109,40 @@ std::array<uint8_t, 24> Entry(const std::string& name, uint8_t type, uint16_t st
   return e;
 }
 
-class AkaiDiskTest : public testing::DiscTest {
+class DiscTablesTest : public testing::DiscTest {
  protected:
-  // Reads partition 0 and the directory of its volume 0, as the browser does
-  // when that volume is selected.
-  void OpenFirstVolume() {
-    ReadPartitionInfo();
-    ReadVolumeTable(0);
-    ASSERT_TRUE(ReadVolumeDirectory(0, 0));
+  // The directory of partition 0's volume 0, as the browser reads it when
+  // that volume is selected.
+  const VolumeEntry& FirstVolume() {
+    disc_.ReadDirectories({{0, 0}});
+    return *disc_.Volume(0, 0);
   }
   ProgramSummary SummaryOfFirstProgram() {
-    OpenFirstVolume();
+    FirstVolume();
     ProgramSummary summary{};
-    EXPECT_EQ(ReadProgramSummary(0, 0, AkaiDisk.volumes[0].programs[0], &summary), 1);
+    bool readable = false;
+    SummarizeVolumePrograms(disc_, 0, 0, &summary, &readable, 1);
+    EXPECT_TRUE(readable);
     return summary;
   }
 };
 
-TEST_F(AkaiDiskTest, RecognisesTheCheckWordsAndNothingElse) {
-  const Bytes image = UseDisc({.partitions = {{{Volume("V", {})}}}}).image;  // its partitions not read
-  EXPECT_TRUE(IsAkaiDisk());
+TEST_F(DiscTablesTest, RecognisesTheCheckWordsAndNothingElse) {
+  const Bytes image = UseDisc({.partitions = {{{Volume("V", {})}}}}).image;
+  EXPECT_TRUE(disc_.Open());
   // Every check word matters, the last one included.
   for (uint32_t word : {0u, 48u, 96u}) {
     Bytes broken = image;
     PutU16LE(broken.data() + 4 + 2 * word, 0);
     Use(broken);
-    EXPECT_FALSE(IsAkaiDisk()) << word;
+    EXPECT_FALSE(disc_.Open()) << word;
   }
   Use({});
-  EXPECT_EQ(ReadPartitionInfo(), 0);
-  EXPECT_EQ(AkaiDisk.partitionCount, 0u);
+  EXPECT_FALSE(disc_.Open());
+  EXPECT_EQ(disc_.partitionCount(), 0u);
 }
 
-TEST_F(AkaiDiskTest, DirectoryWalkFollowsTheTypeRules) {
+TEST_F(DiscTablesTest, DirectoryWalkFollowsTheTypeRules) {
   struct Case { const char* what; uint8_t type; uint16_t startBlock, tag; bool walkGoesOn; };
   const Case cases[] = {
       {"drum file 'd' is skipped", 0x64, 9, 0, true},  {"'c', 'x', 'q' are skipped", 0x71, 9, 0, true},
@@ -156,8 +156,7 @@ TEST_F(AkaiDiskTest, DirectoryWalkFollowsTheTypeRules) {
     volume.highBitTypes = true;  // the builder writes 0xF0 and 0xF3
     volume.extraEntries = {Entry("ODD", c.type, c.startBlock, c.tag), Entry("AFTER", 0xF3, 3, 0, 0x021000)};
     UseVolumes({volume});
-    OpenFirstVolume();
-    const VolumeEntry& v = AkaiDisk.volumes[0];
+    const VolumeEntry& v = FirstVolume();
     ASSERT_EQ(v.sampleCount, c.walkGoesOn ? 2 : 1);
     EXPECT_STREQ(v.samples[0].name, "FIRST       ");
     if (c.walkGoesOn) {
@@ -166,7 +165,7 @@ TEST_F(AkaiDiskTest, DirectoryWalkFollowsTheTypeRules) {
   }
 }
 
-TEST_F(AkaiDiskTest, FullDirectoryStaysInsideTheBlockAndTheLists) {
+TEST_F(DiscTablesTest, FullDirectoryStaysInsideTheBlockAndTheLists) {
   for (int programs : {200, 41}) {
     SCOPED_TRACE(programs);
     VolumeSpec volume = Volume("FULL", {});
@@ -174,8 +173,7 @@ TEST_F(AkaiDiskTest, FullDirectoryStaysInsideTheBlockAndTheLists) {
       volume.extraEntries.push_back(Entry("P" + std::to_string(i), i < programs ? 0x70 : 0x73, uint16_t(3 + i)));
     }
     UseVolumes({volume});
-    OpenFirstVolume();
-    const VolumeEntry& v = AkaiDisk.volumes[0];
+    const VolumeEntry& v = FirstVolume();
     EXPECT_EQ(v.programCount, std::min(programs, kMaxPrograms));
     EXPECT_EQ(v.sampleCount, std::min(341 - programs, kMaxSamples));
     EXPECT_STREQ(v.programs[v.programCount - 1].name, programs == 200 ? "P127        " : "P40         ");
@@ -186,7 +184,7 @@ TEST_F(AkaiDiskTest, FullDirectoryStaysInsideTheBlockAndTheLists) {
 // A zone whose name is twelve spaces, or names a sample not in the volume,
 // is absent; the zones after it are still examined, and no more than four
 // (the zero bytes after the fourth would name the sample "000000000000").
-TEST_F(AkaiDiskTest, SummaryTakesPresentZones) {
+TEST_F(DiscTablesTest, SummaryTakesPresentZones) {
   auto keygroup = Keygroup(36, 47, {"ONE", "", "MISSING", "TWO"});
   keygroup.zones[3].lowVelocity = 64;
   UseVolumes({Volume("V", {Program("PROG", {keygroup})}, {Sample("ONE"), Sample("TWO"), Sample("000000000000")})});
@@ -198,20 +196,19 @@ TEST_F(AkaiDiskTest, SummaryTakesPresentZones) {
   EXPECT_EQ(summary.keygroups[1].present, 0u);
 }
 
-// The browser lists a volume's programs with their summaries: the FAT is
-// read once, the program files in one round, and a program that can't be
-// read is told apart.
-TEST_F(AkaiDiskTest, AVolumesSummariesReadTheFatOnce) {
-  UseVolumes({Volume("V", {Program("A", {Keygroup(36, 47, {"S"})}),
-                           Program("B", {Keygroup(50, 60, {"S"}), Keygroup(61, 70, {"S"})})}, {Sample("S")})},
-             true);
-  OpenFirstVolume();
-  AkaiDisk.volumes[0].programs[1].startBlock = 2;  // B can't be read
+// The browser lists a volume's programs with their summaries from the
+// tables it has: only the program files are read, in one round, and a
+// program that can't be read is told apart.
+TEST_F(DiscTablesTest, AVolumesSummariesReadOnlyThePrograms) {
+  VolumeSpec volume = Volume("V", {Program("A", {Keygroup(36, 47, {"S"})})}, {Sample("S")});
+  volume.extraEntries = {Entry("B", 0x70, 2)};  // in the header: can't be read
+  UseVolumes({volume}, true);
+  FirstVolume();
   source_->commands.clear();
   ProgramSummary summaries[3] = {};
   bool readable[3] = {};
-  SummarizeVolumePrograms(0, 0, summaries, readable, 3);
-  EXPECT_EQ(source_->commands.size(), 2u);  // the FAT, then A's block
+  SummarizeVolumePrograms(disc_, 0, 0, summaries, readable, 3);
+  EXPECT_EQ(source_->commands.size(), 1u);  // A's block
   EXPECT_TRUE(readable[0]);
   EXPECT_EQ(summaries[0].lowestKey, 36);
   EXPECT_EQ(summaries[0].keygroups[0].zones[0].present, 1u);
@@ -223,62 +220,47 @@ TEST_F(AkaiDiskTest, AVolumesSummariesReadTheFatOnce) {
 // file blocks, without reading past the buffer; a first block that isn't
 // there (in the header, past the partition, past the end of the image) must
 // not read as an empty program.
-TEST_F(AkaiDiskTest, ProgramChainsEndSafelyAndAMissingFirstBlockIsAnError) {
+TEST_F(DiscTablesTest, ProgramChainsEndSafelyAndAMissingFirstBlockIsUnreadable) {
   const auto disc = UseVolumes({Volume("V", {Program("BIG", std::vector(128, Keygroup(1, 2)))})});
   const auto chain = disc.FindFile("BIG")->blocks;
   ASSERT_EQ(chain.size(), 3u);  // 129 × 150 bytes
   const uint16_t first = chain[0], size = disc.partitionSize;
   const uint64_t whole = disc.image.size();
   // next: what the FAT holds after the first block (0xFFFF: as built).
-  struct Case { const char* what; uint16_t startBlock, next; uint64_t imageBytes; int ok; uint32_t keygroups; };
+  struct Case { const char* what; uint16_t startBlock, next; uint64_t imageBytes; uint32_t keygroups; };
   const Case cases[] = {
-      {"whole", first, 0xFFFF, whole, 1, 128},         {"loops back to itself", first, first, whole, 1, 53},
-      {"past the FAT", first, 8315, whole, 1, 53},     {"past the partition", first, size, whole, 1, 53},
-      {"into the header", first, 0, whole, 1, 53},     {"end mark", first, 0xC000, whole, 1, 53},
-      {"starts in the header", 2, 0xFFFF, whole, 0, 0}, {"starts past the partition", size, 0xFFFF, whole, 0, 0},
-      {"starts past the image", first, 0xFFFF, disc.BlockOffset(0, first), 0, 0},
+      {"whole", first, 0xFFFF, whole, 128},          {"loops back to itself", first, first, whole, 53},
+      {"past the FAT", first, 8315, whole, 53},      {"past the partition", first, size, whole, 53},
+      {"into the header", first, 0, whole, 53},      {"end mark", first, 0xC000, whole, 53},
+      {"starts in the header", 2, 0xFFFF, whole, 0}, {"starts past the partition", size, 0xFFFF, whole, 0},
+      {"starts past the image", first, 0xFFFF, disc.BlockOffset(0, first), 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Bytes image = disc.image;
     image.resize(c.imageBytes);
-    if (c.next != 0xFFFF) PutU16LE(image.data() + 1802 + 2 * first, c.next);
+    if (c.next != 0xFFFF) PutU16LE(image.data() + kFatOffset + 2 * first, c.next);
     Use(image);
-    OpenFirstVolume();
-    DirEntry entry = AkaiDisk.volumes[0].programs[0];
-    entry.startBlock = c.startBlock;
-    auto buffer = std::make_unique<ProgramBuffer>();
-    ClearPendingError();
-    EXPECT_EQ(ReadProgramFile(0, entry, buffer.get()), c.ok);
-    EXPECT_STREQ(PendingError.text, c.ok ? "" : "Can't read program BIG");
-    EXPECT_LE(buffer->bytesRead, kProgramBufferBytes);
-    EXPECT_EQ(buffer->bytesRead > 0, c.ok == 1);
-    EXPECT_EQ(ProgramKeygroupCount(*buffer, 150), c.keygroups);
-  }
-  // Runs of whole blocks: one to eight of them, all file blocks.
-  Use(disc.image);
-  Bytes blocks(9 * kBlockBytes);
-  EXPECT_TRUE(ReadDiscBlocks(0, first, 1, blocks.data()));
-  EXPECT_TRUE(std::equal(blocks.begin(), blocks.begin() + kBlockBytes, disc.image.begin() + disc.BlockOffset(0, first)));
-  for (const auto& [block, count] : {std::pair{first, 0}, {first, 9}, {uint16_t{2}, 2}, {uint16_t(size - 1), 2}}) {
-    EXPECT_FALSE(ReadDiscBlocks(0, block, static_cast<uint16_t>(count), blocks.data())) << block << " " << count;
+    ASSERT_TRUE(disc_.Open());
+    ProgramFile file;
+    file.entry = FirstVolume().programs[0];
+    file.entry.startBlock = c.startBlock;
+    ReadProgramFiles(disc_, {&file});
+    EXPECT_EQ(file.readable, c.keygroups > 0);
+    EXPECT_LE(file.buffer->bytesRead, kProgramBufferBytes);
+    EXPECT_EQ(ProgramKeygroupCount(*file.buffer, 150), c.keygroups);
   }
 }
 
-TEST_F(AkaiDiskTest, UnreadableHeaderIsReportedOnceAndListingsStaySafe) {
-  Bytes image = UseVolumes({Volume("V", {})}).image;
+TEST_F(DiscTablesTest, UnreadableHeaderListsSafely) {
+  Bytes image = UseVolumes({Volume("V", {Program("P", {Keygroup(1, 2)})})}).image;
   image[8 * 2048 + 1280] = 255;  // a partition count of 255 on an image that holds one
   Use(image);
-  ReadPartitionInfo();
-  ProgramSummary summary{};
-  DirEntry program{};
-  program.startBlock = 3;
-  EXPECT_EQ(ReadProgramSummary(0, kVolumesPerPartition, program, &summary), 0);  // no such volume
-  EXPECT_EQ(ReadProgramSummary(7, 0, program, &summary), 0);
-  EXPECT_STREQ(PendingError.text, "Can't Read FAT");
-  EXPECT_EQ(PendingError.style, kStyleError);
-  uint8_t block[kBlockBytes];
-  EXPECT_EQ(ReadFileBlock(7, 3, block), 0);
+  ASSERT_TRUE(disc_.Open());
+  disc_.ReadDirectories({{7, 0}});
+  EXPECT_FALSE(disc_.HasPartition(7));
+  EXPECT_EQ(disc_.Volume(7, 0)->type, 0);
+  EXPECT_EQ(disc_.Volume(0, kVolumesPerPartition), nullptr);
   const DiscListing listing = ListDisc();
   ASSERT_EQ(listing.partitions.size(), 255u);
   EXPECT_EQ(listing.partitions[0].volumes.size(), 1u);
@@ -286,7 +268,7 @@ TEST_F(AkaiDiskTest, UnreadableHeaderIsReportedOnceAndListingsStaySafe) {
   EXPECT_TRUE(recorder_.messages.empty());
 }
 
-TEST_F(AkaiDiskTest, TruncatedImageListsWhatIsThere) {
+TEST_F(DiscTablesTest, TruncatedImageListsWhatIsThere) {
   const auto disc = UseVolumes({Volume("V", {Program("P", {Keygroup(40, 50, {"EARLY"}), Keygroup(51, 60, {"LATE"})})},
                                         {Sample("EARLY", 10), Sample("LATE", 30000)})});
   Bytes image = disc.image;
