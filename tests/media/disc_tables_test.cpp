@@ -117,20 +117,12 @@ class DiscTablesTest : public testing::DiscTest {
     disc_.ReadDirectories({{0, 0}});
     return *disc_.Volume(0, 0);
   }
-  ProgramSummary SummaryOfFirstProgram() {
-    FirstVolume();
-    ProgramSummary summary{};
-    bool readable = false;
-    SummarizeVolumePrograms(disc_, 0, 0, &summary, &readable, 1);
-    EXPECT_TRUE(readable);
-    return summary;
-  }
 };
 
+// Every check word matters, the last one included.
 TEST_F(DiscTablesTest, RecognisesTheCheckWordsAndNothingElse) {
   const Bytes image = UseDisc({.partitions = {{{Volume("V", {})}}}}).image;
   EXPECT_TRUE(disc_.Open());
-  // Every check word matters, the last one included.
   for (uint32_t word : {0u, 48u, 96u}) {
     Bytes broken = image;
     PutU16LE(broken.data() + 4 + 2 * word, 0);
@@ -139,7 +131,6 @@ TEST_F(DiscTablesTest, RecognisesTheCheckWordsAndNothingElse) {
   }
   Use({});
   EXPECT_FALSE(disc_.Open());
-  EXPECT_EQ(disc_.partitionCount(), 0u);
 }
 
 TEST_F(DiscTablesTest, DirectoryWalkFollowsTheTypeRules) {
@@ -181,26 +172,16 @@ TEST_F(DiscTablesTest, FullDirectoryStaysInsideTheBlockAndTheLists) {
   }
 }
 
-// A zone whose name is twelve spaces, or names a sample not in the volume,
-// is absent; the zones after it are still examined, and no more than four
-// (the zero bytes after the fourth would name the sample "000000000000").
-TEST_F(DiscTablesTest, SummaryTakesPresentZones) {
-  auto keygroup = Keygroup(36, 47, {"ONE", "", "MISSING", "TWO"});
-  keygroup.zones[3].lowVelocity = 64;
-  UseVolumes({Volume("V", {Program("PROG", {keygroup})}, {Sample("ONE"), Sample("TWO"), Sample("000000000000")})});
-  const ProgramSummary summary = SummaryOfFirstProgram();
-  std::string zones;
-  for (const ZoneSlot& z : summary.keygroups[0].zones) zones += Fields(z.present, z.zoneNumber, z.lowVelocity);
-  EXPECT_EQ(zones, "1|0|0|0|0|0|0|0|0|1|3|64|");
-  EXPECT_EQ(summary.keygroups[0].present, 1u);
-  EXPECT_EQ(summary.keygroups[1].present, 0u);
-}
-
 // The browser lists a volume's programs with their summaries from the
 // tables it has: only the program files are read, in one round, and a
-// program that can't be read is told apart.
+// program that can't be read is told apart. A zone whose name is twelve
+// spaces, or names a sample not in the volume, is absent; the zones after
+// it are still examined, and no more than four (the zero bytes after the
+// fourth would name the sample "000000000000").
 TEST_F(DiscTablesTest, AVolumesSummariesReadOnlyThePrograms) {
-  VolumeSpec volume = Volume("V", {Program("A", {Keygroup(36, 47, {"S"})})}, {Sample("S")});
+  auto keygroup = Keygroup(36, 47, {"ONE", "", "MISSING", "TWO"});
+  keygroup.zones[3].lowVelocity = 64;
+  VolumeSpec volume = Volume("V", {Program("A", {keygroup})}, {Sample("ONE"), Sample("TWO"), Sample("000000000000")});
   volume.extraEntries = {Entry("B", 0x70, 2)};  // in the header: can't be read
   UseVolumes({volume}, true);
   FirstVolume();
@@ -210,8 +191,10 @@ TEST_F(DiscTablesTest, AVolumesSummariesReadOnlyThePrograms) {
   SummarizeVolumePrograms(disc_, 0, 0, summaries, readable, 3);
   EXPECT_EQ(source_->commands.size(), 1u);  // A's block
   EXPECT_TRUE(readable[0]);
-  EXPECT_EQ(summaries[0].lowestKey, 36);
-  EXPECT_EQ(summaries[0].keygroups[0].zones[0].present, 1u);
+  std::string zones;
+  for (const ZoneSlot& z : summaries[0].keygroups[0].zones) zones += Fields(z.present, z.zoneNumber, z.lowVelocity);
+  EXPECT_EQ(zones, "1|0|0|0|0|0|0|0|0|1|3|64|");
+  EXPECT_EQ(Fields(summaries[0].lowestKey, summaries[0].keygroups[0].present, summaries[0].keygroups[1].present), "36|1|0|");
   EXPECT_FALSE(readable[1]);
   EXPECT_EQ(Fields(summaries[1].keygroupCount, summaries[1].lowestKey), "0|127|");
 }
@@ -252,8 +235,13 @@ TEST_F(DiscTablesTest, ProgramChainsEndSafelyAndAMissingFirstBlockIsUnreadable) 
   }
 }
 
-TEST_F(DiscTablesTest, UnreadableHeaderListsSafely) {
-  Bytes image = UseVolumes({Volume("V", {Program("P", {Keygroup(1, 2)})})}).image;
+// A partition count past the image's end and an image cut inside a
+// sample's header: the listing shows what is there and nothing more.
+TEST_F(DiscTablesTest, DamagedDiscsListWhatIsThere) {
+  const auto disc = UseVolumes({Volume("V", {Program("P", {Keygroup(40, 50, {"EARLY"}), Keygroup(51, 60, {"LATE"})})},
+                                        {Sample("EARLY", 10), Sample("LATE", 30000)})});
+  Bytes image = disc.image;
+  image.resize(disc.BlockOffset(0, disc.FindFile("LATE")->blocks[0]) + 100);  // cut inside LATE's header
   image[8 * 2048 + 1280] = 255;  // a partition count of 255 on an image that holds one
   Use(image);
   ASSERT_TRUE(disc_.Open());
@@ -263,23 +251,12 @@ TEST_F(DiscTablesTest, UnreadableHeaderListsSafely) {
   EXPECT_EQ(disc_.Volume(0, kVolumesPerPartition), nullptr);
   const DiscListing listing = ListDisc();
   ASSERT_EQ(listing.partitions.size(), 255u);
-  EXPECT_EQ(listing.partitions[0].volumes.size(), 1u);
   for (size_t p = 1; p < listing.partitions.size(); ++p) EXPECT_TRUE(listing.partitions[p].volumes.empty());
-  EXPECT_TRUE(recorder_.messages.empty());
-}
-
-TEST_F(DiscTablesTest, TruncatedImageListsWhatIsThere) {
-  const auto disc = UseVolumes({Volume("V", {Program("P", {Keygroup(40, 50, {"EARLY"}), Keygroup(51, 60, {"LATE"})})},
-                                        {Sample("EARLY", 10), Sample("LATE", 30000)})});
-  Bytes image = disc.image;
-  image.resize(disc.BlockOffset(0, disc.FindFile("LATE")->blocks[0]) + 100);  // cut inside LATE's header
-  Use(image);
-  const DiscListing listing = ListDisc();
-  ASSERT_EQ(listing.partitions.size(), 1u);
   const ListedVolume& v = listing.partitions[0].volumes.at(0);
   EXPECT_EQ(v.programs.at(0).keygroups, 2u);
   EXPECT_EQ(v.samples.at(0).lengthWords, 10u);
   EXPECT_EQ(v.samples.at(1).lengthWords, 0u);  // its header is gone
+  EXPECT_TRUE(recorder_.messages.empty());
 }
 
 }  // namespace
