@@ -133,7 +133,20 @@ TEST_F(DiscTablesTest, RecognisesTheCheckWordsAndNothingElse) {
   EXPECT_FALSE(disc_.Open());
 }
 
-TEST_F(DiscTablesTest, DirectoryWalkFollowsTheTypeRules) {
+// The walk ends at an unused slot or an unknown type and passes over other
+// files; a full block stays inside the block and the lists.
+TEST(DirectoryTest, WalkFollowsTheTypeRulesAndStaysInsideTheLists) {
+  static DirEntry programs[kMaxPrograms], samples[kMaxSamples];
+  const auto walk = [](const std::vector<std::array<uint8_t, 24>>& entries) {
+    Bytes block(kBlockBytes);
+    for (size_t i = 0; i < entries.size(); ++i) std::copy(entries[i].begin(), entries[i].end(), block.begin() + 24 * i);
+    VolumeEntry v{};
+    v.programs = programs;
+    v.samples = samples;
+    DecodeDirectory(block.data(), &v);
+    return Fields(v.programCount, v.sampleCount, programs[std::max(v.programCount, uint8_t{1}) - 1].name,
+                  samples[std::max(v.sampleCount, uint8_t{1}) - 1].name, samples[1].length);
+  };
   struct Case { const char* what; uint8_t type; uint16_t startBlock, tag; bool walkGoesOn; };
   const Case cases[] = {
       {"drum file 'd' is skipped", 0x64, 9, 0, true},  {"'c', 'x', 'q' are skipped", 0x71, 9, 0, true},
@@ -142,33 +155,15 @@ TEST_F(DiscTablesTest, DirectoryWalkFollowsTheTypeRules) {
       {"unknown type", 0x41, 9, 9, false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    VolumeSpec volume = Volume("V", {}, {Sample("FIRST")});
-    volume.highBitTypes = true;  // the builder writes 0xF0 and 0xF3
-    volume.extraEntries = {Entry("ODD", c.type, c.startBlock, c.tag), Entry("AFTER", 0xF3, 3, 0, 0x021000)};
-    UseVolumes({volume});
-    const VolumeEntry& v = FirstVolume();
-    ASSERT_EQ(v.sampleCount, c.walkGoesOn ? 2 : 1);
-    EXPECT_STREQ(v.samples[0].name, "FIRST       ");
-    if (c.walkGoesOn) {
-      EXPECT_EQ(v.samples[1].length, 135168u);
-    }
+    std::fill(std::begin(samples), std::end(samples), DirEntry{});
+    EXPECT_EQ(walk({Entry("FIRST", 0xF3, 3), Entry("ODD", c.type, c.startBlock, c.tag), Entry("AFTER", 0xF3, 4, 0, 0x021000)}),
+              c.walkGoesOn ? "0|2||AFTER       |135168|" : "0|1||FIRST       |0|")
+        << c.what;
   }
-}
-
-TEST_F(DiscTablesTest, FullDirectoryStaysInsideTheBlockAndTheLists) {
-  for (int programs : {200, 41}) {
-    SCOPED_TRACE(programs);
-    VolumeSpec volume = Volume("FULL", {});
-    for (int i = 0; i < 341; ++i) {
-      volume.extraEntries.push_back(Entry("P" + std::to_string(i), i < programs ? 0x70 : 0x73, uint16_t(3 + i)));
-    }
-    UseVolumes({volume});
-    const VolumeEntry& v = FirstVolume();
-    EXPECT_EQ(v.programCount, std::min(programs, kMaxPrograms));
-    EXPECT_EQ(v.sampleCount, std::min(341 - programs, kMaxSamples));
-    EXPECT_STREQ(v.programs[v.programCount - 1].name, programs == 200 ? "P127        " : "P40         ");
-    EXPECT_STREQ(v.samples[v.sampleCount - 1].name, programs == 200 ? "P340        " : "P295        ");
+  for (int count : {200, 41}) {
+    std::vector<std::array<uint8_t, 24>> entries;
+    for (int i = 0; i < 341; ++i) entries.push_back(Entry("P" + std::to_string(i), i < count ? 0x70 : 0x73, uint16_t(3 + i)));
+    EXPECT_EQ(walk(entries), count == 200 ? "128|141|P127        |P340        |0|" : "41|255|P40         |P295        |0|");
   }
 }
 
