@@ -68,19 +68,6 @@ TEST(AkaiRecordBytesTest, FieldsAreReadFromTheirDocumentedPlaces) {
          return Fields(r.recordedPitch, r.playbackType, r.tuneFine, r.tuneSemitones, r.length, r.playStart, r.playEnd,
                        r.loopPoint, r.loopLength, r.loopTime, r.sampleRate);
        }, "69|3|128|-1|5517840|16909060|3351057|6636321|195948557|4660|44100|"},
-      // A program entry whose name holds every edge of the character table
-      // and bytes past it, then a sample entry with its type's top bit set.
-      {"directory", kBlockBytes, {{0, {0, 9, 36, 37, 38, 39, 40, 41, 200, 255, 10, 10}}, {16, {0x70, 0, 0, 0, 0x2C, 0x01}},
-                                  {24, bass}, {40, {0xF3, 0x00, 0x10, 0x02, 0x39, 0x30}}},
-       [](const Bytes& b) {
-         static DirEntry programs[kMaxPrograms], samples[kMaxSamples];
-         VolumeEntry v{};
-         v.programs = programs;
-         v.samples = samples;
-         DecodeDirectory(b.data(), &v);
-         const DirEntry &p = programs[0], &s = samples[0];
-         return Fields(v.programCount, p.name, p.startBlock, v.sampleCount, s.name, s.length, s.startBlock);
-       }, "1|09Z#+-.___  |300|1|BASS        |135168|12345|"},
       {"volume table entry 2", 2048, {{234, {14, 28, 31, 23, 29, 10, 10, 10, 10, 10, 10, 10, 3, 0, 0x07, 0x01}}},
        [](const Bytes& b) {
          static VolumeEntry volumes[kVolumesPerPartition];
@@ -126,13 +113,17 @@ TEST(DirectoryTest, WalkFollowsTheTypeRulesAndStaysInsideTheLists) {
   const auto walk = [](const std::vector<std::array<uint8_t, 24>>& entries) {
     Bytes block(kBlockBytes);
     for (size_t i = 0; i < entries.size(); ++i) std::copy(entries[i].begin(), entries[i].end(), block.begin() + 24 * i);
-    VolumeEntry v{};
-    v.programs = programs;
-    v.samples = samples;
+    VolumeEntry v{.programs = programs, .samples = samples};
+    std::fill_n(programs, kMaxPrograms, DirEntry{});
+    std::fill_n(samples, kMaxSamples, DirEntry{});
     DecodeDirectory(block.data(), &v);
-    return Fields(v.programCount, v.sampleCount, programs[std::max(v.programCount, uint8_t{1}) - 1].name,
-                  samples[std::max(v.sampleCount, uint8_t{1}) - 1].name, samples[1].length);
+    const DirEntry &p = programs[std::max(v.programCount, uint8_t{1}) - 1], &s = samples[std::max(v.sampleCount, uint8_t{1}) - 1];
+    return Fields(v.programCount, p.name, p.startBlock, v.sampleCount, s.name, s.length, s.startBlock);
   };
+  // The fields from their places (a program's name through every edge of
+  // the character table and past it).
+  std::array<uint8_t, 24> program{0, 9, 36, 37, 38, 39, 40, 41, 200, 255, 10, 10, 0, 0, 0, 0, 0x70, 0, 0, 0, 0x2C, 0x01};
+  EXPECT_EQ(walk({program, Entry("BASS", 0xF3, 12345, 0, 0x021000)}), "1|09Z#+-.___  |300|1|BASS        |135168|12345|");
   struct Case { const char* what; uint8_t type; uint16_t startBlock, tag; bool walkGoesOn; };
   const Case cases[] = {
       {"drum file 'd' is skipped", 0x64, 9, 0, true},  {"'c', 'x', 'q' are skipped", 0x71, 9, 0, true},
@@ -141,15 +132,14 @@ TEST(DirectoryTest, WalkFollowsTheTypeRulesAndStaysInsideTheLists) {
       {"unknown type", 0x41, 9, 9, false},
   };
   for (const Case& c : cases) {
-    std::fill(std::begin(samples), std::end(samples), DirEntry{});
     EXPECT_EQ(walk({Entry("FIRST", 0xF3, 3), Entry("ODD", c.type, c.startBlock, c.tag), Entry("AFTER", 0xF3, 4, 0, 0x021000)}),
-              c.walkGoesOn ? "0|2||AFTER       |135168|" : "0|1||FIRST       |0|")
+              c.walkGoesOn ? "0||0|2|AFTER       |135168|4|" : "0||0|1|FIRST       |0|3|")
         << c.what;
   }
   for (int count : {200, 41}) {
     std::vector<std::array<uint8_t, 24>> entries;
     for (int i = 0; i < 341; ++i) entries.push_back(Entry("P" + std::to_string(i), i < count ? 0x70 : 0x73, uint16_t(3 + i)));
-    EXPECT_EQ(walk(entries), count == 200 ? "128|141|P127        |P340        |0|" : "41|255|P40         |P295        |0|");
+    EXPECT_EQ(walk(entries), count == 200 ? "128|P127        |130|141|P340        |0|343|" : "41|P40         |43|255|P295        |0|298|");
   }
 }
 
