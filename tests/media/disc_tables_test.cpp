@@ -96,15 +96,7 @@ std::array<uint8_t, 24> Entry(const std::string& name, uint8_t type, uint16_t st
   return e;
 }
 
-class DiscTablesTest : public testing::DiscTest {
- protected:
-  // The directory of partition 0's volume 0, as the browser reads it when
-  // that volume is selected.
-  const VolumeEntry& FirstVolume() {
-    disc_.ReadDirectories({{0, 0}});
-    return *disc_.Volume(0, 0);
-  }
-};
+using DiscTablesTest = testing::DiscTest;
 
 // The walk ends at an unused slot or an unknown type and passes over other
 // files; a full block stays inside the block and the lists.
@@ -155,7 +147,7 @@ TEST_F(DiscTablesTest, AVolumesSummariesReadOnlyThePrograms) {
   VolumeSpec volume = Volume("V", {Program("A", {keygroup})}, {Sample("ONE"), Sample("TWO"), Sample("000000000000")});
   volume.extraEntries = {Entry("B", 0x70, 2)};  // in the header: can't be read
   UseVolumes({volume}, true);
-  FirstVolume();
+  disc_.ReadDirectories({{0, 0}});  // as the browser has it when the volume is selected
   source_->commands.clear();
   ProgramSummary summaries[3] = {};
   bool readable[3] = {};
