@@ -7,7 +7,7 @@
 // block of 24-byte entries naming programs and samples.
 //
 // The disc is read through JobDisc (job_disc.h), which sets the model when
-// it opens a disc.
+// it opens a disc; block addresses (ReadPlan::WantBlock) are reckoned from it.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +17,7 @@
 namespace corvix {
 
 struct AkaiDiskModel {
-  uint32_t partitionCount;  // 0 when no Akai disc has been recognised
-  uint32_t partitionSize;   // S, blocks per partition
+  uint32_t partitionSize;  // S, blocks per partition; 0 when no Akai disc has been recognised
 };
 
 extern AkaiDiskModel AkaiDisk;

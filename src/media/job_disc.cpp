@@ -59,7 +59,7 @@ JobDisc::Partition* JobDisc::Find(uint16_t partition) const {
 bool JobDisc::Open() {
   partitions_.clear();
   partitionCount_ = partitionSize_ = 0;
-  AkaiDisk.partitionCount = 0;
+  AkaiDisk.partitionSize = 0;
   auto first = std::make_unique<Partition>();
   ReadPlan plan;
   plan.Want(0, kHeaderSectors, first.get(), Partition::kHeaderTag);
@@ -71,7 +71,7 @@ bool JobDisc::Open() {
     expected = static_cast<uint16_t>(expected + 3333);
   }
   const uint8_t* info = bytes + kPartitionInfoLba * kSectorBytes;
-  AkaiDisk.partitionCount = partitionCount_ = info[kPartitionCountOffset];
+  partitionCount_ = info[kPartitionCountOffset];
   AkaiDisk.partitionSize = partitionSize_ = ReadU16LE(info + kPartitionSizeOffset);
   first->number = 0;
   partitions_.resize(std::max<uint32_t>(partitionCount_, 1));

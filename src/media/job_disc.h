@@ -5,8 +5,8 @@
 //
 // Opening reads the disc's first nine sectors in one command: the check
 // words, the partition information and partition 0's header. It sets
-// AkaiDisk's partitionCount and partitionSize, so that block addresses work
-// out as everywhere else.
+// AkaiDisk's partitionSize, so that block addresses work out as everywhere
+// else.
 //
 // The window keeps one for the disc it shows, from the tree's filling until
 // the next: its tree wants only the volume tables (ReadVolumeTables), a
