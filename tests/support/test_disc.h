@@ -71,8 +71,8 @@ struct MessageRecorder : UserMessages {
   int refreshes = 0;
 };
 
-// Resets the disk model and PendingError, allocates the volume lists and
-// captures message boxes; Use() makes an image the current source.
+// Resets the disk model and PendingError and captures message boxes; Use()
+// makes an image the current source, UseVolumes opens it in disc_.
 class DiscTest : public ::testing::Test {
  protected:
   void SetUp() override {
