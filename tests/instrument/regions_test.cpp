@@ -93,7 +93,7 @@ class RegionTest : public testing::ExportTest {
 
   // The first program's regions, its waves exported as the job does.
   std::vector<Chunk> ConvertedRegions() {
-    EXPECT_EQ(ImportProgramWaves(*list_, 0), 1) << PendingError.text;
+    EXPECT_EQ(ImportProgramWaves(disc_, *list_, 0), 1) << PendingError.text;
     return WrittenRegions();
   }
   // The "wsmp" or "3fra" of sub-region s of a region.
