@@ -18,6 +18,7 @@
 #include "records/job_notes.h"
 #include "records/job_state.h"
 #include "media/akai_disk.h"
+#include "media/job_disc.h"
 #include "media/sector_source.h"
 
 
@@ -25,7 +26,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static corvix::fuzz::QuietMessages quiet;
   static const std::filesystem::path folder = [] {
     corvix::SetUserMessages(&quiet);
-    corvix::AllocVolumeLists();
     return corvix::fuzz::ScratchFolder("import");
   }();
   std::filesystem::remove_all(folder);
@@ -36,31 +36,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   corvix::ResetAkaiDisk();
   corvix::ResetJobState();
   corvix::ResetJobNotes();  // notes name fuzzed samples: one input's at a time
-  corvix::ImportWavesMode = 1;
   corvix::MergeStereoPairs = size > 0 && (data[size - 1] & 1);
   corvix::SetChosenFolder(folder.string());
   corvix::SetWaveFolder(folder.string());
-  if (corvix::ReadPartitionInfo()) {
-    const uint32_t partitions = std::min<uint32_t>(corvix::AkaiDisk.partitionCount, 2);
+  corvix::JobDisc disc;
+  if (disc.Open()) {
+    const uint32_t partitions = std::min<uint32_t>(disc.partitionCount(), 2);
     for (uint16_t p = 0; p < partitions; ++p) {
-      corvix::ReadVolumeTable(p);
-      for (int32_t v = 0; v < 4; ++v) {
-        if (corvix::AkaiDisk.volumes[v].type == 0) continue;
-        corvix::ReadVolumeTable(p);
-        corvix::ReadVolumeDirectory(p, static_cast<uint16_t>(v));
-        const uint8_t programs = std::min<uint8_t>(corvix::AkaiDisk.volumes[v].programCount, 4);
+      disc.ReadVolumeTables({p});
+      for (uint16_t v = 0; v < 4; ++v) {
+        const corvix::VolumeEntry* volume = disc.Volume(p, v);
+        if (volume == nullptr || volume->type == 0) continue;
+        disc.ReadDirectories({{p, v}});
+        const uint8_t programs = std::min<uint8_t>(volume->programCount, 4);
         for (uint16_t i = 0; i < programs; ++i) {
           corvix::ImportReport report;
-          corvix::ImportPrograms({{p, static_cast<uint16_t>(v), i}},
-                                 corvix::JobTarget(corvix::ChosenFolder, corvix::MergeStereoPairs != 0), &report);
-          // The same program as an instrument file (reads its own summary).
-          std::unique_ptr<corvix::ConversionItem> item = corvix::MakeConversionItem(p, static_cast<uint16_t>(v), i, nullptr);
+          corvix::ImportPrograms({{p, v, i}}, corvix::JobTarget(corvix::ChosenFolder, corvix::MergeStereoPairs != 0),
+                                 &report, {}, &disc);
+          // The same program in every format an export writes, from one read.
+          std::unique_ptr<corvix::ConversionItem> item = corvix::MakeConversionItem(disc, p, v, i, nullptr);
           if (item != nullptr) {
-            corvix::ImportWavesMode = 0;
-            corvix::ConvertPrograms(item.get(), {corvix::FindFormat("convert")}, corvix::JobTarget(corvix::WaveFolder));
+            std::vector<const corvix::OutputFormat*> formats;
+            for (const corvix::OutputFormat& format : corvix::OutputFormats())
+              if (format.word != nullptr) formats.push_back(&format);
+            corvix::ConvertPrograms(item.get(), formats, corvix::JobTarget(corvix::WaveFolder), &disc);
             corvix::FreeConversionList(item);
           }
-          corvix::ReadVolumeDirectory(p, static_cast<uint16_t>(v));
         }
       }
     }

@@ -15,7 +15,7 @@
 
 #include "common/byte_order.h"
 #include "common/user_messages.h"
-#include "media/akai_disk.h"
+#include "media/akai_format.h"
 #include "media/sector_source.h"
 
 namespace corvix::fuzz {

@@ -11,7 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/disc_source.h"
-#include "media/akai_disk.h"
 #include "media/akai_names.h"
 #include "media/disc_listing.h"
 
@@ -127,14 +126,12 @@ int RunList(const ListOptions& options) {
     std::fprintf(stderr, "corvix: %s\n", error.c_str());
     return 1;
   }
-  if (!AllocVolumeLists()) return 1;
   // A drive's tray stays locked while the disc is read.
   DiscListing listing;
   const int read = ReadWithLockedMedium([&listing] {
     listing = ListDisc();
     return 1;
   });
-  FreeVolumeLists();
   SetSectorSource(nullptr);
   if (!read) return 1;  // the drive was not ready; the message has been shown
   if (!listing.isAkaiDisc) {

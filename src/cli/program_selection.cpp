@@ -9,7 +9,6 @@
 
 #include "cli/disc_source.h"
 #include "cli/terminal_messages.h"
-#include "media/akai_disk.h"
 #include "media/akai_names.h"
 #include "records/job_notes.h"
 
@@ -145,7 +144,6 @@ int Resolve(JobDisc& disc, const std::vector<std::string>& patterns, std::vector
 
 DiscSession::~DiscSession() {
   lock_.reset();  // unlock while the source is still current
-  if (listsAllocated_) FreeVolumeLists();
   if (source_) SetSectorSource(nullptr);
 }
 
@@ -159,8 +157,6 @@ int DiscSession::Open(const std::string& source, const std::vector<std::string>&
   }
   if (!EnsureMediumReady()) return 1;  // the user cancelled; the question said why
   lock_ = std::make_unique<MediumLock>();
-  if (!AllocVolumeLists()) return 1;
-  listsAllocated_ = true;
   disc_ = std::make_unique<JobDisc>();
   if (!disc_->Open()) {
     std::fprintf(stderr, "corvix: %s: not an Akai S1000 disc\n", source.c_str());

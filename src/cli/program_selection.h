@@ -47,7 +47,6 @@ class DiscSession {
   std::unique_ptr<JobDisc> disc_;
   std::unique_ptr<SectorSource> source_;
   std::unique_ptr<MediumLock> lock_;
-  bool listsAllocated_ = false;
 };
 
 // The end of a job's run after its notes: a line on stderr saying how many

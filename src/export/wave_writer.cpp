@@ -9,7 +9,6 @@
 
 #include "common/messages.h"
 #include "common/pending_error.h"
-#include "media/akai_disk.h"
 #include "media/akai_names.h"
 #include "media/read_engine.h"
 #include "records/job_notes.h"
@@ -383,7 +382,7 @@ class SoundReader : public RunReader {
 
 }  // namespace
 
-int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16_t startBlock,
+int WriteWaveFile(const JobDisc& disc, const char* name, ProgressBar* bar, uint16_t partition, uint16_t startBlock,
                   uint32_t recordLength, ByteView keygroup, ByteView zone, uint32_t groupIndex) {
   NoBar noBar;
   if (bar == nullptr) bar = &noBar;
@@ -394,7 +393,7 @@ int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16
   WaveEntry& row = WaveTable.rows[WaveTable.count];
 
   // The header, then what it says of the sound.
-  const std::vector<uint16_t> chain = FileChain(startBlock, kFatEntries);
+  const std::vector<uint16_t> chain = disc.Chain(partition, startBlock, kFatEntries);
   BlockRead header;
   ReadPlan plan;
   plan.WantBlock(partition, startBlock, &header, 0);

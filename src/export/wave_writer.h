@@ -17,6 +17,7 @@
 #include "common/byte_order.h"
 #include "export/wave_style.h"
 #include "media/akai_records.h"
+#include "media/job_disc.h"
 #include "records/job_state.h"
 #include "records/progress.h"
 #include "riff/riff_file.h"
@@ -173,13 +174,13 @@ class WaveFileWriter {
 // Writes WaveFolder/name.wav for the sample file at startBlock of partition
 // (header of recordLength bytes) as named by zone of keygroup, and fills the
 // tuning and loop fields of WaveTable row count (not counted here): the
-// sample's first block, then the blocks of its chain (from the current FAT)
-// that its sound needs, in disc order. The FAT of the partition must have
-// been read. bar (may be null) is stepped per block; Cancel is honoured and
+// sample's first block, then the blocks of its chain (from disc's FAT of the
+// partition, which must have been read) that its sound needs, in disc order.
+// bar (may be null) is stepped per block; Cancel is honoured and
 // the interface's messages pumped between blocks. Damage is noted
 // (job_notes.h) and the file still counts as written.
 // 1 when the file is complete; 0 with PendingError set and no file left.
-int WriteWaveFile(const char* name, ProgressBar* bar, uint16_t partition, uint16_t startBlock,
+int WriteWaveFile(const JobDisc& disc, const char* name, ProgressBar* bar, uint16_t partition, uint16_t startBlock,
                   uint32_t recordLength, ByteView keygroup, ByteView zone, uint32_t groupIndex);
 
 }  // namespace corvix

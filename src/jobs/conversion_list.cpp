@@ -8,7 +8,6 @@
 #include "common/messages.h"
 #include "common/pending_error.h"
 #include "common/user_messages.h"
-#include "media/akai_disk.h"
 #include "media/akai_names.h"
 #include "media/akai_records.h"
 #include "media/program_files.h"
@@ -23,38 +22,42 @@ std::unique_ptr<ConversionItem> MakeProgramItem(uint16_t partition, uint16_t vol
   return item;
 }
 
-std::unique_ptr<ConversionItem> MakeConversionItem(uint16_t partition, uint16_t volume,
-                                                   uint16_t programIndex,
-                                                   const ProgramSummary* summary) {
-  if (volume >= kVolumesPerPartition) {
-    SetPendingError(kProgramNotFound, kStyleError);
-    return nullptr;
-  }
+std::unique_ptr<ConversionItem> MakeConversionItem(JobDisc& disc, uint16_t partition, uint16_t volume,
+                                                   uint16_t programIndex, const ProgramSummary* summary) {
   std::unique_ptr<ConversionItem> item(new (std::nothrow) ConversionItem);
-  if (item) item->program.reset(new (std::nothrow) ProgramBuffer);
-  if (!item || !item->program) {
+  if (!item) {
     SetPendingError(kNoMemory, kStyleError);
     return nullptr;
   }
-  std::memset(item->program.get(), 0, sizeof(ProgramBuffer));
   item->partition = partition;
   item->volume = volume;
   item->programIndex = programIndex;
-
-  ReadVolumeTable(partition);
-  ReadVolumeDirectory(partition, volume);
-  const VolumeEntry& entry = AkaiDisk.volumes[volume];
-  if (entry.programs == nullptr || programIndex >= entry.programCount) {
+  disc.ReadDirectories({{partition, volume}});
+  const VolumeEntry* entry = disc.Volume(partition, volume);
+  if (entry != nullptr && !disc.HasPartition(partition)) {
+    SetPendingError(kCantReadFat, kStyleError);
+    return nullptr;
+  }
+  if (entry == nullptr || entry->programs == nullptr || programIndex >= entry->programCount) {
     SetPendingError(kProgramNotFound, kStyleError);
     return nullptr;
   }
-  item->keygroupStride = RecordLength(entry.type);
-  if (!ReadProgramFile(partition, entry.programs[programIndex], item->program.get())) return nullptr;
+  ProgramFile file;
+  file.partition = partition;
+  file.volume = volume;
+  file.entry = entry->programs[programIndex];
+  ReadProgramFiles(disc, {&file});
+  if (!file.readable) {
+    SetPendingError((kCantReadProgram + TrimmedName(file.entry.name)).c_str(), kStyleError);
+    return nullptr;
+  }
+  item->keygroupStride = RecordLength(entry->type);
+  item->program = std::move(file.buffer);
   item->summary = std::make_unique<ProgramSummary>();
   if (summary != nullptr) {
     *item->summary = *summary;
   } else {
-    SummarizeProgram(*item->program, entry, item->summary.get());
+    SummarizeProgram(*item->program, *entry, item->summary.get());
   }
   return item;
 }

@@ -23,16 +23,15 @@ namespace corvix {
 std::unique_ptr<ConversionItem> MakeProgramItem(uint16_t partition, uint16_t volume, uint16_t programIndex);
 
 // The item of program programIndex of volume `volume` of `partition`, read
-// now: reads the partition's volume table and the volume's directory into
-// AkaiDisk (the volume lists must be allocated), the whole program file
-// along its chain, and sets the keygroup stride from the volume's type. The
-// summary is a copy of *summary or, when summary is null, decoded from the
-// program read. Returns null with PendingError set when there is no such
-// program, the program can't be read ("Can't read program NAME"), or memory
-// is short; such a program is left out of the job.
-std::unique_ptr<ConversionItem> MakeConversionItem(uint16_t partition, uint16_t volume,
-                                                   uint16_t programIndex,
-                                                   const ProgramSummary* summary);
+// now from disc: the volume's directory (when disc has not read it yet), the
+// program file along its chain, and the keygroup stride from the volume's
+// type. The summary is a copy of *summary or, when summary is null, decoded
+// from the program read. Returns null with PendingError set when there is no
+// such program, its partition's header can't be read ("Can't Read FAT"), the
+// program can't be read ("Can't read program NAME"), or memory is short;
+// such a program is left out of the job.
+std::unique_ptr<ConversionItem> MakeConversionItem(JobDisc& disc, uint16_t partition, uint16_t volume,
+                                                   uint16_t programIndex, const ProgramSummary* summary);
 
 // Reads, in disc order, the programs of the items that have none yet (the
 // items' directories must have been read into disc): program, keygroup

@@ -652,13 +652,11 @@ void JobReading::Done() {
   bytesRead_ += batchBytes_;
 }
 
-int ImportProgramWaves(const ConversionItem& item, uint32_t groupIndex) {
+int ImportProgramWaves(JobDisc& disc, const ConversionItem& item, uint32_t groupIndex) {
   if (item.program == nullptr || item.volume >= kVolumesPerPartition) {
     SetPendingError(kProgramNotFound, kStyleError);
     return 0;
   }
-  JobDisc disc;
-  disc.Open();
   disc.ReadDirectories({{item.partition, item.volume}});
   if (!disc.HasPartition(item.partition)) {
     SetPendingError(kCantReadFat, kStyleError);

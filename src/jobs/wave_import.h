@@ -164,8 +164,9 @@ int MakeProgramFolder(const char* programName, const std::string& below, NameLis
 // The wave import of one program on its own into WaveFolder, continuing
 // WaveTable (its caller resets the count as it needs): for tests and tools.
 // groupIndex goes into every file's 3gix chunk (conversions only). The
-// program's disc tables are read again here. 1 on success (also for a
-// program without keygroups); 0 with PendingError set.
-int ImportProgramWaves(const ConversionItem& item, uint32_t groupIndex);
+// samples are read through disc, which reads the program's directory only
+// if it has not yet. 1 on success (also for a program without keygroups); 0
+// with PendingError set.
+int ImportProgramWaves(JobDisc& disc, const ConversionItem& item, uint32_t groupIndex);
 
 }  // namespace corvix

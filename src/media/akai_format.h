@@ -1,7 +1,7 @@
 // The Akai S1000 disk format as plain values: units and capacities, the
 // places of things on a disc, and the records the reader fills (directory
 // entries, volume entries, program summaries, program files). No reading
-// here: akai_records.h decodes bytes, akai_disk.h reads them.
+// here: akai_records.h decodes bytes, job_disc.h reads them.
 #pragma once
 
 #include <cstddef>
@@ -49,7 +49,7 @@ struct VolumeEntry {
   uint8_t sampleCount;   // valid entries in samples
   uint8_t type;          // 0 = empty slot, 3 = 192-byte records, other = 150
   uint16_t startBlock;   // block of the volume directory
-  DirEntry* programs;    // kMaxPrograms entries (AllocVolumeLists)
+  DirEntry* programs;    // kMaxPrograms entries (held by the JobDisc that read them)
   DirEntry* samples;     // kMaxSamples entries
 };
 

@@ -38,32 +38,26 @@ class HeaderReader : public RunReader {
 
 }  // namespace
 
-void SummarizeVolumePrograms(uint16_t partition, uint16_t volumeIndex, ProgramSummary* out, bool* readable, int count) {
-  if (volumeIndex >= kVolumesPerPartition) return;
-  const VolumeEntry& volume = AkaiDisk.volumes[volumeIndex];
-  count = std::min<int>({count, volume.programCount, kMaxPrograms});
-  std::vector<ProgramFile> files(static_cast<size_t>(std::max(count, 0)));
+void SummarizeVolumePrograms(const JobDisc& disc, uint16_t partition, uint16_t volumeIndex, ProgramSummary* out,
+                             bool* readable, int count) {
+  const VolumeEntry* volume = disc.Volume(partition, volumeIndex);
+  if (volume == nullptr) return;
+  count = std::max(0, std::min<int>({count, volume->programCount, kMaxPrograms}));
+  std::vector<ProgramFile> files(static_cast<size_t>(count));
   std::vector<ProgramFile*> pointers;
-  for (int i = 0; i < count; ++i) {
-    files[static_cast<size_t>(i)].partition = partition;
-    files[static_cast<size_t>(i)].volume = volumeIndex;
-    files[static_cast<size_t>(i)].entry = volume.programs[i];
-    pointers.push_back(&files[static_cast<size_t>(i)]);
+  for (size_t i = 0; i < files.size(); ++i) {
+    files[i].partition = partition;
+    files[i].volume = volumeIndex;
+    files[i].entry = volume->programs[i];
+    pointers.push_back(&files[i]);
   }
-  const bool fat = ReadFAT(partition) != 0;
-  if (fat) {
-    ReadPlan plan;
-    ProgramFileReader reader([](uint16_t, uint16_t start, uint32_t max) { return FileChain(start, max); }, pointers);
-    reader.Want(plan);
-    while (!plan.empty()) plan.Run();
-    reader.Settle();
-  }
-  for (int i = 0; i < count; ++i) {
-    const ProgramFile& file = files[static_cast<size_t>(i)];
-    readable[i] = fat && file.readable;
+  const bool fat = disc.HasPartition(partition);
+  if (fat) ReadProgramFiles(disc, pointers);
+  for (size_t i = 0; i < files.size(); ++i) {
+    readable[i] = fat && files[i].readable;
     std::memset(&out[i], 0, sizeof out[i]);
     out[i].lowestKey = 127;
-    if (readable[i]) SummarizeProgram(*file.buffer, volume, &out[i]);
+    if (readable[i]) SummarizeProgram(*files[i].buffer, *volume, &out[i]);
   }
 }
 
@@ -72,7 +66,7 @@ DiscListing ListDisc() {
   JobDisc disc;
   if (!disc.Open()) return listing;
   listing.isAkaiDisc = true;
-  listing.partitionSize = AkaiDisk.partitionSize;
+  listing.partitionSize = disc.partitionSize();
 
   std::vector<uint16_t> partitions;
   for (uint32_t p = 0; p < disc.partitionCount(); ++p) partitions.push_back(static_cast<uint16_t>(p));
@@ -132,7 +126,7 @@ DiscListing ListDisc() {
       // The header lies in the block's first sector; a block that is not a
       // file block reads as nothing.
       if (!IsFileBlock(samples[s]->startBlock)) continue;
-      plan.Want((uint64_t{AkaiDisk.partitionSize} * p + samples[s]->startBlock) * kSectorsPerBlock, 1, &headers,
+      plan.Want((uint64_t{disc.partitionSize()} * p + samples[s]->startBlock) * kSectorsPerBlock, 1, &headers,
                 static_cast<uint32_t>(s));
     }
 

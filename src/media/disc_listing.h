@@ -12,6 +12,7 @@
 
 #include "media/akai_format.h"
 #include "media/akai_names.h"
+#include "media/job_disc.h"
 
 namespace corvix {
 
@@ -63,11 +64,12 @@ struct DiscListing {
 DiscListing ListDisc();
 
 // The summaries of the programs of volume `volume` of `partition`, whose
-// directory is current in AkaiDisk (as the browser has it when it lists the
-// volume): the partition's FAT read once, the program files in disc order.
-// out[i] and readable[i] for program i, for the first count programs; a
-// program that can't be read gets readable false (and a summary without
-// keygroups).
-void SummarizeVolumePrograms(uint16_t partition, uint16_t volume, ProgramSummary* out, bool* readable, int count);
+// directory disc has read (as the browser has it when it lists the volume):
+// the program files in disc order, along the chains of disc's FAT. out[i]
+// and readable[i] for program i, for the first count programs; a program
+// that can't be read (also every program of a partition whose header could
+// not be read) gets readable false and a summary without keygroups.
+void SummarizeVolumePrograms(const JobDisc& disc, uint16_t partition, uint16_t volume, ProgramSummary* out,
+                             bool* readable, int count);
 
 }  // namespace corvix

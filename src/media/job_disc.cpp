@@ -14,6 +14,7 @@ struct JobDisc::Partition : public RunReader {
   uint16_t number = 0;
   bool headerRead = false;  // the header was delivered readable
   bool headerTaken = false;
+  bool headerWanted = false;  // asked for in a round, once
   std::array<uint8_t, kHeaderBytes> header{};
   VolumeEntry volumes[kVolumesPerPartition]{};
   bool directoryRead[kVolumesPerPartition]{};
@@ -21,6 +22,10 @@ struct JobDisc::Partition : public RunReader {
   std::vector<DirEntry> lists[kVolumesPerPartition];  // programs, then samples
 
   bool Take(uint32_t tag, const uint8_t* bytes, uint32_t size, bool readable) override {
+    if (tag == kVolumeTableTag) {
+      if (!headerTaken) DecodeVolumeTable(bytes, volumes);
+      return true;
+    }
     if (tag == kHeaderTag) {
       std::memcpy(header.data(), bytes, std::min<size_t>(size, header.size()));
       headerRead = readable;
@@ -41,6 +46,7 @@ struct JobDisc::Partition : public RunReader {
   }
 
   static constexpr uint32_t kHeaderTag = 0xFFFF;
+  static constexpr uint32_t kVolumeTableTag = 0xFFFE;
 };
 
 JobDisc::JobDisc() = default;
@@ -52,8 +58,8 @@ JobDisc::Partition* JobDisc::Find(uint16_t partition) const {
 
 bool JobDisc::Open() {
   partitions_.clear();
-  partitionCount_ = 0;
-  AkaiDisk.partitionCount = 0;
+  partitionCount_ = partitionSize_ = 0;
+  AkaiDisk.partitionSize = 0;
   auto first = std::make_unique<Partition>();
   ReadPlan plan;
   plan.Want(0, kHeaderSectors, first.get(), Partition::kHeaderTag);
@@ -65,8 +71,8 @@ bool JobDisc::Open() {
     expected = static_cast<uint16_t>(expected + 3333);
   }
   const uint8_t* info = bytes + kPartitionInfoLba * kSectorBytes;
-  AkaiDisk.partitionCount = partitionCount_ = info[kPartitionCountOffset];
-  AkaiDisk.partitionSize = ReadU16LE(info + kPartitionSizeOffset);
+  partitionCount_ = info[kPartitionCountOffset];
+  AkaiDisk.partitionSize = partitionSize_ = ReadU16LE(info + kPartitionSizeOffset);
   first->number = 0;
   partitions_.resize(std::max<uint32_t>(partitionCount_, 1));
   partitions_[0] = std::move(first);
@@ -76,12 +82,24 @@ bool JobDisc::Open() {
 void JobDisc::ReadPartitions(const std::vector<uint16_t>& partitions) {
   ReadPlan plan;
   for (uint16_t p : partitions) {
-    if (p >= partitionCount_ || Find(p) != nullptr) continue;
-    auto partition = std::make_unique<Partition>();
-    partition->number = p;
-    plan.Want(uint64_t{AkaiDisk.partitionSize} * p * kSectorsPerBlock, kHeaderSectors, partition.get(),
-              Partition::kHeaderTag);
-    partitions_[p] = std::move(partition);
+    if (p >= partitionCount_) continue;
+    if (partitions_[p] == nullptr) partitions_[p] = std::make_unique<Partition>();
+    Partition& partition = *partitions_[p];
+    if (partition.headerTaken || partition.headerWanted) continue;
+    partition.number = p;
+    partition.headerWanted = true;
+    plan.Want(uint64_t{partitionSize_} * p * kSectorsPerBlock, kHeaderSectors, &partition, Partition::kHeaderTag);
+  }
+  plan.Run();
+}
+
+void JobDisc::ReadVolumeTables(const std::vector<uint16_t>& partitions) {
+  ReadPlan plan;
+  for (uint16_t p : partitions) {
+    if (p >= partitionCount_ || partitions_[p] != nullptr) continue;
+    partitions_[p] = std::make_unique<Partition>();
+    partitions_[p]->number = p;
+    plan.Want(uint64_t{partitionSize_} * p * kSectorsPerBlock, 1, partitions_[p].get(), Partition::kVolumeTableTag);
   }
   plan.Run();
 }
@@ -119,14 +137,14 @@ const VolumeEntry* JobDisc::Volume(uint16_t partition, uint16_t volume) const {
 
 std::vector<uint16_t> JobDisc::Chain(uint16_t partition, uint16_t startBlock, uint32_t maxBlocks) const {
   const Partition* p = Find(partition);
-  if (p == nullptr) return {};
-  std::vector<uint16_t> chain = WalkChain(p->header.data() + kFatOffset, AkaiDisk.partitionSize, startBlock, maxBlocks);
+  if (p == nullptr || !p->headerTaken) return {};
+  std::vector<uint16_t> chain = WalkChain(p->header.data() + kFatOffset, partitionSize_, startBlock, maxBlocks);
   // An image ends where its file does: a chain that runs past it ends there
   // (however many blocks the FAT claims), and nothing is made of the rest.
   const SectorSource* source = CurrentSectorSource();
   const std::optional<uint64_t> sectors = source != nullptr ? source->SectorCount() : std::nullopt;
   if (sectors) {
-    const uint64_t first = uint64_t{AkaiDisk.partitionSize} * partition;
+    const uint64_t first = uint64_t{partitionSize_} * partition;
     const auto past = std::find_if(chain.begin(), chain.end(), [&](uint16_t block) {
       return (first + block + 1) * kSectorsPerBlock > *sectors;
     });

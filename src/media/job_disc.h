@@ -5,8 +5,12 @@
 //
 // Opening reads the disc's first nine sectors in one command: the check
 // words, the partition information and partition 0's header. It sets
-// AkaiDisk's partitionCount and partitionSize, as ReadPartitionInfo does,
-// so that block addresses work out as everywhere else.
+// AkaiDisk's partitionSize, so that block addresses work out as everywhere
+// else.
+//
+// The window keeps one for the disc it shows, from the tree's filling until
+// the next: its tree wants only the volume tables (ReadVolumeTables), a
+// volume's list its directory and programs.
 #pragma once
 
 #include <array>
@@ -35,10 +39,15 @@ class JobDisc {
   // False when the disc is not an Akai disc (or nothing could be read).
   bool Open();
   uint32_t partitionCount() const { return partitionCount_; }
+  uint32_t partitionSize() const { return partitionSize_; }
 
   // Reads, in disc order, the headers of the partitions named that have not
   // been read yet (partitions past partitionCount are left alone).
   void ReadPartitions(const std::vector<uint16_t>& partitions);
+  // Reads, in disc order, the volume tables (the first sector of the
+  // header) of the partitions named that have nothing read yet; a partition
+  // whose FAT is wanted later has its whole header read then.
+  void ReadVolumeTables(const std::vector<uint16_t>& partitions);
   // True when the partition's header could be read (its FAT is known).
   bool HasPartition(uint16_t partition) const;
 
@@ -50,7 +59,8 @@ class JobDisc {
 
   // The partition's volume table entry (name, type, directory block), with
   // its program and sample lists once its directory is read (empty lists
-  // before, and for an empty slot). Null for a partition not read.
+  // before, and for an empty slot). Null for a partition of which nothing
+  // has been read.
   const VolumeEntry* Volume(uint16_t partition, uint16_t volume) const;
 
   // The chain of the file starting at startBlock in partition: at most
@@ -64,6 +74,7 @@ class JobDisc {
   struct Partition;
   Partition* Find(uint16_t partition) const;
   uint32_t partitionCount_ = 0;
+  uint32_t partitionSize_ = 0;
   std::vector<std::unique_ptr<Partition>> partitions_;  // by number; null until read
 };
 

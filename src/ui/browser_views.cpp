@@ -8,9 +8,9 @@
 
 #include "common/messages.h"
 #include "common/user_messages.h"
-#include "media/akai_disk.h"
 #include "media/akai_names.h"
 #include "media/disc_listing.h"
+#include "media/job_disc.h"
 #include "media/sector_source.h"
 #include "ui/main_window.h"
 #include "ui_logic/batch_list.h"
@@ -156,16 +156,19 @@ class PartitionProgress {
   HWND bar_ = nullptr;
 };
 
+// The disc the window shows: the tree's volume tables, then the directories
+// of the volumes listed, each read once until the tree is filled again.
+std::unique_ptr<JobDisc> ShownDisc;
+
 void AddPartitionsAndVolumes(HWND tree, HTREEITEM root) {
-  AkaiDisk.partitionCount = 0;
-  ReadPartitionInfo();
-  const uint32_t partitions = AkaiDisk.partitionCount;
+  JobDisc& disc = *ShownDisc;
+  const uint32_t partitions = disc.partitionCount();
   if (partitions == 0) return;
   PartitionProgress progress(partitions);
   for (uint32_t p = 0; p < partitions; ++p) {
     progress.Step();
     const auto partition = static_cast<uint8_t>(p);
-    ReadVolumeTable(partition);
+    disc.ReadVolumeTables({partition});
     const BrowserItem* record = TreeItems.Add(MakeBrowserItem(kKindPartition, partition));
     if (record == nullptr) {
       InsertTreeItem(tree, root, "(not enough memory for the rest of the disc)", kTreeNoDisc, kTreeNoDisc,
@@ -175,8 +178,8 @@ void AddPartitionsAndVolumes(HWND tree, HTREEITEM root) {
     HTREEITEM partitionItem = InsertTreeItem(tree, root, PartitionItemText(partition).c_str(), kTreePartition,
                                              kTreePartitionOpen, record);
     for (int s = 0; s < kVolumesPerPartition; ++s) {
-      const VolumeEntry& volume = AkaiDisk.volumes[s];
-      if (volume.type == 0) continue;
+      const VolumeEntry* volume = disc.Volume(partition, static_cast<uint16_t>(s));
+      if (volume == nullptr || volume->type == 0) continue;
       const BrowserItem* volumeRecord =
           TreeItems.Add(MakeBrowserItem(kKindVolume, partition, static_cast<uint8_t>(s)));
       if (volumeRecord == nullptr) {
@@ -184,7 +187,7 @@ void AddPartitionsAndVolumes(HWND tree, HTREEITEM root) {
                        kTreeNoDisc, nullptr);
         return;
       }
-      InsertTreeItem(tree, partitionItem, volume.name, kTreeVolume, kTreeVolumeOpen, volumeRecord);
+      InsertTreeItem(tree, partitionItem, volume->name, kTreeVolume, kTreeVolumeOpen, volumeRecord);
     }
   }
 }
@@ -207,23 +210,24 @@ void ListChildren(HTREEITEM item, int image, const char* type) {
 }
 
 void ListPrograms(const BrowserItem& volumeRecord) {
-  if (!EnsureMediumReady()) return;
+  if (ShownDisc == nullptr || !EnsureMediumReady()) return;
   MediumLock lock;
   SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
-  ReadVolumeTable(volumeRecord.partition);
-  ReadVolumeDirectory(volumeRecord.partition, volumeRecord.volume);
-  const VolumeEntry& volume = AkaiDisk.volumes[volumeRecord.volume];
-  const int count = volume.programs == nullptr ? 0 : std::min<int>({volume.programCount, kMaxPrograms, kProgramItemCount});
-  // The programs' summaries, the FAT read once and the files in disc order;
-  // one that can't be read shows like a program without keygroups.
+  JobDisc& disc = *ShownDisc;
+  disc.ReadDirectories({{volumeRecord.partition, volumeRecord.volume}});
+  const VolumeEntry* volume = disc.Volume(volumeRecord.partition, volumeRecord.volume);
+  if (volume == nullptr) return;
+  const int count = volume->programs == nullptr ? 0 : std::min<int>({volume->programCount, kMaxPrograms, kProgramItemCount});
+  // The programs' summaries, the files in disc order; one that can't be
+  // read shows like a program without keygroups.
   std::vector<ProgramSummary> summaries(static_cast<size_t>(count));
   std::unique_ptr<bool[]> readable(new bool[static_cast<size_t>(count) + 1]);
-  SummarizeVolumePrograms(volumeRecord.partition, volumeRecord.volume, summaries.data(), readable.get(), count);
+  SummarizeVolumePrograms(disc, volumeRecord.partition, volumeRecord.volume, summaries.data(), readable.get(), count);
   for (int i = 0; i < count; ++i) {
     BrowserItem& record = ProgramItems[i];
     record = MakeBrowserItem(kKindProgram, volumeRecord.partition, volumeRecord.volume, static_cast<uint8_t>(i));
     record.summary = summaries[static_cast<size_t>(i)];
-    InsertListRow(Main.contents, i, Trimmed(volume.programs[i].name), kListProgram, &record);
+    InsertListRow(Main.contents, i, Trimmed(volume->programs[i].name), kListProgram, &record);
     SetCell(Main.contents, i, 1, "Program");
     SetCell(Main.contents, i, 2, std::to_string(record.summary.keygroupCount));
     SetCell(Main.contents, i, 3, KeyRangeText(record.summary));
@@ -251,7 +255,8 @@ void FillContentsList(HTREEITEM item, const BrowserItem& record) {
 // Where a batch row's program comes from: "A/STRINGS 1".
 std::string SourceOf(const BrowserItem& record) {
   std::string label = PartitionLabel(record.partition);
-  if (record.volume < kVolumesPerPartition) label += "/" + Trimmed(AkaiDisk.volumes[record.volume].name);
+  const VolumeEntry* volume = ShownDisc != nullptr ? ShownDisc->Volume(record.partition, record.volume) : nullptr;
+  if (volume != nullptr) label += "/" + Trimmed(volume->name);
   return label;
 }
 
@@ -305,7 +310,8 @@ void CreateCaptions(HWND parent) {
 int FillTree(HWND tree) {
   MediumLock lock;
   TreeItems.Reset();
-  if (!IsAkaiDisk()) {
+  ShownDisc = std::make_unique<JobDisc>();
+  if (!ShownDisc->Open()) {
     InsertTreeItem(tree, TVI_ROOT, LoadText(IDS_DISC_NOT_FOUND).c_str(), kTreeNoDisc, kTreeNoDisc, nullptr);
     return 1;
   }

@@ -14,7 +14,6 @@
 #include "common/messages.h"
 #include "common/user_messages.h"
 #include "jobs/convert_job.h"
-#include "media/akai_disk.h"
 #include "media/cdrom_drives.h"
 #include "records/job_state.h"
 #include "ui/main_window.h"
@@ -279,7 +278,6 @@ void OnCreate(HWND window) {
   Main.window = window;
   if (CurrentScsiTransport() != nullptr && HostAdapterCount != 0) ScanScsiDevices(&Main.devices);
   BuildDriveMenu();
-  AllocVolumeLists();
   PostMessageA(window, WM_CORVIX_DEFERRED_FILL, 0, 0);
 
   Main.tree = CreateTreeView(window);
@@ -390,7 +388,6 @@ void EnableProgramCommands(const ProgramCommandStates& states) {
 void ShutDown() {
   if (Main.shutDown) return;
   Main.shutDown = true;
-  FreeVolumeLists();
   FreeScsiDeviceList(Main.devices);
   Main.devices = nullptr;
   DestroyImageLists();

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "media/akai_disk.h"
+#include "media/akai_format.h"
 
 namespace corvix {
 

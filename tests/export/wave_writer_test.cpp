@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <tuple>
 
-#include "media/akai_disk.h"
 #include "support/export_fixture.h"
 
 namespace corvix {
@@ -149,9 +148,7 @@ class WaveWriterTest : public testing::ExportTest {
     samples.push_back(testing::Sample("FILLER", 9000));
     auto volume = testing::Volume("VOLUME", {}, std::move(samples));
     volume.type = type;
-    auto disc = UseVolumes({volume}, fragmented);
-    EXPECT_TRUE(ReadFAT(0));
-    return disc;
+    return UseVolumes({volume}, fragmented);
   }
 
   int Write(const discbuilder::BuiltDisc& disc, const std::string& name, uint32_t stride = 150) {
@@ -160,7 +157,7 @@ class WaveWriterTest : public testing::ExportTest {
     auto dialog = progress_.CreateDialog(kTransferDialog);
     std::string padded = name;
     padded.resize(12, ' ');
-    return WriteWaveFile(padded.c_str(), dialog->CreateProgressBar(), 0, disc.FindFile(name)->blocks[0], stride,
+    return WriteWaveFile(disc_, padded.c_str(), dialog->CreateProgressBar(), 0, disc.FindFile(name)->blocks[0], stride,
                          keygroup, ZoneBytes(keygroup, 0), 0);
   }
 };

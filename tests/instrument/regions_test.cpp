@@ -52,7 +52,7 @@ class RegionTest : public testing::ExportTest {
     const size_t count = programs.size();
     UseVolumes({testing::Volume("V", std::move(programs), samples)});
     FreeConversionList(list_);
-    for (size_t i = 0; i < count; ++i) AppendConversionItem(list_, MakeConversionItem(0, 0, static_cast<uint16_t>(i), nullptr));
+    for (size_t i = 0; i < count; ++i) AppendConversionItem(list_, MakeConversionItem(disc_, 0, 0, static_cast<uint16_t>(i), nullptr));
     WaveTable.count = 0;
     ResetJobNotes();
   }
@@ -93,7 +93,7 @@ class RegionTest : public testing::ExportTest {
 
   // The first program's regions, its waves exported as the job does.
   std::vector<Chunk> ConvertedRegions() {
-    EXPECT_EQ(ImportProgramWaves(*list_, 0), 1) << PendingError.text;
+    EXPECT_EQ(ImportProgramWaves(disc_, *list_, 0), 1) << PendingError.text;
     return WrittenRegions();
   }
   // The "wsmp" or "3fra" of sub-region s of a region.

@@ -33,7 +33,7 @@ class ConvertJobTest : public testing::ExportTest {
     for (size_t i = 0; i < count; ++i) Select(0, static_cast<uint16_t>(i));
   }
   void Select(uint16_t volume, uint16_t program) {
-    auto item = MakeConversionItem(0, volume, program, nullptr);
+    auto item = MakeConversionItem(disc_, 0, volume, program, nullptr);
     ASSERT_TRUE(item) << PendingError.text;
     AppendConversionItem(list_, std::move(item));
   }

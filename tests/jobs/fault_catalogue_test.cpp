@@ -338,7 +338,7 @@ TEST_F(FaultCatalogueTest, EveryJobReadsEachSectorOnce) {
         {Sample("A L", 20000), Sample("A R", 20000), Sample("B", 30000), Sample("C", 9000)})}});
   }
   UseDisc(discSpec);
-  ASSERT_TRUE(ReadPartitionInfo());
+  ASSERT_TRUE(disc_.Open());
   programs_ = {{0, 0, 0}, {0, 0, 1}, {1, 0, 0}, {1, 0, 1}};
   for (const Job& job : Jobs()) {
     SCOPED_TRACE(job.name);

@@ -13,6 +13,7 @@
 #include "common/pending_error.h"
 #include "common/user_messages.h"
 #include "media/akai_disk.h"
+#include "media/job_disc.h"
 #include "media/sector_source.h"
 
 namespace corvix::testing {
@@ -70,20 +71,18 @@ struct MessageRecorder : UserMessages {
   int refreshes = 0;
 };
 
-// Resets the disk model and PendingError, allocates the volume lists and
-// captures message boxes; Use() makes an image the current source.
+// Resets the disk model and PendingError and captures message boxes; Use()
+// makes an image the current source, UseVolumes opens it in disc_.
 class DiscTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetAkaiDisk();
     ClearPendingError();
-    ASSERT_TRUE(AllocVolumeLists());
     SetUserMessages(&recorder_);
   }
   void TearDown() override {
     SetSectorSource(nullptr);
     SetUserMessages(nullptr);
-    FreeVolumeLists();
     ResetAkaiDisk();
   }
   MemorySource& Use(std::vector<uint8_t> image) {
@@ -99,13 +98,14 @@ class DiscTest : public ::testing::Test {
     if (disc) Use(disc->image);
     return disc.value_or(discbuilder::BuiltDisc{});
   }
-  // Partition 0 holding the volumes, its directory read.
+  // Partition 0 holding the volumes, the disc opened in disc_.
   discbuilder::BuiltDisc UseVolumes(std::vector<discbuilder::VolumeSpec> volumes, bool fragmented = false) {
     auto disc = UseDisc({.partitions = {{std::move(volumes)}}, .fragmented = fragmented});
-    EXPECT_TRUE(ReadPartitionInfo());
+    EXPECT_TRUE(disc_.Open());
     return disc;
   }
 
+  JobDisc disc_;
   std::unique_ptr<MemorySource> source_;
   MessageRecorder recorder_;
 };

@@ -10,7 +10,6 @@
 #include <nlohmann/json.hpp>
 
 #include "common/byte_order.h"
-#include "media/akai_disk.h"
 #include "media/akai_records.h"
 
 namespace corvix::discbuilder {
