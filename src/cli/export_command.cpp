@@ -86,7 +86,8 @@ CLI::App* AddExportCommand(CLI::App& app, ExportOptions& options) {
   cmd->add_option("--programs", options.programs,
                   "PARTITION/VOLUME/PROGRAM, each name a shell pattern (* and ?, any case): 'A/*/STR*'; "
                   "may be given again; every program when not given")
-      ->type_name("PATTERN");
+      ->type_name("PATTERN")
+      ->allow_extra_args(false);
   cmd->add_flag("--samples", options.samples,
                 "Also every sample the patterns name (a pattern's last name matches samples too), each once, "
                 "as a WAV file in VOLUME/Samples/, even those no program uses; a pair is merged when the names "
