@@ -29,7 +29,7 @@ namespace corvix {
 // One table's worth of programs.
 struct WaveSet {
   std::vector<const ConversionItem*> programs;  // read, with their summaries
-  std::string folder;         // where the files go (WaveFolder while they are made)
+  std::string folder;         // where the files go
   bool groupByPosition = false;  // 3gix: the program's place in the set (combine); else groupIndex
   uint32_t groupIndex = 0;
   // How the files are cut and tuned; players: files for today's samplers

@@ -62,16 +62,20 @@ struct WaveTableRecord {
 };
 
 extern WaveTableRecord WaveTable;
-// The folder of the current job's WAV files (and instrument files).
+// The window's state, which its commands hand to the jobs as their target
+// (a job takes its folder and its merge flag as arguments, never from here):
+// the folder of a conversion's files, which the .tes pool also reads its
+// waves from;
 extern char WaveFolder[kMaxFolderChars + 1];
-// The folder last picked by the user; parent of the per-program folders of
-// "Import Waves".
+// the folder last picked by the user, parent of the per-program folders of
+// "Import Waves";
 extern char ChosenFolder[kMaxFolderChars + 1];
-// 1 while "Import Waves" runs (a folder per program, no 3gix chunk), 0 for a
-// conversion.
-extern int ImportWavesMode;
 // "Merge L/R": stereo pairs become one two-channel file. Starts at 1.
 extern int MergeStereoPairs;
+// For the single-file operations (WriteWaveFile, MergeStereoFiles,
+// ImportProgramWaves): 1 for the files of "Import Waves" (no 3gix chunk),
+// 0 for a conversion's.
+extern int ImportWavesMode;
 // Set by the progress dialog's Cancel (or Ctrl-C on the command line, from a
 // signal handler); cleared when a job starts.
 extern volatile std::sig_atomic_t CancelRequested;
