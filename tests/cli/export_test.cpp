@@ -9,6 +9,7 @@
 
 #include "cli/command_line.h"
 #include "support/disc_descriptions.h"
+#include "support/made_up_format.h"
 #include "support/run_command.h"
 
 namespace corvix {
@@ -126,6 +127,7 @@ TEST_F(ExportTest, ARerunGoesOnAndFlatNumbers) {
 // A format the table gains (support/made_up_format.cpp) has its command and
 // its export word, run in-process as `corvix` runs them.
 TEST_F(ExportTest, AFormatAddedThroughTheTableRuns) {
+  testing::AddMadeUpFormat();
   Build(Library());
   const auto run = [](std::vector<std::string> args) {
     std::vector<char*> argv;

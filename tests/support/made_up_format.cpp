@@ -5,6 +5,7 @@
 #include "common/messages.h"
 #include "common/pending_error.h"
 #include "jobs/output_formats.h"
+#include "support/made_up_format.h"
 #include "riff/chunk_writer.h"
 #include "riff/riff_file.h"
 
@@ -39,12 +40,15 @@ class WaveNamesWriter : public InstrumentWriter {
   }
 };
 
-const bool kAdded = [] {
+const bool kAdded = (AddMadeUpFormat(), true);
+
+}  // namespace
+
+void AddMadeUpFormat() {
+  if (FindFormat("names") != nullptr) return;
   OutputFormats().push_back({"names", true, "names", "Each program's wave names in a .nam file", "Folder of the files", 0,
                              0, "name", "wave", {WaveKind::kPlayers, false, false, ".nam"},
                              [] { return std::unique_ptr<InstrumentWriter>(new WaveNamesWriter); }});
-  return true;
-}();
+}
 
-}  // namespace
 }  // namespace corvix::testing
