@@ -248,21 +248,19 @@ TEST_F(CommandTest, AStopRequestAtAnyMomentLeavesWholeFiles) {
 TEST_F(CommandTest, AJobNeverWritesOverItsSource) {
   Build(TestDisc());
   const std::vector<uint8_t> image = testing::ReadBytes(image_);
-  const struct {
-    const char* command;
-    std::string victim;  // in out_, a copy of the image
-    bool cue;            // read through a cue sheet naming it
-  } cases[] = {{"convert", "VIOLINS.tes", false}, {"sf2", "VIOLINS.sf2", true}, {"import", "VIOLINS/VIOLA.wav", false}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.command);
+  // The command, the file in out_ that is a copy of the image, and whether
+  // it is read through a cue sheet naming it.
+  const std::tuple<std::string, std::string, bool> cases[] = {
+      {"convert", "VIOLINS.tes", false}, {"sf2", "VIOLINS.sf2", true}, {"import", "VIOLINS/VIOLA.wav", false}};
+  for (const auto& [command, name, throughCue] : cases) {
+    SCOPED_TRACE(command);
     fs::remove_all(out_);
-    const std::string victim = out_ + "/" + c.victim;
+    const std::string victim = out_ + "/" + name, cue = dir_ / "disc.cue";
     fs::create_directories(fs::path(victim).parent_path());
     testing::WriteBytes(victim, image);
-    const std::string cue = dir_ / "disc.cue";
-    std::ofstream(cue) << "FILE \"out/" << c.victim << "\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n";
-    const auto r = Corvix(std::string(c.command) + " " + ShellQuote(c.cue ? cue : victim) +
-                          " 'A/STRINGS 1/VIOLINS' --to " + ShellQuote(out_));
+    std::ofstream(cue) << "FILE \"out/" << name << "\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n";
+    const auto r = Corvix(command + " " + ShellQuote(throughCue ? cue : victim) + " 'A/STRINGS 1/VIOLINS' --to " +
+                          ShellQuote(out_));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("\"" + victim + "\" is the disc being read"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("corvix: Won't write over the disc being read\n"), std::string::npos) << r.err;

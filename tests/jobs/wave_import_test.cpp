@@ -83,13 +83,8 @@ TEST_F(WaveImportTest, ExportsEachSampleOnceIntoTheProgramsFolderAndMergesPairs)
 // keygroup (whose file may even be merged and gone). A sample the volume
 // doesn't hold is left out.
 TEST_F(WaveImportTest, PairsFormOnlyWithinOneKeygroupAndOnlyTheVolumesSamplesAreExported) {
-  struct Case {
-    const char* what;
-    std::vector<KeygroupSpec> keygroups;
-    std::vector<Row> rows;
-    std::vector<std::string> files;
-  };
-  const std::vector<Case> cases = {
+  // What, the keygroups, the rows and the files.
+  const std::tuple<const char*, std::vector<KeygroupSpec>, std::vector<Row>, std::vector<std::string>> cases[] = {
       {"a later keygroup's right zone after a merged pair",
        {Keygroup(24, 59, {"A L", "A R"}), Keygroup(60, 127, {"", "B R"})},
        {{"A LR", 1}, {"B R         ", 0}}, {"A LR.wav", "B R.wav"}},
@@ -106,15 +101,15 @@ TEST_F(WaveImportTest, PairsFormOnlyWithinOneKeygroupAndOnlyTheVolumesSamplesAre
       {"a program without keygroups", {}, {}, {}},
       {"zone 1 names the R sample", {Keygroup(24, 127, {"S R", "S L"})}, {{"S LR", 1}}, {"S LR.wav"}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, keygroups, rows, files] : cases) {
+    SCOPED_TRACE(what);
     std::filesystem::remove_all(ProgramFolder());
     WaveTable.count = 0;
-    UseProgram(c.keygroups, {Sample("A L", 100), Sample("A R", 100), Sample("B R", 100), Sample("D R", 100),
-                             Sample("S L", 100), Sample("S R", 200)});
+    UseProgram(keygroups, {Sample("A L", 100), Sample("A R", 100), Sample("B R", 100), Sample("D R", 100),
+                           Sample("S L", 100), Sample("S R", 200)});
     ASSERT_EQ(Import(), 1) << PendingError.text;
-    EXPECT_EQ(Rows(), c.rows);
-    EXPECT_EQ(ListFolder(ProgramFolder()), c.files);
+    EXPECT_EQ(Rows(), rows);
+    EXPECT_EQ(ListFolder(ProgramFolder()), files);
   }
   // S LR is as long as zone 1's S R (200 words); its first channel is S L
   // (100 words, then silence), its second S R.

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "support/fake_scsi.h"
-#include "support/test_disc.h"
 
 namespace corvix {
 namespace {
@@ -44,20 +43,16 @@ class FakeMenu : public CdromMenu {
   int redraws = 0;
 };
 
-class CdromDrivesTest : public ::testing::Test {
+class CdromDrivesTest : public testing::ScsiTest {
  protected:
   void SetUp() override {
-    ResetScsiState();
+    ScsiTest::SetUp();
     SetDriveLetterRegistry(&registry_);
-    SetScsiTransport(&transport_);
-    SetUserMessages(&recorder_);
   }
   void TearDown() override {
     MakeList(0);
     SetDriveLetterRegistry(nullptr);
-    SetScsiTransport(nullptr);
-    SetUserMessages(nullptr);
-    ResetScsiState();
+    ScsiTest::TearDown();
   }
   // A list of n devices, vendor "V<i>" padded to 8, at adapter 0, target
   // i / 8, LUN i % 8.
@@ -81,8 +76,6 @@ class CdromDrivesTest : public ::testing::Test {
   }
 
   FakeRegistry registry_;
-  testing::FakeTransport transport_;
-  testing::MessageRecorder recorder_;
   ScsiDevice* list_ = nullptr;
 };
 

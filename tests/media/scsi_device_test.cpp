@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "support/fake_scsi.h"
-#include "support/test_disc.h"
 
 namespace corvix {
 namespace {
@@ -18,22 +17,7 @@ using Bytes = std::vector<uint8_t>;
 // The command bytes and the common answers are checked as they cross each
 // transport (support/scsi_conformance.h); here what the answers mean to the
 // program.
-class ScsiDeviceTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ResetScsiState();
-    SetScsiTransport(&transport_);
-    SetUserMessages(&recorder_);
-  }
-  void TearDown() override {
-    SetSectorSource(nullptr);
-    SetScsiTransport(nullptr);
-    SetUserMessages(nullptr);
-    ResetScsiState();
-  }
-  testing::FakeTransport transport_;
-  testing::MessageRecorder recorder_;
-};
+using ScsiDeviceTest = testing::ScsiTest;
 
 // A read asks for the whole sectors that fit the caller's buffer, and
 // delivers them. (That a failure or a short transfer leaves the caller's

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "media/scsi_device.h"
 #include "media/scsi_transport.h"
+#include "support/test_disc.h"
 
 namespace corvix::testing {
 
@@ -48,5 +50,24 @@ inline ScsiResult CheckCondition(uint8_t key, uint8_t asc, uint8_t ascq) {
   return {.outcome = ScsiOutcome::kFailed, .targetStatus = 2,
           .sense = {0x70, 0, key, 0, 0, 0, 0, 10, 0, 0, 0, 0, asc, ascq}};
 }
+
+// The fake transport and a message recorder installed; the SCSI state reset
+// before and after, and no sector source left.
+class ScsiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetScsiState();
+    SetScsiTransport(&transport_);
+    SetUserMessages(&recorder_);
+  }
+  void TearDown() override {
+    SetSectorSource(nullptr);
+    SetScsiTransport(nullptr);
+    SetUserMessages(nullptr);
+    ResetScsiState();
+  }
+  FakeTransport transport_;
+  MessageRecorder recorder_;
+};
 
 }  // namespace corvix::testing
