@@ -21,7 +21,7 @@ using testing::Program;
 using testing::Sample;
 
 // ONE {PAD (a pair), LEAD} with samples no program uses (a pair, a mono
-// one); TWO {PAD}, whose name ONE has too. Fragmented.
+// one between its halves); TWO {PAD}, whose name ONE has too. Fragmented.
 discbuilder::DiscSpec Library() {
   discbuilder::DiscSpec disc;
   disc.fragmented = true;
@@ -29,7 +29,7 @@ discbuilder::DiscSpec Library() {
   disc.partitions[0].volumes = {
       testing::Volume("ONE", {Program("PAD", {Keygroup(36, 96, {"PAD L", "PAD R"})}), Program("LEAD", {Keygroup(36, 96, {"LEAD"})})},
                       {Sample("PAD L", 9000), Sample("PAD R", 9000), Sample("LEAD", 5000), Sample("SPARE L", 700),
-                       Sample("SPARE R", 700), Sample("SOLO", 300)}),
+                       Sample("SOLO", 300), Sample("SPARE R", 700)}),
       testing::Volume("TWO", {Program("PAD", {Keygroup(36, 96, {"LEAD"})})}, {Sample("LEAD", 4000)})};
   return disc;
 }
