@@ -266,12 +266,7 @@ int RunWriters(JobDisc& disc, const std::vector<ConversionItem*>& items, const s
 
 int ExportSamples(JobDisc& disc, const std::vector<SampleRef>& samples, const JobTarget& target, JobOutput& out) {
   JobGuard guard;
-  if (!guard.acquired()) {
-    SetPendingError(kJobRunning, kStyleError);
-    return 0;
-  }
-  CancelRequested = 0;
-  ResetJobNotes();
+  if (!guard.Start()) return 0;
   std::vector<WaveSet> sets;
   std::map<std::string, NameList> folders;
   std::vector<VolumeRef> volumes;
@@ -321,14 +316,9 @@ int ExportSamples(JobDisc& disc, const std::vector<SampleRef>& samples, const Jo
 int ConvertPrograms(ConversionItem* list, const std::vector<const OutputFormat*>& formats, const JobTarget& target,
                     JobDisc* disc) {
   JobGuard guard;
-  if (!guard.acquired()) {
-    SetPendingError(kJobRunning, kStyleError);
-    return 0;
-  }
+  if (!guard.Start()) return 0;
   ResetGroupNameTable();
-  ResetJobNotes();
   ResetConversionReport();
-  CancelRequested = 0;
   if (list == nullptr) return 1;
   const std::vector<ConversionItem*> items = Items(list);
   ConversionReport.readable.assign(items.size(), true);

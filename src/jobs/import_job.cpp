@@ -42,13 +42,8 @@ class ImportWriter : public InstrumentWriter {
 int ImportPrograms(const std::vector<ProgramRef>& programs, const JobTarget& target, ImportReport* report,
                    const std::function<void(const ImportedProgram&)>& done, JobDisc* disc) {
   JobGuard guard;
-  if (!guard.acquired()) {
-    SetPendingError(kJobRunning, kStyleError);
-    return 0;
-  }
+  if (!guard.Start()) return 0;
   *report = {};
-  CancelRequested = 0;
-  ResetJobNotes();
   JobDisc own;
   int result = 1;
   if (disc == nullptr && !programs.empty()) {

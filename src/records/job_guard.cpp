@@ -1,5 +1,9 @@
 #include "records/job_guard.h"
 
+#include "common/pending_error.h"
+#include "records/job_notes.h"
+#include "records/job_state.h"
+
 namespace corvix {
 namespace {
 
@@ -14,5 +18,15 @@ JobGuard::~JobGuard() {
 }
 
 bool JobGuard::JobRunning() { return g_running; }
+
+bool JobGuard::Start() const {
+  if (!acquired_) {
+    SetPendingError(kJobRunning, kStyleError);
+    return false;
+  }
+  CancelRequested = 0;
+  ResetJobNotes();
+  return true;
+}
 
 }  // namespace corvix
