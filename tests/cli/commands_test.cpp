@@ -7,12 +7,9 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
-#include <pty.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include "riff/file_system.h"
 #include "support/riff_walk.h"
@@ -265,76 +262,6 @@ TEST_F(CommandTest, AJobNeverWritesOverItsSource) {
     EXPECT_NE(r.err.find("\"" + victim + "\" is the disc being read"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("corvix: Won't write over the disc being read\n"), std::string::npos) << r.err;
     EXPECT_EQ(testing::ReadBytes(victim), image);
-  }
-}
-
-// Two runs into one folder: the first is held (it stops itself at a pump)
-// while the second, of another disc with a program and a pair of the same
-// names, runs to its end; then the first goes on. Neither touches the
-// other's files, and what stands is the file of the run that ended last.
-TEST_F(CommandTest, TwoRunsIntoOneFolderKeepTheirFilesApart) {
-  std::string images[2];
-  for (uint32_t words : {30000u, 20000u}) {
-    Build({.partitions = {{{testing::Volume("V", {Program("P", {Keygroup(36, 60, {"S L", "S R"})})},
-                                            {Sample("S L", words), Sample("S R", words)})}}}});
-    images[words == 20000] = dir_ / (std::to_string(words) + ".iso");
-    fs::copy_file(image_, images[words == 20000]);
-  }
-  const auto import = [&](int disc, const std::string& to) {
-    return std::string(CORVIX_CLI_PATH) + " import " + ShellQuote(images[disc]) + " A/V/P --to " + ShellQuote(to);
-  };
-  ASSERT_EQ(testing::RunCommand(import(0, dir_ / "alone")).exitCode, 0);
-  const auto r = testing::RunCommand(
-      "{ CORVIX_TEST_SIGNAL=19@2 " + import(0, out_) + " & p=$!; until grep -q '^[0-9]* (.*) [TZ]' /proc/$p/stat; do :; done; " +
-      import(1, out_) + "; echo $? >&2; kill -CONT $p; wait $p; echo $? >&2; }");
-  EXPECT_EQ(r.err, "0\n0\n");  // the exit statuses
-  EXPECT_EQ(testing::ReadBytes(out_ + "/P/S LR.wav"), testing::ReadBytes(dir_ / "alone/P/S LR.wav"));
-  EXPECT_EQ(ListFolder(out_), std::vector<std::string>{"P"});
-}
-
-// What command writes to a terminal of the given width (both streams).
-std::string OnTerminal(unsigned short columns, const std::string& command) {
-  winsize size{.ws_row = 24, .ws_col = columns, .ws_xpixel = 0, .ws_ypixel = 0};
-  int terminal = -1;
-  const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, &size);
-  if (pid == 0) {
-    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  std::string screen;
-  char buffer[4096];
-  for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;) screen.append(buffer, static_cast<size_t>(got));
-  ::close(terminal);
-  ::waitpid(pid, nullptr, 0);
-  for (size_t at; (at = screen.find("\r\n")) != std::string::npos;) screen.erase(at, 1);  // the terminal's own
-  return screen;
-}
-
-// On a terminal of 80 and of 40 columns the progress line never reaches the
-// last column (so it never wraps onto a new line), and whatever else is
-// written starts at column 0, the line wiped before it.
-TEST_F(CommandTest, TheProgressLineFitsTheTerminal) {
-  Build(TestDisc());
-  for (const unsigned short columns : std::initializer_list<unsigned short>{80, 40}) {
-    SCOPED_TRACE(columns);
-    const std::string screen = OnTerminal(columns, std::string(CORVIX_CLI_PATH) + " import " + ShellQuote(image_) +
-                                                       " 'A/STRINGS 1/*' '27/*/*' --to " + ShellQuote(out_));
-    size_t progressLines = 0;
-    std::istringstream lines(screen);
-    for (std::string line; std::getline(lines, line);) {
-      const size_t last = line.rfind('\r');
-      for (size_t from = 0, end; last != std::string::npos && from <= last; from = end + 1) {
-        end = line.find('\r', from);
-        const std::string shown = line.substr(from, end - from);
-        EXPECT_LT(shown.size(), columns) << shown;  // ASCII names: a byte a column
-        progressLines += shown.find_first_not_of(' ') != std::string::npos ? 1 : 0;
-      }
-      const std::string written = last == std::string::npos ? line : line.substr(last + 1);
-      EXPECT_TRUE(written.starts_with("A/STRINGS 1/") || written.starts_with("27/SOLOS/") ||
-                  written.starts_with("  \"") || written.starts_with("corvix: "))
-          << written;
-    }
-    EXPECT_GT(progressLines, 5u);
   }
 }
 

@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 
-#include "common/pending_error.h"
 #include "support/export_fixture.h"
 
 namespace corvix {
@@ -15,22 +13,6 @@ using testing::ListFolder;
 using testing::ReadBytes;
 using testing::ReadWithSndfile;
 using testing::WriteBytes;
-
-TEST(StereoNameTest, TheLaterOfTheLastLAndRMarksThePair) {
-  const std::pair<const char*, const char*> names[] = {
-      {"PIANO R     ", "PIANO LR"}, {"STRINGS R 1 ", "STRINGS LR"}, {"ABCDEFGHIJKL", "ABCDEFGHIJKLR"},
-      {"KICK        ", "KICK        "}, {"", ""}};
-  for (const auto& [name, stereo] : names) {
-    char text[kWaveNameBytes] = {};
-    std::strcpy(text, name);
-    EXPECT_STREQ(MakeStereoName(text), stereo) << name;
-  }
-  // Pairs are told by the letter's position only.
-  const std::tuple<const char*, const char*, int> pairs[] = {
-      {"STRINGS R   ", "STRINGS L   ", 1}, {"A L         ", "B R         ", 1}, {"PIANO L     ", "PIANO L     ", 0},
-      {"KICK        ", "KICK        ", 0}, {"PIANO L", "PIANO", 0}};
-  for (const auto& [a, b, pair] : pairs) EXPECT_EQ(IsStereoPair(a, b), pair) << a << " / " << b;
-}
 
 class StereoMergeTest : public testing::ExportTest {
  protected:
@@ -80,37 +62,6 @@ TEST_F(StereoMergeTest, APairBecomesOneTwoChannelFile) {
     }
     EXPECT_EQ(sound.loopStart, 1u);
     std::filesystem::remove(dir_ / "PIANO LR.wav");
-  }
-}
-
-// Every failure keeps both mono files and leaves no temporary file. (A full
-// disk at every write of a merge, a failed move: fault_catalogue_test.cpp,
-// file_system_test.cpp.)
-TEST_F(StereoMergeTest, FailuresKeepTheMonoFilesAndNoTemporaryFile) {
-  const std::string leftPath = dir_ / "P L.wav", rightPath = dir_ / "P R.wav";
-  Put("P L         ", 20000, 0, 1);
-  Put("P R         ", 20000, 0, 1);
-  const auto goodLeft = ReadBytes(leftPath), goodRight = ReadBytes(rightPath);
-  auto noData = goodLeft;
-  std::memcpy(noData.data() + 12 + 24 + 32, "dat ", 4);
-  // Left, right (none for no bytes) and the message, cut to the buffer.
-  const std::tuple<std::vector<uint8_t>, std::vector<uint8_t>, std::string> cases[] = {
-      {goodLeft, std::vector<uint8_t>(100, 'x'), rightPath + "  is not a vaild .WAV file"},
-      {{}, goodRight, "Can't open file  " + leftPath},
-      {noData, goodRight, "Can't find data chunk"},
-  };
-  for (const auto& [left, right, message] : cases) {
-    SCOPED_TRACE(message);
-    ClearPendingError();
-    if (!left.empty()) WriteBytes(leftPath, left);
-    if (!right.empty()) WriteBytes(rightPath, right);
-    EXPECT_EQ(MergeStereoFiles("P L         ", "P R         "), 0);
-    EXPECT_EQ(std::tuple(std::string(PendingError.text), PendingError.style), std::tuple(message.substr(0, 79), kStyleError));
-    // Both files as they were (empty for one that is not there), nothing else.
-    EXPECT_EQ(ListFolder(dir_.path()).size(), !left.empty() + !right.empty());
-    EXPECT_EQ(std::pair(ReadBytes(leftPath), ReadBytes(rightPath)), std::pair(left, right));
-    std::filesystem::remove(leftPath);
-    std::filesystem::remove(rightPath);
   }
 }
 

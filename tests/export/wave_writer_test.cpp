@@ -105,41 +105,6 @@ TEST(PlayRangeTest, LoopDecisionPlayRangeAndClamps) {
   }
 }
 
-// Where the sound lies in the chain, and what of it the chain holds: a
-// chain that ends early cuts the sound short, and the loop stays inside what
-// is left. The sample: 20000 words looped over 13001-15000, after a header
-// of 150 bytes.
-TEST(WaveLayoutTest, TheSoundAsFarAsTheChainReaches) {
-  struct Case {
-    const char* what;
-    uint32_t playStart, chainBlocks;
-    uint32_t firstBlock, offset, blocks;
-    uint64_t dataBytes;
-    bool loops, cutShort;
-    uint32_t loopStart, loopEnd;
-  };
-  const Case cases[] = {
-      {"the whole chain", 0, 5, 0, 150, 5, 40000, true, false, 13001, 15000},
-      {"the chain ends after the first block", 0, 1, 0, 150, 1, 8042, true, true, 4020, 4020},
-      {"play start beyond the end of the chain", 12000, 1, 2, 7766, 0, 0, false, true, 0, 0},
-      {"play start in the last block of a short chain", 5000, 2, 1, 1958, 1, 6234, true, true, 3116, 3116},
-  };
-  for (const Case& c : cases) {
-    SampleRecord s{};
-    s.length = s.playEnd = 20000;
-    s.loopPoint = 15000;
-    s.loopLength = 2000;
-    s.loopTime = 1;
-    s.playStart = c.playStart;
-    const auto kg = KeygroupWith(0, 0, 150);
-    const ByteView keygroup{kg.data(), kg.size()};
-    const WaveLayout l = ComputeWaveLayout(s, keygroup, ZoneBytes(keygroup, 0), 150, c.chainBlocks);
-    EXPECT_EQ(std::tie(l.firstBlock, l.offset, l.blocks, l.dataBytes, l.loops, l.cutShort, l.loopStart, l.loopEnd),
-              std::tie(c.firstBlock, c.offset, c.blocks, c.dataBytes, c.loops, c.cutShort, c.loopStart, c.loopEnd))
-        << c.what;
-  }
-}
-
 class WaveWriterTest : public testing::ExportTest {
  protected:
   // One volume holding the given samples and, interleaved with them when

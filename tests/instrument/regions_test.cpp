@@ -301,6 +301,7 @@ TEST_F(RegionTest, TheArticulationCarriesTheProgramKeygroupZoneAndWave) {
     EXPECT_EQ(std::tuple(a[108], a[109], U32At(a, 124)), expected[s]) << s;  // key byte, pan, top velocity
     EXPECT_EQ(a[132], 0x80 | FilterCutoff(70)) << s;  // the filter at 50, opened by envelope 2's 10 × 2
   }
+  EXPECT_EQ(FilterCutoff(255), 125);  // an input above 99 is read as 99, never past the table
   ASSERT_EQ(regions[1].Find("3prg")->children.size(), 2u);
   EXPECT_EQ(std::tuple(Of(regions[1], 0, "3fra")[108], Of(regions[1], 0, "3fra")[109]), std::tuple(0x11, 0));
   EXPECT_EQ(Of(regions[1], 0, "3fra"), Of(regions[1], 1, "3fra"));

@@ -80,31 +80,5 @@ TEST_F(WavePoolTest, EachWaveIsItsFileWithoutTheWrapperAndTheTableFindsIt) {
   EXPECT_EQ(std::tuple(progress_.record.steps, progress_.record.pumps), std::tuple(4, 4));
 }
 
-// A WAV file that can't be used stops the pool with a message of its own;
-// nothing is written beyond what was read from it.
-TEST_F(WavePoolTest, UnusableWaveFilesAreNamedInTheMessage) {
-  std::vector<uint8_t> notRiff = WaveFile(20, 1), truncated = WaveFile(4000, 1);
-  std::memcpy(notRiff.data(), "RIFX", 4);
-  truncated.resize(1000);
-  const std::tuple<const char*, std::vector<uint8_t>, const char*> cases[] = {
-      {"missing", {}, "Can't open file  "},
-      {"not a RIFF file", notRiff, "Can't read file  "},
-      {"shorter than its RIFF size", truncated, "Can't read file  "},
-  };
-  for (const auto& [what, bad, message] : cases) {
-    SCOPED_TRACE(what);
-    WaveTable.count = 0;
-    AddWave("GOOD", WaveFile(30, 2));
-    const std::string path = AddWave("BAD", bad);
-    ASSERT_EQ(WritePool(), 0);
-    EXPECT_EQ(PendingError.text, (message + path).substr(0, kPendingErrorBytes - 1));
-    EXPECT_EQ(PendingError.style, kStyleError);
-    EXPECT_EQ(std::filesystem::exists(path), !bad.empty());
-    // At most the form, the table, the good wave and the list header of the bad one and what it had.
-    const uint64_t good = WaveFile(30, 2).size();
-    EXPECT_LE(ReadBytes(path_).size(), 12 + (8 + 16) + 12 + good + 1 + 12 + (bad.size() > 12 ? bad.size() - 12 : 0));
-  }
-}
-
 }  // namespace
 }  // namespace corvix

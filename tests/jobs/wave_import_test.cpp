@@ -117,19 +117,5 @@ TEST_F(WaveImportTest, PairsFormOnlyWithinOneKeygroupAndOnlyTheVolumesSamplesAre
   EXPECT_EQ(std::tuple(pair.frames, pair.samples[300], pair.samples[301]), std::tuple(200, 0, 150 * 37 - 1000));
 }
 
-// Akai names are padded to 12 characters with spaces and may hold dots:
-// files and folders are named without the padding, the same on every
-// platform, and names that trim alike never share a file. A name that
-// trims to nothing still gets a name inside the chosen folder.
-TEST_F(WaveImportTest, NamesLoseTheirPaddingAndNeverShareAFile) {
-  UseProgram({Keygroup(24, 127, {"..", ".", "KICK", "KICK."})},
-             {Sample(".."), Sample("."), Sample("KICK", 10), Sample("KICK.", 20)}, "..");
-  ASSERT_EQ(Import(), 1);
-  EXPECT_EQ(ListFolder(dir_.path()), std::vector<std::string>{"_"});
-  EXPECT_EQ(ListFolder(dir_ / "_"), (std::vector<std::string>{"KICK (2).wav", "KICK.wav", "_ (2).wav", "_.wav"}));
-  EXPECT_EQ(ReadWithSndfile(dir_ / "_/KICK (2).wav").frames, 20);
-  EXPECT_EQ(ReadWithSndfile(dir_ / "_/KICK.wav").frames, 10);
-}
-
 }  // namespace
 }  // namespace corvix

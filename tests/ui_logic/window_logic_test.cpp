@@ -1,34 +1,21 @@
-// The window's logic apart from the window: labels, the tree's records, the
-// batch list and the gate that lets one job run at a time.
+// The window's logic apart from the window: the tree's records and the
+// program rows a job command gets.
+#include "ui_logic/job_commands.h"
+
 #include <gtest/gtest.h>
 
-#include <string>
 #include <tuple>
 
-#include "media/akai_names.h"
-#include "ui_logic/batch_list.h"
+#include "jobs/conversion_list.h"
+#include "jobs/convert_job.h"
+#include "support/export_fixture.h"
 #include "ui_logic/browser_item.h"
-#include "ui_logic/main_window_logic.h"
 
 namespace corvix {
 namespace {
 
-TEST(BrowserLabels, TrimmedNamesAndPartitionLabels) {
-  // Trailing spaces go; the first character stays.
-  const std::pair<const char*, const char*> names[] = {
-      {"PIANO       ", "PIANO"}, {"STRINGS 1   ", "STRINGS 1"}, {"    ", " "}, {"", ""}, {" X  ", " X"}};
-  for (const auto& [in, want] : names) {
-    std::string text = in;
-    TrimTrailingSpaces(text.data());
-    EXPECT_STREQ(text.c_str(), want) << in;
-  }
-  // One label per partition, the same in the tree, the listings, the notes
-  // and the program paths of the command line, which read it back; no
-  // letters past Z. (As the command line shows them: commands_test.cpp.)
-  for (uint32_t p : {0u, 1u, 25u, 26u, 298u}) EXPECT_EQ(PartitionFromLabel(PartitionLabel(p)), static_cast<int32_t>(p));
-  EXPECT_EQ(PartitionFromLabel("b"), 1);
-  for (const char* label : {"", "[", "0", "26", "027", "AB", "1"}) EXPECT_EQ(PartitionFromLabel(label), -1) << label;
-}
+using testing::Keygroup;
+using testing::Program;
 
 // More than the 1024 records a fixed table would hold; no record moves as
 // the store grows, and after a refill the old addresses beyond the new end
@@ -49,31 +36,45 @@ TEST(TreeRecordStore, RecordsKeepTheirAddressesAsTheStoreGrows) {
   EXPECT_FALSE(store.Holds(added.front()) || store.Holds(added.back()));
 }
 
-// Removing selected rows (or all) keeps the others in order.
-TEST(BatchList, RemovingSelectedRowsKeepsTheOthersInOrder) {
-  const std::tuple<std::vector<bool>, bool, std::vector<uint8_t>> cases[] = {
-      {{false, true, false, true, false}, false, {0, 2, 4}}, {{false, false, false, false, true}, false, {0, 1, 2, 3}},
-      {{false, true, false, false, false}, true, {}}};
-  for (const auto& [selected, all, left] : cases) {
-    BatchList rows;
-    for (uint8_t p = 0; p < 5; ++p) rows.Add(MakeBrowserItem(kKindProgram, 0, 0, p));
-    for (size_t index : RemovalOrder(selected, all)) rows.RemoveAt(index);
-    std::vector<uint8_t> programs;
-    for (size_t i = 0; i < rows.size(); ++i) programs.push_back(rows.row(i)->program);
-    EXPECT_EQ(programs, left) << left.size();
+// The volume STRINGS holds PIANO, ORGAN and BROKEN, a program whose start
+// block lies outside the partition.
+class JobCommandsTest : public testing::ExportTest {
+ protected:
+  void SetUp() override {
+    ExportTest::SetUp();
+    const auto disc = UseVolumes({testing::Volume(  // as the browser has read it before any command
+        "STRINGS",
+        {Program("PIANO", {Keygroup(36, 96, {"PIANO C3"})}),
+         Program("ORGAN", {Keygroup(24, 60, {"ORGAN C3"}), Keygroup(61, 96, {"ORGAN C3"})}), Program("BROKEN", {})},
+        {testing::Sample("PIANO C3"), testing::Sample("ORGAN C3")})});
+    source_->image()[disc.directoryOffsets[0][0] + 2 * 24 + 21] = 0x7F;  // BROKEN's start block, high byte
   }
-}
+};
 
-TEST(JobGate, OneJobAtATimeAndRefreshAfterIt) {
-  JobGate gate;
-  EXPECT_FALSE(gate.DeferRefresh());  // nothing runs: refresh at once
-  ASSERT_TRUE(gate.TryBegin());
-  EXPECT_FALSE(gate.TryBegin());  // a second job inside the first
-  EXPECT_TRUE(gate.DeferRefresh());
-  EXPECT_TRUE(gate.DeferRefresh());  // several notices, one refresh
-  EXPECT_TRUE(gate.End());
-  ASSERT_TRUE(gate.TryBegin());
-  EXPECT_FALSE(gate.End());  // nothing asked meanwhile
+// The job gets the program rows in their order; a program that can't be
+// read is named and left out, the others are done; "Import Waves" makes no
+// folder from zeros for it. (Its other failures: fault_catalogue_test.cpp.)
+TEST_F(JobCommandsTest, AnUnreadableProgramIsReportedAndLeftOut) {
+  // BROKEN is the third program of STRINGS; 7 is not a program at all.
+  const auto row = [](uint8_t program) { return MakeBrowserItem(kKindProgram, 0, 0, program); };
+  const BrowserItem organ = row(1), piano = row(0), broken = row(2), missing = row(7);
+  const BrowserItem volume = MakeBrowserItem(kKindVolume);  // no program
+  ASSERT_EQ(BuildConversionItems(dir_.path() + "\\", {&organ, &volume, &broken, &missing, &piano}), 1);
+  EXPECT_EQ(std::string(WaveFolder), dir_.path());
+  ASSERT_EQ(testing::Convert(ConversionList.get(), "convert"), 1) << PendingError.text;
+  ASSERT_EQ(recorder_.messages.size(), 3u);  // and the note of what didn't fit
+  EXPECT_EQ(std::tuple(recorder_.messages[0].text, recorder_.messages[0].caption, recorder_.messages[1].text),
+            std::tuple("Can't read program BROKEN", "Error", "Program not found on the disc"));
+  ASSERT_EQ(std::tuple(ConversionReport.files.size(), ConversionReport.leftOut), std::tuple(2u, 2u));
+  EXPECT_EQ(std::tuple(ConversionReport.files[0].path, ConversionReport.files[1].path),
+            std::tuple(dir_ / "ORGAN.tes", dir_ / "PIANO.tes"));
+  FreeConversionList();
+
+  recorder_.messages.clear();
+  EXPECT_EQ(ImportWavesForRecords({&piano, &volume, &broken, &organ}), 0);
+  ASSERT_EQ(recorder_.messages.size(), 1u);
+  EXPECT_EQ(recorder_.messages[0].text, "Can't read program BROKEN");
+  EXPECT_EQ(testing::ListFolder(dir_.path()), (std::vector<std::string>{"ORGAN", "ORGAN.tes", "PIANO", "PIANO.tes"}));
 }
 
 }  // namespace
