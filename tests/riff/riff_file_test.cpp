@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 #include "riff/chunk_writer.h"
 #include "support/wav_files.h"
 
@@ -61,6 +63,29 @@ TEST(RiffFileTest, AClosedFileRefusesEverything) {
   EXPECT_EQ(file->Read(&ck, 1), -1);
   EXPECT_FALSE(file->Seek(0));
   EXPECT_EQ(EndChunk(*file, ck), 0);
+}
+
+// A record is read as far as the chunk and the file hold it; the rest of it
+// is zeros.
+TEST(ChunkWriterTest, ReadChunkPaddedReadsWhatThereIsAndZeroesTheRest) {
+  TempDir dir;
+  const std::string path = dir / "out.riff";
+  std::vector<uint8_t> body(18);
+  std::iota(body.begin(), body.end(), uint8_t{0xA0});
+  WriteBytes(path, body);
+  auto in = RiffFile::Open(path, OpenMode::kRead);
+  ASSERT_TRUE(in);
+  // from: where the read starts; available: what the chunk claims.
+  struct Case { uint32_t from, available, read; };
+  for (const Case c : {Case{0, 14, 14}, Case{0, 18, 16}, Case{16, 1000, 2}}) {
+    SCOPED_TRACE(::testing::Message() << c.from << ", " << c.available);
+    ASSERT_TRUE(in->Seek(c.from));
+    std::vector<uint8_t> record(16, 0xEE), expected(16, 0);
+    ReadChunkPadded(*in, record.data(), 16, c.available);
+    std::copy_n(body.begin() + c.from, c.read, expected.begin());
+    EXPECT_EQ(record, expected);
+    EXPECT_EQ(in->Tell(), c.from + c.read);
+  }
 }
 
 }  // namespace
