@@ -15,8 +15,6 @@ class JobGuard {
   JobGuard(const JobGuard&) = delete;
   JobGuard& operator=(const JobGuard&) = delete;
 
-  // False when another job held the slot already: the caller must not run.
-  bool acquired() const { return acquired_; }
   // The start of a job: false with PendingError set ("Another job is still
   // running") when the slot was taken; else Cancel and the notes of an
   // earlier job are cleared and the job may run.

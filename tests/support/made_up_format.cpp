@@ -2,10 +2,11 @@
 // naming its waves. It joins the program through the table alone, as any
 // new format would: the command line gets its command and its export word,
 // the fault catalogue its job.
+#include "support/made_up_format.h"
+
 #include "common/messages.h"
 #include "common/pending_error.h"
 #include "jobs/output_formats.h"
-#include "support/made_up_format.h"
 #include "riff/chunk_writer.h"
 #include "riff/riff_file.h"
 
@@ -39,8 +40,6 @@ class WaveNamesWriter : public InstrumentWriter {
     return 1;
   }
 };
-
-const bool kAdded = (AddMadeUpFormat(), true);
 
 }  // namespace
 
